@@ -1,0 +1,1 @@
+#include "enhance/clip_points.h"

@@ -1,0 +1,1 @@
+#include "enhance/colour_cast.h"

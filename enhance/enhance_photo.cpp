@@ -1,0 +1,1 @@
+#include "enhance/enhance_photo.h"

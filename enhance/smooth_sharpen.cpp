@@ -1,0 +1,1 @@
+#include "enhance/smooth_sharpen.h"

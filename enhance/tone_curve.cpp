@@ -1,0 +1,1 @@
+#include "enhance/tone_curve.h"

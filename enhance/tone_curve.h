@@ -1,0 +1,38 @@
+#pragma once
+
+#include "image/bitmap.h"
+
+#include <array>
+#include <cstdint>
+
+namespace enhance {
+
+struct TPoint {
+    int X = 0;
+    int Y = 0;
+};
+
+struct TRealPoint {
+    double X = 0;
+    double Y = 0;
+};
+
+using ToneTable = std::array<std::uint8_t, 256>;
+
+// The point of the Bezier curve of degree n with control points Points[0..n] at t, through the
+// Bernstein polynomials in a fixed order of evaluation (the order decides the rounding).
+TRealPoint BezierPoint(int n, const TPoint *Points, double t);
+
+// The point at t = i / n on the quadratic Bezier curve P0, P1, P2, coordinates truncated.
+TPoint CurvePoint(int i, int n, TPoint P0, TPoint P1, TPoint P2);
+
+// The 256-entry tone table of the curve from (InLow, OutLow) through (InMid, OutMid) to
+// (InHigh, OutHigh), sampled at six points and joined by straight pieces.
+ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMid, int OutHigh);
+
+// Maps every channel of every pixel of Source through the tone table into Dest. Dest's size
+// governs; Source must be at least as large (throws image::Error otherwise).
+void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLow, int InMid,
+                    int InHigh, int OutLow, int OutMid, int OutHigh);
+
+} // namespace enhance

@@ -1,0 +1,1 @@
+#include "imageio/errors.h"

@@ -1,0 +1,1 @@
+#include "imageio/jpeg_image.h"

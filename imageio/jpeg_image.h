@@ -1,0 +1,50 @@
+#pragma once
+
+#include "image/bitmap.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace imageio {
+
+// One JPEG file in memory: its encoded bytes and, once needed, the decoded picture.
+// Life of one photo: LoadFile, CopyToBitmap, CopyFromBitmap, SaveFile, destroy.
+// Every failure throws an image::Error subclass (see imageio/errors.h); after a failure the
+// object is fit only to be destroyed.
+class TJPEGImage
+{
+public:
+    TJPEGImage();
+    ~TJPEGImage();
+    TJPEGImage(const TJPEGImage &) = delete;
+    TJPEGImage &operator=(const TJPEGImage &) = delete;
+
+    // Reads the whole file and its header. ProgressiveSave becomes whether it has more than one
+    // scan. An empty file loads; it fails later, at CopyToBitmap.
+    void LoadFile(const std::string &path);
+
+    // target becomes a copy of the decoded picture (decoded at most once per load). target is
+    // unchanged when decoding fails.
+    void CopyToBitmap(image::TBitmap &target);
+
+    // Drops the encoded bytes and takes a copy of source as the picture to encode.
+    void CopyFromBitmap(const image::TBitmap &source);
+
+    // Encodes when no bytes are held, then replaces the file at path safely: the old file stays
+    // as it was unless the new one was written completely.
+    void SaveFile(const std::string &path);
+
+    bool ProgressiveSave = false;
+    std::uint8_t Quality = 90;
+
+    // The encoded bytes held now (empty when none); for tests and diagnostics.
+    const std::vector<std::uint8_t> &Bytes() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace imageio

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The files that the wildcard pattern names: pattern is a folder text, "/", then a mask such as
+// "*.jpg" ("*" any run of bytes, "?" one byte, letters compared without regard to ASCII case).
+// Returns a snapshot of the matching names (no folder), sorted bytewise; folders, hidden
+// entries (names beginning with ".") and anything that is not a regular file are left out,
+// symlinks count as what they point to. A folder that is missing or cannot be read yields no
+// names and no error. Names are bytes: nothing is converted.
+std::vector<std::string> FindMatchingFiles(const std::string &pattern);
+
+// Whether name matches mask as described for FindMatchingFiles.
+bool MatchesMask(const std::string &name, const std::string &mask);
+
+} // namespace platform
