@@ -1,0 +1,55 @@
+#include "chooser/error_display.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace chooser {
+
+std::string errorText(const std::string &message)
+{
+    constexpr unsigned char fullStop = 46;
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > fullStop)
+        return message + ".";
+    return message;
+}
+
+QString applicationTitle(const QString &executablePath)
+{
+    QString title = QFileInfo(executablePath).fileName();
+    const int dot = title.indexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        title.truncate(dot);
+    if (title.size() > 1)
+        title = title.left(1) + title.mid(1).toLower();
+    return title;
+}
+
+void showErrorBox(QWidget *parent, const QString &message)
+{
+    QMessageBox box(QMessageBox::Critical,
+                    applicationTitle(QCoreApplication::applicationFilePath()), message,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+ErrorDisplay &currentErrorDisplay()
+{
+    static ErrorDisplay display = showErrorBox;
+    return display;
+}
+
+void showCurrentException(QWidget *parent)
+{
+    std::string message;
+    try {
+        throw;
+    } catch (const std::exception &error) {
+        message = error.what();
+    } catch (...) {
+        // Not one of ours and without a message: the box shows no text.
+    }
+    currentErrorDisplay()(parent, QString::fromStdString(errorText(message)));
+}
+
+} // namespace chooser
