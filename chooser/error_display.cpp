@@ -1,8 +1,10 @@
 #include "chooser/error_display.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+
+#include <cstdio>
 
 namespace chooser {
 
@@ -27,6 +29,11 @@ QString applicationTitle(const QString &executablePath)
 
 void showErrorBox(QWidget *parent, const QString &message)
 {
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        // Failing before the application exists: there is no screen to show a box on.
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return;
+    }
     QMessageBox box(QMessageBox::Critical,
                     applicationTitle(QCoreApplication::applicationFilePath()), message,
                     QMessageBox::Ok, parent);

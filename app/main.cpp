@@ -1,0 +1,24 @@
+// Lumivor: the window program. It takes nothing from the command line and always exits with 0.
+#include "app/unit1.h"
+#include "chooser/error_display.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char **argv)
+{
+    // The command line is handed to Qt only for its own platform settings; the program reads
+    // nothing from it.
+    std::unique_ptr<QApplication> application;
+    std::unique_ptr<TForm1> window;
+    chooser::reportErrors(nullptr, [&] {
+        application = std::make_unique<QApplication>(argc, argv);
+        window = std::make_unique<TForm1>();
+        Form1 = window.get();
+        window->show();
+        QApplication::exec();
+    });
+    Form1 = nullptr;
+    return 0;
+}

@@ -1,0 +1,167 @@
+#include "app/unit1.h"
+
+#include "app/batch_run.h"
+#include "app/form_progress.h"
+#include "chooser/error_display.h"
+#include "chooser/pick_folder.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+
+TForm1 *Form1 = nullptr;
+
+namespace {
+
+constexpr int clientWidth = 580;
+constexpr int clientHeight = 218;
+constexpr int fontPixelHeight = 11;
+constexpr int pickFolderOptions = 7;
+constexpr int pickFolderHelp = 1000;
+
+template <typename Control>
+Control *place(Control *control, int left, int top, int width, int height)
+{
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+QLabel *plainLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+std::string fileNameBytes(const QString &text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(QStringLiteral("Lumivor"));
+    QFont designFont = font();
+    designFont.setFamily(QStringLiteral("Sans Serif"));
+    designFont.setStyleHint(QFont::SansSerif);
+    designFont.setPixelSize(fontPixelHeight);
+    setFont(designFont);
+    QPalette buttonFace = palette();
+    buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
+    setPalette(buttonFace);
+    setAutoFillBackground(true);
+    setFixedSize(clientWidth, clientHeight);
+    move(202, 287);
+
+    createControls();
+    connectHandlers();
+    FormCreate(this);
+}
+
+void TForm1::createControls()
+{
+    Label1 = place(plainLabel(QStringLiteral("Source folder"), this), 8, 16, 63, 13);
+    Label2 = place(plainLabel(QStringLiteral("Destination folder"), this), 8, 56, 82, 13);
+    lbFile = place(plainLabel(QString(), this), 104, 96, 401, 17);
+    Edit1 = place(new QLineEdit(this), 104, 8, 401, 25);
+    Edit2 = place(new QLineEdit(this), 104, 48, 401, 25);
+    btnSrc = place(new QPushButton(QStringLiteral("..."), this), 512, 8, 33, 25);
+    btnDest = place(new QPushButton(QStringLiteral("..."), this), 512, 48, 33, 25);
+    ProgressBar1 = place(new QProgressBar(this), 104, 128, 401, 25);
+    btnOK = place(new QPushButton(QStringLiteral("Do It!"), this), 200, 184, 89, 25);
+    btnQuit = place(new QPushButton(QStringLiteral("Quit"), this), 312, 184, 81, 25);
+
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+    for (QPushButton *button : {btnSrc, btnDest, btnOK, btnQuit}) {
+        button->setAutoDefault(false);    // Enter in a field presses nothing
+        button->setDefault(false);
+    }
+    setTabOrder(Edit1, Edit2);
+    setTabOrder(Edit2, btnSrc);
+    setTabOrder(btnSrc, btnDest);
+    setTabOrder(btnDest, btnOK);
+    setTabOrder(btnOK, btnQuit);
+    Edit1->setFocus();
+}
+
+void TForm1::connectHandlers()
+{
+    connect(btnQuit, &QPushButton::clicked, this, [this] { runGuarded(&TForm1::btnQuitClick, btnQuit); });
+    connect(btnSrc, &QPushButton::clicked, this, [this] { runGuarded(&TForm1::btnSrcClick, btnSrc); });
+    connect(btnDest, &QPushButton::clicked, this, [this] { runGuarded(&TForm1::btnDestClick, btnDest); });
+    connect(btnOK, &QPushButton::clicked, this, [this] { runGuarded(&TForm1::btnOKClick, btnOK); });
+    // Esc anywhere in the window presses "Quit", as a dialog's cancel button would.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, btnQuit, &QPushButton::click);
+}
+
+void TForm1::runGuarded(void (TForm1::*handler)(QObject *), QObject *sender)
+{
+    chooser::reportErrors(this, [&] { (this->*handler)(sender); });
+}
+
+void TForm1::FormCreate(QObject *)
+{
+    SecondImage() = image::TBitmap();
+    FirstImage() = image::TBitmap();
+}
+
+void TForm1::btnQuitClick(QObject *)
+{
+    close();
+}
+
+void TForm1::btnSrcClick(QObject *)
+{
+    QString folder;
+    if (chooser::PickFolder(folder, pickFolderOptions, pickFolderHelp))
+        Edit1->setText(folder);
+}
+
+void TForm1::btnDestClick(QObject *)
+{
+    QString folder;
+    if (chooser::PickFolder(folder, pickFolderOptions, pickFolderHelp))
+        Edit2->setText(folder);
+}
+
+void TForm1::btnOKClick(QObject *)
+{
+    const app::BatchFolders folders{[this] { return fileNameBytes(Edit1->text()); },
+                                    [this] { return fileNameBytes(Edit2->text()); }};
+    app::FormProgress progress(*lbFile, *ProgressBar1);
+    m_running = true;
+    try {
+        app::RunBatch(*this, folders, progress);
+    } catch (...) {
+        m_running = false;
+        if (m_closeHeldBack)
+            close();
+        throw;
+    }
+    m_running = false;
+    if (m_closeHeldBack)
+        close();
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // A close request during a run waits for the run's end; the run then closes the window.
+    if (m_running) {
+        m_closeHeldBack = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}

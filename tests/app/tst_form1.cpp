@@ -1,0 +1,401 @@
+#include "app/unit1.h"
+#include "chooser/error_display.h"
+#include "tests/support/photos.h"
+#include "tests/support/temp_folder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using testing_support::TempFolder;
+using testing_support::namesIn;
+using testing_support::writeSamplePhoto;
+
+namespace {
+
+// Acts on the first modal widget of type Dialog that becomes active. Arm it before the call
+// that blocks.
+template <typename Dialog>
+class ModalWatcher : public QObject
+{
+public:
+    explicit ModalWatcher(std::function<void(Dialog *)> act) : m_act(std::move(act))
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
+                m_poll.stop();
+                m_seen = true;
+                m_act(dialog);
+            }
+        });
+        m_poll.start(10);
+    }
+    bool seen() const { return m_seen; }
+
+private:
+    QTimer m_poll;
+    std::function<void(Dialog *)> m_act;
+    bool m_seen = false;
+};
+
+QString folderText(const std::string &path)
+{
+    return QString::fromStdString(path);
+}
+
+} // namespace
+
+class tst_Form1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void controlsFollowTheLayout_data();
+    void controlsFollowTheLayout();
+    void windowIsFixedAndStartsAtRest();
+    void escapeAndQuitCloseTheWindow_data();
+    void escapeAndQuitCloseTheWindow();
+    void enterInAFieldPressesNothing();
+    void runShowsEachFileAndEndsWithDone();
+    void emptyOrMissingSourceShowsDoneAtOnce_data();
+    void emptyOrMissingSourceShowsDoneAtOnce();
+    void missingDestinationKeepsTheFileNameAndTheBar();
+    void secondPressAfterAnErrorStartsAgain();
+    void closeDuringARunWaitsForItsEnd();
+    void errorsReachARealErrorBox();
+    void errorTextAppendsAFullStop_data();
+    void errorTextAppendsAFullStop();
+    void applicationTitleComesFromTheExecutable_data();
+    void applicationTitleComesFromTheExecutable();
+
+private:
+    void runIn(TForm1 &window, const QString &source, const QString &destination)
+    {
+        window.Edit1->setText(source);
+        window.Edit2->setText(destination);
+        QTest::mouseClick(window.btnOK, Qt::LeftButton);
+    }
+
+    QStringList m_errors;
+};
+
+void tst_Form1::initTestCase()
+{
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+}
+
+void tst_Form1::init()
+{
+    m_errors.clear();
+    chooser::currentErrorDisplay() = [this](QWidget *, const QString &message) {
+        m_errors << message;
+    };
+}
+
+void tst_Form1::cleanup()
+{
+    chooser::currentErrorDisplay() = chooser::showErrorBox;
+    QVERIFY(QApplication::topLevelWidgets().isEmpty()
+            || std::none_of(QApplication::topLevelWidgets().begin(),
+                            QApplication::topLevelWidgets().end(),
+                            [](QWidget *widget) { return widget->isVisible(); }));
+}
+
+void tst_Form1::controlsFollowTheLayout_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Label1") << "Label1" << QRect(8, 16, 63, 13) << "Source folder";
+    QTest::newRow("Label2") << "Label2" << QRect(8, 56, 82, 13) << "Destination folder";
+    QTest::newRow("lbFile") << "lbFile" << QRect(104, 96, 401, 17) << "";
+    QTest::newRow("Edit1") << "Edit1" << QRect(104, 8, 401, 25) << "";
+    QTest::newRow("Edit2") << "Edit2" << QRect(104, 48, 401, 25) << "";
+    QTest::newRow("btnSrc") << "btnSrc" << QRect(512, 8, 33, 25) << "...";
+    QTest::newRow("btnDest") << "btnDest" << QRect(512, 48, 33, 25) << "...";
+    QTest::newRow("ProgressBar1") << "ProgressBar1" << QRect(104, 128, 401, 25) << "";
+    QTest::newRow("btnOK") << "btnOK" << QRect(200, 184, 89, 25) << "Do It!";
+    QTest::newRow("btnQuit") << "btnQuit" << QRect(312, 184, 81, 25) << "Quit";
+}
+
+void tst_Form1::controlsFollowTheLayout()
+{
+    QFETCH(QString, control);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    TForm1 window;
+    const QHash<QString, QWidget *> controls{
+        {"Label1", window.Label1}, {"Label2", window.Label2}, {"lbFile", window.lbFile},
+        {"Edit1", window.Edit1},   {"Edit2", window.Edit2},   {"btnSrc", window.btnSrc},
+        {"btnDest", window.btnDest}, {"ProgressBar1", window.ProgressBar1},
+        {"btnOK", window.btnOK},   {"btnQuit", window.btnQuit}};
+    QWidget *widget = controls.value(control);
+    QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->parentWidget(), &window);
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        QCOMPARE(label->text(), text);
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        QCOMPARE(edit->text(), text);
+    if (auto *button = qobject_cast<QPushButton *>(widget)) {
+        QCOMPARE(button->text(), text);
+        QVERIFY(!button->isDefault());
+        QVERIFY(!button->autoDefault());
+    }
+}
+
+void tst_Form1::windowIsFixedAndStartsAtRest()
+{
+    TForm1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.windowTitle(), QString("Lumivor"));
+    QCOMPARE(window.size(), QSize(580, 218));
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+    QVERIFY(!(window.windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!window.ProgressBar1->isVisible());
+    QCOMPARE(window.ProgressBar1->minimum(), 0);
+    QCOMPARE(window.font().pixelSize(), 11);
+
+    // Tab order: fields first, then their buttons, then "Do It!" and "Quit".
+    QWidget *expected[] = {window.Edit1, window.Edit2, window.btnSrc, window.btnDest,
+                           window.btnOK, window.btnQuit};
+    for (std::size_t i = 0; i + 1 < std::size(expected); ++i)
+        QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
+    window.close();
+}
+
+void tst_Form1::escapeAndQuitCloseTheWindow_data()
+{
+    QTest::addColumn<bool>("useEscape");
+    QTest::newRow("Esc in a field") << true;
+    QTest::newRow("Quit") << false;
+}
+
+void tst_Form1::escapeAndQuitCloseTheWindow()
+{
+    QFETCH(bool, useEscape);
+    TForm1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    if (useEscape)
+        QTest::keyClick(window.Edit2, Qt::Key_Escape);
+    else
+        QTest::mouseClick(window.btnQuit, Qt::LeftButton);
+    QVERIFY(!window.isVisible());
+}
+
+void tst_Form1::enterInAFieldPressesNothing()
+{
+    TForm1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    TempFolder source;
+    window.Edit1->setText(folderText(source.path()));
+    window.Edit1->setFocus();
+    QTest::keyClick(window.Edit1, Qt::Key_Return);
+    QTest::keyClick(window.Edit1, Qt::Key_Enter);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.lbFile->text(), QString());
+    window.close();
+}
+
+void tst_Form1::runShowsEachFileAndEndsWithDone()
+{
+    TempFolder source;
+    TempFolder destination;
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        writeSamplePhoto(source.file(name));
+    TForm1 window;
+    window.show();
+
+    QList<int> positions;
+    QStringList labels;
+    int maximumDuringRun = -1;
+    connect(window.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
+        positions << value;
+        labels << window.lbFile->text();
+        maximumDuringRun = window.ProgressBar1->maximum();
+        QVERIFY(window.ProgressBar1->isVisible());
+    });
+    runIn(window, folderText(source.path()), folderText(destination.path()));
+
+    QCOMPARE(m_errors, QStringList());
+    QCOMPARE(maximumDuringRun, 3);
+    positions.removeAll(0);
+    QCOMPARE(positions, (QList<int>{1, 2, 3}));
+    QCOMPARE(labels.mid(labels.size() - 3), (QStringList{"a.jpg", "b.jpg", "c.jpg"}));
+    QCOMPARE(window.lbFile->text(), QString("Done"));
+    QVERIFY(!window.ProgressBar1->isVisible());
+    QCOMPARE(namesIn(destination.path()).size(), 3u);
+    window.close();
+}
+
+void tst_Form1::emptyOrMissingSourceShowsDoneAtOnce_data()
+{
+    QTest::addColumn<bool>("missing");
+    QTest::newRow("empty folder") << false;
+    QTest::newRow("missing folder") << true;
+}
+
+void tst_Form1::emptyOrMissingSourceShowsDoneAtOnce()
+{
+    QFETCH(bool, missing);
+    TempFolder source;
+    TempFolder destination;
+    TForm1 window;
+    window.show();
+    runIn(window, folderText(missing ? source.file("gone") : source.path()),
+          folderText(destination.path()));
+    QCOMPARE(m_errors, QStringList());
+    QCOMPARE(window.lbFile->text(), QString("Done"));
+    QVERIFY(!window.ProgressBar1->isVisible());
+    QVERIFY(namesIn(destination.path()).empty());
+    window.close();
+}
+
+void tst_Form1::missingDestinationKeepsTheFileNameAndTheBar()
+{
+    TempFolder source;
+    TempFolder destination;
+    writeSamplePhoto(source.file("a.jpg"));
+    writeSamplePhoto(source.file("b.jpg"));
+    TForm1 window;
+    window.show();
+    const QString missing = folderText(destination.file("missing"));
+    runIn(window, folderText(source.path()), missing);
+
+    QCOMPARE(m_errors, QStringList{"Cannot create file " + missing + "/a.jpg."});
+    QCOMPARE(window.lbFile->text(), QString("a.jpg"));
+    QVERIFY(window.ProgressBar1->isVisible());
+    QCOMPARE(window.ProgressBar1->value(), 0);
+    QVERIFY(window.isVisible());
+    window.close();
+}
+
+void tst_Form1::secondPressAfterAnErrorStartsAgain()
+{
+    TempFolder source;
+    TempFolder destination;
+    writeSamplePhoto(source.file("a.jpg"));
+    writeSamplePhoto(source.file("b.jpg"));
+    TForm1 window;
+    window.show();
+    runIn(window, folderText(source.path()), folderText(destination.file("later")));
+    QCOMPARE(m_errors.size(), 1);
+
+    QVERIFY(QDir().mkdir(folderText(destination.file("later"))));
+    QList<int> positions;
+    connect(window.ProgressBar1, &QProgressBar::valueChanged, this,
+            [&](int value) { positions << value; });
+    QTest::mouseClick(window.btnOK, Qt::LeftButton);
+
+    QCOMPARE(m_errors.size(), 1);
+    QCOMPARE(positions.last(), 2);
+    QCOMPARE(positions.first(), 0);    // the bar starts from the beginning again
+    QCOMPARE(window.lbFile->text(), QString("Done"));
+    QCOMPARE(namesIn(destination.file("later")).size(), 2u);
+    window.close();
+}
+
+void tst_Form1::closeDuringARunWaitsForItsEnd()
+{
+    TempFolder source;
+    TempFolder destination;
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        writeSamplePhoto(source.file(name));
+    TForm1 window;
+    window.show();
+    bool closedDuringRun = false;
+    connect(window.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value == 1) {
+            window.close();
+            closedDuringRun = !window.isVisible();
+        }
+    });
+    runIn(window, folderText(source.path()), folderText(destination.path()));
+    QVERIFY(!closedDuringRun);
+    QCOMPARE(namesIn(destination.path()).size(), 3u);
+    QVERIFY(!window.isVisible());
+}
+
+void tst_Form1::errorsReachARealErrorBox()
+{
+    chooser::currentErrorDisplay() = chooser::showErrorBox;
+    TempFolder source;
+    testing_support::writeText(source.file("broken.jpg"), "not a photo");
+    TForm1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    ModalWatcher<QMessageBox> watcher([&](QMessageBox *box) {
+        text = box->text();
+        title = box->windowTitle();
+        icon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    runIn(window, folderText(source.path()), folderText(source.path()));
+
+    QVERIFY(watcher.seen());
+    QCOMPARE(text, QString("JPEG error #52."));
+    QCOMPARE(icon, QMessageBox::Critical);
+    QCOMPARE(title, chooser::applicationTitle(QCoreApplication::applicationFilePath()));
+    QVERIFY(window.isVisible());
+    window.close();
+}
+
+void tst_Form1::errorTextAppendsAFullStop_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QByteArray>("shown");
+    QTest::newRow("letter") << QByteArray("Cannot open file /a/b") << QByteArray("Cannot open file /a/b.");
+    QTest::newRow("digit") << QByteArray("JPEG error #52") << QByteArray("JPEG error #52.");
+    QTest::newRow("slash") << QByteArray("in /") << QByteArray("in /.");
+    QTest::newRow("full stop") << QByteArray("Stopped.") << QByteArray("Stopped.");
+    QTest::newRow("exclamation") << QByteArray("Stop!") << QByteArray("Stop!");
+    QTest::newRow("parenthesis") << QByteArray("(x)") << QByteArray("(x)");
+    QTest::newRow("space") << QByteArray("x ") << QByteArray("x ");
+    QTest::newRow("empty") << QByteArray("") << QByteArray("");
+    QTest::newRow("non-ASCII last byte") << QByteArray("caf\xc3\xa9") << QByteArray("caf\xc3\xa9.");
+}
+
+void tst_Form1::errorTextAppendsAFullStop()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(QByteArray, shown);
+    QCOMPARE(QByteArray::fromStdString(chooser::errorText(message.toStdString())), shown);
+}
+
+void tst_Form1::applicationTitleComesFromTheExecutable_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("plain") << "/usr/bin/lumivor" << "lumivor";
+    QTest::newRow("capitals") << "/opt/LUMIVOR.EXE" << "Lumivor";
+    QTest::newRow("first dot cuts") << "/x/my.app.bin" << "my";
+}
+
+void tst_Form1::applicationTitleComesFromTheExecutable()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QCOMPARE(chooser::applicationTitle(path), title);
+}
+
+QTEST_MAIN(tst_Form1)
+#include "tst_form1.moc"
