@@ -43,6 +43,11 @@ public:
     const std::vector<std::uint8_t> &Bytes() const;
 
 private:
+    // The decoded picture, decoding the held bytes on first use.
+    const image::TBitmap &Decode();
+    // Encodes the picture into the held bytes unless bytes are held already.
+    void Encode();
+
     struct State;
     std::unique_ptr<State> m_state;
 };
