@@ -1,0 +1,209 @@
+#include "jpeg_test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include <cstdio>
+#include <dirent.h>
+#include <jpeglib.h>
+
+namespace testjpeg {
+
+namespace {
+
+int sampleAt(const Spec &spec, int x, int y, int component)
+{
+    if (!spec.flat.empty())
+        return spec.flat[std::size_t(component)];
+    return (x * 9 + y * 13 + component * 70 + (x / 4 + y / 4) % 2 * 40) % 256;
+}
+
+// The test's own libjpeg use only ever sees well-formed input; a codec error here is a bug in
+// the test, so the default error handler (message and exit) is good enough.
+struct Compressor {
+    jpeg_compress_struct cinfo {};
+    jpeg_error_mgr errors {};
+    Compressor()
+    {
+        cinfo.err = jpeg_std_error(&errors);
+        jpeg_create_compress(&cinfo);
+    }
+    ~Compressor() { jpeg_destroy_compress(&cinfo); }
+};
+
+struct Decompressor {
+    jpeg_decompress_struct cinfo {};
+    jpeg_error_mgr errors {};
+    explicit Decompressor(const Bytes &jpeg)
+    {
+        cinfo.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+        jpeg_read_header(&cinfo, TRUE);
+    }
+    ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
+};
+
+} // namespace
+
+Bytes makeJpeg(const Spec &spec)
+{
+    Compressor c;
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c.cinfo, &buffer, &size);
+    const bool fourComponents = spec.kind == Kind::Cmyk || spec.kind == Kind::Ycck;
+    c.cinfo.image_width = JDIMENSION(spec.width);
+    c.cinfo.image_height = JDIMENSION(spec.height);
+    c.cinfo.input_components = spec.kind == Kind::Grey ? 1 : fourComponents ? 4 : 3;
+    c.cinfo.in_color_space = spec.kind == Kind::Grey ? JCS_GRAYSCALE
+                             : fourComponents        ? JCS_CMYK
+                                                     : JCS_RGB;
+    jpeg_set_defaults(&c.cinfo);
+    if (spec.kind == Kind::Ycck)
+        jpeg_set_colorspace(&c.cinfo, JCS_YCCK);
+    jpeg_set_quality(&c.cinfo, spec.quality, TRUE);
+    c.cinfo.density_unit = UINT8(spec.densityUnit);
+    c.cinfo.X_density = UINT16(spec.xDensity);
+    c.cinfo.Y_density = UINT16(spec.yDensity);
+    static jpeg_scan_info oneScanEach[3] = {
+        {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+    if (spec.scans == Scans::Progressive)
+        jpeg_simple_progression(&c.cinfo);
+    else if (spec.scans == Scans::SeparateComponents) {
+        c.cinfo.scan_info = oneScanEach;
+        c.cinfo.num_scans = 3;
+    }
+    jpeg_start_compress(&c.cinfo, TRUE);
+    for (const Segment &segment : spec.segments)
+        jpeg_write_marker(&c.cinfo, segment.code, segment.data.data(),
+                          unsigned(segment.data.size()));
+    const int components = c.cinfo.input_components;
+    Bytes row(std::size_t(spec.width * components));
+    for (int y = 0; y < spec.height; ++y) {
+        for (int x = 0; x < spec.width; ++x)
+            for (int k = 0; k < components; ++k)
+                row[std::size_t(x * components + k)] = std::uint8_t(sampleAt(spec, x, y, k));
+        JSAMPROW rowPointer = row.data();
+        jpeg_write_scanlines(&c.cinfo, &rowPointer, 1);
+    }
+    jpeg_finish_compress(&c.cinfo);
+    Bytes result(buffer, buffer + size);
+    std::free(buffer);
+    return result;
+}
+
+Bytes referenceDecode(const Bytes &jpeg, int outColorSpace)
+{
+    Decompressor d(jpeg);
+    d.cinfo.dct_method = JDCT_FLOAT;
+    d.cinfo.do_block_smoothing = TRUE;
+    d.cinfo.do_fancy_upsampling = TRUE;
+    d.cinfo.out_color_space = J_COLOR_SPACE(outColorSpace);
+    jpeg_start_decompress(&d.cinfo);
+    const std::size_t rowBytes = std::size_t(d.cinfo.output_width) * d.cinfo.output_components;
+    Bytes samples(rowBytes * d.cinfo.output_height);
+    while (d.cinfo.output_scanline < d.cinfo.output_height) {
+        JSAMPROW row = samples.data() + d.cinfo.output_scanline * rowBytes;
+        jpeg_read_scanlines(&d.cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&d.cinfo);
+    return samples;
+}
+
+Header readHeader(const Bytes &jpeg)
+{
+    Decompressor d(jpeg);
+    Header h;
+    h.width = int(d.cinfo.image_width);
+    h.height = int(d.cinfo.image_height);
+    h.multipleScans = jpeg_has_multiple_scans(&d.cinfo);
+    h.progressiveMode = d.cinfo.progressive_mode;
+    h.sawJfif = d.cinfo.saw_JFIF_marker;
+    h.densityUnit = d.cinfo.density_unit;
+    h.xDensity = d.cinfo.X_density;
+    h.yDensity = d.cinfo.Y_density;
+    for (JQUANT_TBL *table : d.cinfo.quant_tbl_ptrs)
+        if (table)
+            h.quantTables.emplace_back(table->quantval, table->quantval + DCTSIZE2);
+    return h;
+}
+
+std::vector<std::vector<int>> standardQuantTables(int quality)
+{
+    Compressor c;
+    c.cinfo.in_color_space = JCS_RGB;
+    c.cinfo.input_components = 3;
+    jpeg_set_defaults(&c.cinfo);
+    jpeg_set_quality(&c.cinfo, quality, TRUE);
+    std::vector<std::vector<int>> tables;
+    for (int i = 0; i < 2; ++i)
+        tables.emplace_back(c.cinfo.quant_tbl_ptrs[i]->quantval,
+                            c.cinfo.quant_tbl_ptrs[i]->quantval + DCTSIZE2);
+    return tables;
+}
+
+std::vector<SegmentPlace> headerSegments(const Bytes &jpeg)
+{
+    std::vector<SegmentPlace> places {{0xD8, 0, 2}};
+    std::size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+        const std::size_t length = 2 + (std::size_t(jpeg[at + 2]) << 8 | jpeg[at + 3]);
+        places.push_back({jpeg[at + 1], at, length});
+        if (jpeg[at + 1] == 0xDA)
+            break;
+        at += length;
+    }
+    return places;
+}
+
+Bytes readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("test cannot read " + path);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string &path, const Bytes &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out)
+        throw std::runtime_error("test cannot write " + path);
+}
+
+TempFolder::TempFolder()
+{
+    char pattern[] = "/tmp/imageio_test.XXXXXX";
+    if (!mkdtemp(pattern))
+        throw std::runtime_error("test cannot make a temporary folder");
+    m_path = pattern;
+}
+
+TempFolder::~TempFolder()
+{
+    // Names come from the tests themselves; rm copes with read-only files and subfolders.
+    const std::string command = "rm -rf '" + m_path + "'";
+    (void)!std::system(command.c_str());
+}
+
+std::vector<std::string> TempFolder::names() const
+{
+    std::vector<std::string> found;
+    if (DIR *dir = opendir(m_path.c_str())) {
+        while (const dirent *entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                found.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+} // namespace testjpeg
