@@ -34,11 +34,11 @@ Bytes expectedBgr(const Bytes &jpeg, Kind kind)
     Bytes bgr;
     if (kind == Kind::Grey) {
         for (std::uint8_t grey : referenceDecode(jpeg, JCS_GRAYSCALE))
-            bgr.insert(bgr.end(), {grey, grey, grey});
+            bgr.insert(bgr.end(), { grey, grey, grey });
     } else if (kind == Kind::Colour) {
         const Bytes rgb = referenceDecode(jpeg, JCS_RGB);
         for (std::size_t i = 0; i < rgb.size(); i += 3)
-            bgr.insert(bgr.end(), {rgb[i + 2], rgb[i + 1], rgb[i]});
+            bgr.insert(bgr.end(), { rgb[i + 2], rgb[i + 1], rgb[i] });
     } else {
         const Bytes cmyk = referenceDecode(jpeg, JCS_CMYK);
         for (std::size_t i = 0; i < cmyk.size(); i += 4) {
@@ -56,12 +56,17 @@ struct DecodeCase {
     Kind kind;
     Scans scans;
     int width, height;
-    std::vector<int> flat;   // component values of a uniform picture
-    int blue, green, red;    // what that uniform picture must look like
+    std::vector<int> flat; // component values of a uniform picture
+    int blue, green, red; // what that uniform picture must look like
 };
-void PrintTo(const DecodeCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const DecodeCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class DecodeKinds : public ::testing::TestWithParam<DecodeCase> {};
+class DecodeKinds : public ::testing::TestWithParam<DecodeCase>
+{
+};
 
 // Same pixels as the codec's own decode, row 0 at the top, bytes blue-green-red: catches swapped
 // channels, flipped rows, a wrong stride, wrong codec settings and a wrong CMYK conversion.
@@ -95,7 +100,7 @@ TEST_P(DecodeKinds, UniformPictureKeepsItsColour)
     spec.quality = 100;
     TempFolder folder;
     const TBitmap picture = decodeThroughImage(folder, makeJpeg(spec));
-    for (int y : {0, spec.height - 1}) {
+    for (int y : { 0, spec.height - 1 }) {
         const std::uint8_t *pixel = picture.ScanLine(y);
         EXPECT_NEAR(pixel[0], c.blue, 2) << "row " << y;
         EXPECT_NEAR(pixel[1], c.green, 2) << "row " << y;
@@ -103,19 +108,19 @@ TEST_P(DecodeKinds, UniformPictureKeepsItsColour)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, DecodeKinds,
-    ::testing::Values(
-        DecodeCase {"Colour", Kind::Colour, Scans::Baseline, 24, 16, {200, 120, 40}, 40, 120, 200},
-        DecodeCase {"ColourProgressive", Kind::Colour, Scans::Progressive, 33, 17, {10, 90, 250},
-                    250, 90, 10},
-        DecodeCase {"OddSizeOneRow", Kind::Colour, Scans::Baseline, 7, 1, {60, 70, 80}, 80, 70, 60},
-        DecodeCase {"Grey", Kind::Grey, Scans::Baseline, 19, 9, {123}, 123, 123, 123},
+INSTANTIATE_TEST_SUITE_P(Files, DecodeKinds,
+    ::testing::Values(DecodeCase { "Colour", Kind::Colour, Scans::Baseline, 24, 16,
+                          { 200, 120, 40 }, 40, 120, 200 },
+        DecodeCase { "ColourProgressive", Kind::Colour, Scans::Progressive, 33, 17, { 10, 90, 250 },
+            250, 90, 10 },
+        DecodeCase {
+            "OddSizeOneRow", Kind::Colour, Scans::Baseline, 7, 1, { 60, 70, 80 }, 80, 70, 60 },
+        DecodeCase { "Grey", Kind::Grey, Scans::Baseline, 19, 9, { 123 }, 123, 123, 123 },
         // Such files store inverted ink: 255 is no ink.
-        DecodeCase {"Cmyk", Kind::Cmyk, Scans::Baseline, 24, 16, {255, 128, 64, 200}, 50, 100,
-                    200},
-        DecodeCase {"Ycck", Kind::Ycck, Scans::Progressive, 24, 16, {64, 255, 128, 255}, 128,
-                    255, 64}),
+        DecodeCase {
+            "Cmyk", Kind::Cmyk, Scans::Baseline, 24, 16, { 255, 128, 64, 200 }, 50, 100, 200 },
+        DecodeCase {
+            "Ycck", Kind::Ycck, Scans::Progressive, 24, 16, { 64, 255, 128, 255 }, 128, 255, 64 }),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Decoding happens once per load; later copies share the cached picture.
@@ -134,7 +139,7 @@ TEST(TJPEGImageDecode, SecondCopyReusesTheDecodedPicture)
 // Damaged or cut picture data decodes to whatever the codec makes of it, at full size.
 TEST(TJPEGImageDecode, FileCutInsideItsFirstScanDecodesAtFullSize)
 {
-    for (Scans scans : {Scans::Baseline, Scans::Progressive}) {
+    for (Scans scans : { Scans::Baseline, Scans::Progressive }) {
         Spec spec;
         spec.width = 64;
         spec.height = 48;
@@ -156,7 +161,10 @@ struct FailureCase {
     bool failsAtLoad;
     int number;
 };
-void PrintTo(const FailureCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const FailureCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 Bytes cutBefore(int code)
 {
@@ -175,15 +183,17 @@ Bytes hugeHeader()
     Bytes jpeg = makeJpeg({});
     for (const SegmentPlace &place : headerSegments(jpeg))
         if (place.code == 0xC0) {
-            for (std::size_t i : {5u, 7u}) {      // height, then width
+            for (std::size_t i : { 5u, 7u }) { // height, then width
                 jpeg[place.offset + i] = 0xFF;
-                jpeg[place.offset + i + 1] = 0xDC;   // 65500
+                jpeg[place.offset + i + 1] = 0xDC; // 65500
             }
         }
     return jpeg;
 }
 
-class DecodeFailures : public ::testing::TestWithParam<FailureCase> {};
+class DecodeFailures : public ::testing::TestWithParam<FailureCase>
+{
+};
 
 // The message numbers users see, at the operation where the codec stops, and a working image
 // that stays as it was.
@@ -212,14 +222,16 @@ TEST_P(DecodeFailures, ReportsTheClassicNumberAndLeavesTheTargetAlone)
     EXPECT_EQ(target.ScanLine(1)[5], 77);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, DecodeFailures,
-    ::testing::Values(
-        FailureCase {"NotAJpeg", [] { return Bytes {'h', 'e', 'l', 'l', 'o', '\n'}; }, true, 52},
-        FailureCase {"Empty", [] { return Bytes {}; }, false, 41},
-        FailureCase {"CutBeforeTheFrame", [] { return cutBefore(0xC0); }, true, 50},
-        FailureCase {"CutBeforeTheFirstScan", [] { return cutBefore(0xDA); }, true, 58},
-        FailureCase {"TooLargeForThisMachine", hugeHeader, false, 53}),
+INSTANTIATE_TEST_SUITE_P(Files, DecodeFailures,
+    ::testing::Values(FailureCase { "NotAJpeg",
+                          [] {
+                              return Bytes { 'h', 'e', 'l', 'l', 'o', '\n' };
+                          },
+                          true, 52 },
+        FailureCase { "Empty", [] { return Bytes {}; }, false, 41 },
+        FailureCase { "CutBeforeTheFrame", [] { return cutBefore(0xC0); }, true, 50 },
+        FailureCase { "CutBeforeTheFirstScan", [] { return cutBefore(0xDA); }, true, 58 },
+        FailureCase { "TooLargeForThisMachine", hugeHeader, false, 53 }),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -28,7 +28,7 @@ void roundTrip(const std::string &from, const std::string &to)
 
 Segment segment(int code, std::size_t size, std::uint8_t fill)
 {
-    return {code, Bytes(size, fill)};
+    return { code, Bytes(size, fill) };
 }
 
 class SaveTest : public ::testing::Test
@@ -44,9 +44,14 @@ struct ScanCase {
     Scans scans;
     bool savedProgressive;
 };
-void PrintTo(const ScanCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const ScanCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class SaveScans : public SaveTest, public ::testing::WithParamInterface<ScanCase> {};
+class SaveScans : public SaveTest, public ::testing::WithParamInterface<ScanCase>
+{
+};
 
 // Whatever the source's quality and density, the saved file is quality 90 with density unit 0,
 // 1 x 1; it is progressive exactly when the source had more than one scan.
@@ -73,23 +78,21 @@ TEST_P(SaveScans, FollowsTheSourcesScansAtQuality90)
     EXPECT_EQ(saved.height, spec.height);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sources, SaveScans,
-    ::testing::Values(ScanCase {"Baseline", Scans::Baseline, false},
-                      ScanCase {"Progressive", Scans::Progressive, true},
-                      ScanCase {"SequentialSeparateScans", Scans::SeparateComponents, true}),
+INSTANTIATE_TEST_SUITE_P(Sources, SaveScans,
+    ::testing::Values(ScanCase { "Baseline", Scans::Baseline, false },
+        ScanCase { "Progressive", Scans::Progressive, true },
+        ScanCase { "SequentialSeparateScans", Scans::SeparateComponents, true }),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Exif, ICC, XMP and the like survive unchanged and in order, right after the JFIF header;
 // the Adobe segment and comments do not. The ICC chunk has the largest size a segment can have.
 TEST_F(SaveTest, KeepsApplicationSegmentsInSourceOrder)
 {
-    const std::vector<Segment> kept = {segment(0xE1, 300, 1), segment(0xE2, 65533, 2),
-                                       segment(0xE1, 40, 3), segment(0xED, 12, 4),
-                                       segment(0xEF, 5, 5)};
+    const std::vector<Segment> kept = { segment(0xE1, 300, 1), segment(0xE2, 65533, 2),
+        segment(0xE1, 40, 3), segment(0xED, 12, 4), segment(0xEF, 5, 5) };
     Spec spec;
-    spec.segments = {kept[0], segment(0xFE, 10, 9), kept[1], kept[2],
-                     {0xEE, {'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 1}}, kept[3], kept[4]};
+    spec.segments = { kept[0], segment(0xFE, 10, 9), kept[1], kept[2],
+        { 0xEE, { 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 1 } }, kept[3], kept[4] };
     writeFile(source, makeJpeg(spec));
     roundTrip(source, dest);
 
@@ -101,7 +104,7 @@ TEST_F(SaveTest, KeepsApplicationSegmentsInSourceOrder)
         const SegmentPlace &place = places[2 + i];
         ASSERT_EQ(place.code, kept[i].code) << "segment " << i;
         const Bytes data(saved.begin() + long(place.offset + 4),
-                         saved.begin() + long(place.offset + place.length));
+            saved.begin() + long(place.offset + place.length));
         EXPECT_EQ(data, kept[i].data) << "segment " << i;
     }
     for (const SegmentPlace &place : places)
@@ -136,13 +139,13 @@ TEST_F(SaveTest, WritesLoadedBytesUnlessAPictureWasTaken)
 // The round trip through our encoder and decoder keeps size, orientation and colours.
 TEST_F(SaveTest, EncodedPictureDecodesBackCloseToIt)
 {
-    for (auto [width, height] : {std::pair {40, 24}, std::pair {9, 1}}) {
+    for (auto [width, height] : { std::pair { 40, 24 }, std::pair { 9, 1 } }) {
         TBitmap picture(width, height);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 std::uint8_t *pixel = picture.ScanLine(y) + 3 * x;
-                pixel[0] = std::uint8_t(40 + 4 * x);    // blue grows to the right
-                pixel[1] = std::uint8_t(100 + 5 * y);   // green grows downwards
+                pixel[0] = std::uint8_t(40 + 4 * x); // blue grows to the right
+                pixel[1] = std::uint8_t(100 + 5 * y); // green grows downwards
                 pixel[2] = 180;
             }
         TJPEGImage out;
@@ -155,7 +158,8 @@ TEST_F(SaveTest, EncodedPictureDecodesBackCloseToIt)
         ASSERT_EQ(back.Width(), width);
         ASSERT_EQ(back.Height(), height);
         for (std::size_t i = 0; i < picture.rowBytes() * std::size_t(height); ++i)
-            ASSERT_NEAR(back.Bits()[i], picture.Bits()[i], 6) << width << "x" << height << " @" << i;
+            ASSERT_NEAR(back.Bits()[i], picture.Bits()[i], 6)
+                << width << "x" << height << " @" << i;
     }
 }
 
@@ -177,7 +181,7 @@ TEST_F(SaveTest, SourceCanBeItsOwnDestination)
     const Bytes saved = readFile(source);
     EXPECT_NE(saved, original);
     EXPECT_EQ(readHeader(saved).width, 24);
-    EXPECT_EQ(folder.names(), std::vector<std::string> {"source.jpg"});
+    EXPECT_EQ(folder.names(), std::vector<std::string> { "source.jpg" });
 }
 
 // Names are bytes: no encoding is assumed or converted.
@@ -191,7 +195,7 @@ TEST_F(SaveTest, PathsInAnyEncodingWork)
 
 TEST_F(SaveTest, ReplacedFileKeepsItsModeAndNewFileFollowsTheUmask)
 {
-    writeFile(dest, {1, 2, 3});
+    writeFile(dest, { 1, 2, 3 });
     ASSERT_EQ(chmod(dest.c_str(), 0640), 0);
     writeFile(source, makeJpeg({}));
     roundTrip(source, dest);
@@ -199,7 +203,8 @@ TEST_F(SaveTest, ReplacedFileKeepsItsModeAndNewFileFollowsTheUmask)
 
     const mode_t mask = umask(0);
     umask(mask);
-    struct stat replaced {}, created {};
+    struct stat replaced {
+    }, created {};
     ASSERT_EQ(stat(dest.c_str(), &replaced), 0);
     ASSERT_EQ(stat(folder.path("new.jpg").c_str(), &created), 0);
     EXPECT_EQ(replaced.st_mode & 07777, 0640u);
@@ -208,11 +213,16 @@ TEST_F(SaveTest, ReplacedFileKeepsItsModeAndNewFileFollowsTheUmask)
 
 struct CreateCase {
     const char *name;
-    std::function<std::string(const TempFolder &)> prepare;   // returns the destination
+    std::function<std::string(const TempFolder &)> prepare; // returns the destination
 };
-void PrintTo(const CreateCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const CreateCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class SaveRefused : public ::testing::TestWithParam<CreateCase> {};
+class SaveRefused : public ::testing::TestWithParam<CreateCase>
+{
+};
 
 // A destination that cannot be created or replaced fails with its path and stays as it was,
 // even for root, who could write a read-only file.
@@ -221,7 +231,8 @@ TEST_P(SaveRefused, CannotCreateFileLeavesEverythingAsItWas)
     TempFolder folder;
     const std::string dest = GetParam().prepare(folder);
     const std::vector<std::string> before = folder.names();
-    struct stat status {};
+    struct stat status {
+    };
     const bool existed = stat(dest.c_str(), &status) == 0 && S_ISREG(status.st_mode);
     const Bytes old = existed ? readFile(dest) : Bytes {};
 
@@ -239,21 +250,20 @@ TEST_P(SaveRefused, CannotCreateFileLeavesEverythingAsItWas)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Destinations, SaveRefused,
-    ::testing::Values(CreateCase {"MissingFolder",
-                                  [](const TempFolder &f) { return f.path("nowhere/x.jpg"); }},
-                      CreateCase {"ReadOnlyFile",
-                                  [](const TempFolder &f) {
-                                      writeFile(f.path("x.jpg"), {9, 9, 9});
-                                      chmod(f.path("x.jpg").c_str(), 0444);
-                                      return f.path("x.jpg");
-                                  }},
-                      CreateCase {"FolderInTheWay",
-                                  [](const TempFolder &f) {
-                                      mkdir(f.path("x.jpg").c_str(), 0755);
-                                      return f.path("x.jpg");
-                                  }}),
+INSTANTIATE_TEST_SUITE_P(Destinations, SaveRefused,
+    ::testing::Values(
+        CreateCase { "MissingFolder", [](const TempFolder &f) { return f.path("nowhere/x.jpg"); } },
+        CreateCase { "ReadOnlyFile",
+            [](const TempFolder &f) {
+                writeFile(f.path("x.jpg"), { 9, 9, 9 });
+                chmod(f.path("x.jpg").c_str(), 0444);
+                return f.path("x.jpg");
+            } },
+        CreateCase { "FolderInTheWay",
+            [](const TempFolder &f) {
+                mkdir(f.path("x.jpg").c_str(), 0755);
+                return f.path("x.jpg");
+            } }),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A file size limit makes the write fall short the way a full disk does.
@@ -301,7 +311,7 @@ TEST_F(SaveTest, ShortWriteKeepsTheOldFileAndReportsIt)
         EXPECT_STREQ(error.what(), "Stream write error");
     }
     EXPECT_EQ(readFile(dest), old);
-    EXPECT_EQ(folder.names(), (std::vector<std::string> {"dest.jpg", "source.jpg"}));
+    EXPECT_EQ(folder.names(), (std::vector<std::string> { "dest.jpg", "source.jpg" }));
 }
 
 } // namespace

@@ -60,7 +60,7 @@ Bytes makeJpeg(const Spec &spec)
     c.cinfo.image_height = JDIMENSION(spec.height);
     c.cinfo.input_components = spec.kind == Kind::Grey ? 1 : fourComponents ? 4 : 3;
     c.cinfo.in_color_space = spec.kind == Kind::Grey ? JCS_GRAYSCALE
-                             : fourComponents        ? JCS_CMYK
+        : fourComponents                             ? JCS_CMYK
                                                      : JCS_RGB;
     jpeg_set_defaults(&c.cinfo);
     if (spec.kind == Kind::Ycck)
@@ -69,8 +69,8 @@ Bytes makeJpeg(const Spec &spec)
     c.cinfo.density_unit = UINT8(spec.densityUnit);
     c.cinfo.X_density = UINT16(spec.xDensity);
     c.cinfo.Y_density = UINT16(spec.yDensity);
-    static jpeg_scan_info oneScanEach[3] = {
-        {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+    static jpeg_scan_info oneScanEach[3]
+        = { { 1, { 0 }, 0, 63, 0, 0 }, { 1, { 1 }, 0, 63, 0, 0 }, { 1, { 2 }, 0, 63, 0, 0 } };
     if (spec.scans == Scans::Progressive)
         jpeg_simple_progression(&c.cinfo);
     else if (spec.scans == Scans::SeparateComponents) {
@@ -79,8 +79,8 @@ Bytes makeJpeg(const Spec &spec)
     }
     jpeg_start_compress(&c.cinfo, TRUE);
     for (const Segment &segment : spec.segments)
-        jpeg_write_marker(&c.cinfo, segment.code, segment.data.data(),
-                          unsigned(segment.data.size()));
+        jpeg_write_marker(
+            &c.cinfo, segment.code, segment.data.data(), unsigned(segment.data.size()));
     const int components = c.cinfo.input_components;
     Bytes row(std::size_t(spec.width * components));
     for (int y = 0; y < spec.height; ++y) {
@@ -141,18 +141,18 @@ std::vector<std::vector<int>> standardQuantTables(int quality)
     jpeg_set_quality(&c.cinfo, quality, TRUE);
     std::vector<std::vector<int>> tables;
     for (int i = 0; i < 2; ++i)
-        tables.emplace_back(c.cinfo.quant_tbl_ptrs[i]->quantval,
-                            c.cinfo.quant_tbl_ptrs[i]->quantval + DCTSIZE2);
+        tables.emplace_back(
+            c.cinfo.quant_tbl_ptrs[i]->quantval, c.cinfo.quant_tbl_ptrs[i]->quantval + DCTSIZE2);
     return tables;
 }
 
 std::vector<SegmentPlace> headerSegments(const Bytes &jpeg)
 {
-    std::vector<SegmentPlace> places {{0xD8, 0, 2}};
+    std::vector<SegmentPlace> places { { 0xD8, 0, 2 } };
     std::size_t at = 2;
     while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
         const std::size_t length = 2 + (std::size_t(jpeg[at + 2]) << 8 | jpeg[at + 3]);
-        places.push_back({jpeg[at + 1], at, length});
+        places.push_back({ jpeg[at + 1], at, length });
         if (jpeg[at + 1] == 0xDA)
             break;
         at += length;

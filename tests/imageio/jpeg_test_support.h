@@ -13,7 +13,7 @@ enum class Kind { Colour, Grey, Cmyk, Ycck };
 enum class Scans { Baseline, Progressive, SeparateComponents };
 
 struct Segment {
-    int code = 0;   // marker, e.g. 0xE1 for APP1, 0xFE for COM
+    int code = 0; // marker, e.g. 0xE1 for APP1, 0xFE for COM
     Bytes data;
 };
 
@@ -24,7 +24,7 @@ struct Spec {
     Scans scans = Scans::Baseline;
     int quality = 75;
     int densityUnit = 0, xDensity = 1, yDensity = 1;
-    std::vector<Segment> segments;   // written right after the codec's own header segments
+    std::vector<Segment> segments; // written right after the codec's own header segments
     // Every pixel this value per component when set, else a pattern that differs by row,
     // column and component.
     std::vector<int> flat;
@@ -42,7 +42,7 @@ struct Header {
     bool progressiveMode = false;
     bool sawJfif = false;
     int densityUnit = -1, xDensity = -1, yDensity = -1;
-    std::vector<std::vector<int>> quantTables;   // the tables present, 64 entries each
+    std::vector<std::vector<int>> quantTables; // the tables present, 64 entries each
 };
 Header readHeader(const Bytes &jpeg);
 
@@ -70,7 +70,7 @@ public:
     TempFolder(const TempFolder &) = delete;
     TempFolder &operator=(const TempFolder &) = delete;
     std::string path(const std::string &name) const { return m_path + "/" + name; }
-    std::vector<std::string> names() const;   // sorted, hidden ones included
+    std::vector<std::string> names() const; // sorted, hidden ones included
 
 private:
     std::string m_path;
