@@ -2,27 +2,22 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 #include <cstdio>
-#include <dirent.h>
 #include <jpeglib.h>
 
 namespace testjpeg {
 
 namespace {
 
-int sampleAt(const Spec &spec, int x, int y, int component)
-{
-    if (!spec.flat.empty())
-        return spec.flat[std::size_t(component)];
-    return (x * 9 + y * 13 + component * 70 + (x / 4 + y / 4) % 2 * 40) % 256;
-}
+// Only well-formed input reaches these; a codec error is a bug in the test, so libjpeg's default
+// handler (message and exit) will do. Warnings from cut files are expected and dropped.
+void quiet(j_common_ptr, int) { }
 
-// The test's own libjpeg use only ever sees well-formed input; a codec error here is a bug in
-// the test, so the default error handler (message and exit) is good enough.
 struct Compressor {
     jpeg_compress_struct cinfo {};
     jpeg_error_mgr errors {};
@@ -33,9 +28,6 @@ struct Compressor {
     }
     ~Compressor() { jpeg_destroy_compress(&cinfo); }
 };
-
-// Cut files are decoded on purpose; their warnings need not reach the test log.
-void quiet(j_common_ptr, int) { }
 
 struct Decompressor {
     jpeg_decompress_struct cinfo {};
@@ -59,13 +51,11 @@ Bytes makeJpeg(const Spec &spec)
     unsigned char *buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&c.cinfo, &buffer, &size);
-    const bool fourComponents = spec.kind == Kind::Cmyk || spec.kind == Kind::Ycck;
+    const int components = spec.kind == Kind::Grey ? 1 : spec.kind == Kind::Colour ? 3 : 4;
     c.cinfo.image_width = JDIMENSION(spec.width);
     c.cinfo.image_height = JDIMENSION(spec.height);
-    c.cinfo.input_components = spec.kind == Kind::Grey ? 1 : fourComponents ? 4 : 3;
-    c.cinfo.in_color_space = spec.kind == Kind::Grey ? JCS_GRAYSCALE
-        : fourComponents                             ? JCS_CMYK
-                                                     : JCS_RGB;
+    c.cinfo.input_components = components;
+    c.cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&c.cinfo);
     if (spec.kind == Kind::Ycck)
         jpeg_set_colorspace(&c.cinfo, JCS_YCCK);
@@ -77,7 +67,7 @@ Bytes makeJpeg(const Spec &spec)
         = { { 1, { 0 }, 0, 63, 0, 0 }, { 1, { 1 }, 0, 63, 0, 0 }, { 1, { 2 }, 0, 63, 0, 0 } };
     if (spec.scans == Scans::Progressive)
         jpeg_simple_progression(&c.cinfo);
-    else if (spec.scans == Scans::SeparateComponents) {
+    if (spec.scans == Scans::SeparateComponents) {
         c.cinfo.scan_info = oneScanEach;
         c.cinfo.num_scans = 3;
     }
@@ -85,12 +75,13 @@ Bytes makeJpeg(const Spec &spec)
     for (const Segment &segment : spec.segments)
         jpeg_write_marker(
             &c.cinfo, segment.code, segment.data.data(), unsigned(segment.data.size()));
-    const int components = c.cinfo.input_components;
     Bytes row(std::size_t(spec.width * components));
     for (int y = 0; y < spec.height; ++y) {
         for (int x = 0; x < spec.width; ++x)
             for (int k = 0; k < components; ++k)
-                row[std::size_t(x * components + k)] = std::uint8_t(sampleAt(spec, x, y, k));
+                row[std::size_t(x * components + k)] = std::uint8_t(spec.flat.empty()
+                        ? (x * 9 + y * 13 + k * 70 + (x / 4 + y / 4) % 2 * 40) % 256
+                        : spec.flat[std::size_t(k)]);
         JSAMPROW rowPointer = row.data();
         jpeg_write_scanlines(&c.cinfo, &rowPointer, 1);
     }
@@ -120,17 +111,12 @@ Bytes referenceDecode(const Bytes &jpeg, int outColorSpace)
 
 Header readHeader(const Bytes &jpeg)
 {
-    Decompressor d(jpeg);
-    Header h;
-    h.width = int(d.cinfo.image_width);
-    h.height = int(d.cinfo.image_height);
-    h.multipleScans = jpeg_has_multiple_scans(&d.cinfo);
-    h.progressiveMode = d.cinfo.progressive_mode;
-    h.sawJfif = d.cinfo.saw_JFIF_marker;
-    h.densityUnit = d.cinfo.density_unit;
-    h.xDensity = d.cinfo.X_density;
-    h.yDensity = d.cinfo.Y_density;
-    for (JQUANT_TBL *table : d.cinfo.quant_tbl_ptrs)
+    const Decompressor d(jpeg);
+    const jpeg_decompress_struct &c = d.cinfo;
+    Header h { int(c.image_width), int(c.image_height),
+        bool(jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&c))), bool(c.progressive_mode),
+        bool(c.saw_JFIF_marker), c.density_unit, c.X_density, c.Y_density, {} };
+    for (JQUANT_TBL *table : c.quant_tbl_ptrs)
         if (table)
             h.quantTables.emplace_back(table->quantval, table->quantval + DCTSIZE2);
     return h;
@@ -144,22 +130,19 @@ std::vector<std::vector<int>> standardQuantTables(int quality)
     jpeg_set_defaults(&c.cinfo);
     jpeg_set_quality(&c.cinfo, quality, TRUE);
     std::vector<std::vector<int>> tables;
-    for (int i = 0; i < 2; ++i)
-        tables.emplace_back(
-            c.cinfo.quant_tbl_ptrs[i]->quantval, c.cinfo.quant_tbl_ptrs[i]->quantval + DCTSIZE2);
+    for (JQUANT_TBL *table : { c.cinfo.quant_tbl_ptrs[0], c.cinfo.quant_tbl_ptrs[1] })
+        tables.emplace_back(table->quantval, table->quantval + DCTSIZE2);
     return tables;
 }
 
 std::vector<SegmentPlace> headerSegments(const Bytes &jpeg)
 {
     std::vector<SegmentPlace> places { { 0xD8, 0, 2 } };
-    std::size_t at = 2;
-    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
-        const std::size_t length = 2 + (std::size_t(jpeg[at + 2]) << 8 | jpeg[at + 3]);
-        places.push_back({ jpeg[at + 1], at, length });
+    for (std::size_t at = 2; at + 4 <= jpeg.size() && jpeg[at] == 0xFF;) {
+        places.push_back({ jpeg[at + 1], at, 2 + (std::size_t(jpeg[at + 2]) << 8 | jpeg[at + 3]) });
         if (jpeg[at + 1] == 0xDA)
             break;
-        at += length;
+        at += places.back().length;
     }
     return places;
 }
@@ -174,10 +157,8 @@ Bytes readFile(const std::string &path)
 
 void writeFile(const std::string &path, const Bytes &bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out)
-        throw std::runtime_error("test cannot write " + path);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 TempFolder::TempFolder()
@@ -190,22 +171,15 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    // Names come from the tests themselves; rm copes with read-only files and subfolders.
-    const std::string command = "rm -rf '" + m_path + "'";
-    (void)!std::system(command.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
 }
 
 std::vector<std::string> TempFolder::names() const
 {
     std::vector<std::string> found;
-    if (DIR *dir = opendir(m_path.c_str())) {
-        while (const dirent *entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                found.push_back(name);
-        }
-        closedir(dir);
-    }
+    for (const auto &entry : std::filesystem::directory_iterator(m_path))
+        found.push_back(entry.path().filename().string());
     std::sort(found.begin(), found.end());
     return found;
 }

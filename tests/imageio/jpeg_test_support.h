@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// Helpers that make and inspect JPEG files with libjpeg directly, independently of imageio.
+// Makes and inspects JPEG files with libjpeg directly, independently of imageio.
 namespace testjpeg {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -18,43 +18,35 @@ struct Segment {
 };
 
 struct Spec {
-    int width = 24;
-    int height = 16;
+    int width = 24, height = 16;
     Kind kind = Kind::Colour;
     Scans scans = Scans::Baseline;
     int quality = 75;
     int densityUnit = 0, xDensity = 1, yDensity = 1;
     std::vector<Segment> segments; // written right after the codec's own header segments
-    // Every pixel this value per component when set, else a pattern that differs by row,
-    // column and component.
-    std::vector<int> flat;
+    std::vector<int> flat; // one value per component for a uniform picture, else a pattern
 };
-
 Bytes makeJpeg(const Spec &spec);
 
-// Decodes with the settings Lumivor uses (float DCT, block smoothing, fancy upsampling) into
-// the given libjpeg colour space; returns the samples row after row.
+// Decodes with Lumivor's settings (float DCT, block smoothing, fancy upsampling) into the given
+// libjpeg colour space; the samples row after row.
 Bytes referenceDecode(const Bytes &jpeg, int outColorSpace);
 
 struct Header {
     int width = 0, height = 0;
-    bool multipleScans = false;
-    bool progressiveMode = false;
-    bool sawJfif = false;
+    bool multipleScans = false, progressiveMode = false, sawJfif = false;
     int densityUnit = -1, xDensity = -1, yDensity = -1;
     std::vector<std::vector<int>> quantTables; // the tables present, 64 entries each
 };
 Header readHeader(const Bytes &jpeg);
 
-// Quantisation tables 0 and 1 the codec uses for colour at this quality with baseline forced.
+// Tables 0 and 1 the codec makes for colour at this quality with baseline forced.
 std::vector<std::vector<int>> standardQuantTables(int quality);
 
-// Segments from SOI up to and including the first SOS: marker code, offset of its FF byte,
-// and total length including the two marker bytes.
+// The segments from SOI to the first SOS: code, offset of the FF byte, length with the marker.
 struct SegmentPlace {
     int code;
-    std::size_t offset;
-    std::size_t length;
+    std::size_t offset, length;
 };
 std::vector<SegmentPlace> headerSegments(const Bytes &jpeg);
 
