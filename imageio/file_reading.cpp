@@ -66,8 +66,7 @@ std::vector<std::uint8_t> readWholeFile(const std::string &path)
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever. It changes
     // nothing for a regular file, the only kind we go on to read.
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {
-    };
+    struct stat status = {};
     if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
         throw EFOpenError(path);
 

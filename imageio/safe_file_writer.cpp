@@ -19,14 +19,12 @@ struct Destination {
     std::string folder;
     std::string name;
     bool exists = false;
-    struct stat status {
-    };
+    struct stat status = {};
 };
 
 std::string resolvedLink(const std::string &path)
 {
-    struct stat link {
-    };
+    struct stat link = {};
     if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
         return path;
     // Replace the file the link points to and keep the link; a dangling link is replaced itself.

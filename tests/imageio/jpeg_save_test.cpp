@@ -26,6 +26,12 @@ void roundTrip(const std::string &from, const std::string &to)
     image.SaveFile(to);
 }
 
+mode_t modeOf(const std::string &path)
+{
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
 class SaveTest : public ::testing::Test
 {
 protected:
@@ -162,14 +168,8 @@ TEST_F(SaveTest, ReplacedFileKeepsItsModeAndNewFileFollowsTheUmask)
 
     const mode_t mask = umask(0);
     umask(mask);
-    struct stat replaced {
-    };
-    struct stat created {
-    };
-    ASSERT_EQ(stat(dest.c_str(), &replaced), 0);
-    ASSERT_EQ(stat(folder.path("new.jpg").c_str(), &created), 0);
-    EXPECT_EQ(replaced.st_mode & 07777, 0640u);
-    EXPECT_EQ(created.st_mode & 07777, 0666u & ~mask);
+    EXPECT_EQ(modeOf(dest), 0640u);
+    EXPECT_EQ(modeOf(folder.path("new.jpg")), 0666u & ~mask);
 }
 
 // A file size limit makes the write fall short the way a full disk does.
