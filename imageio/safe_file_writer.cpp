@@ -53,9 +53,11 @@ Destination inspect(const std::string &requested)
 
     if (::stat(dest.path.c_str(), &dest.status) == 0) {
         dest.exists = true;
-        // Checked on the mode bits rather than with access(): root may write anything, but a
-        // photo its owner made read-only must stay untouched all the same.
-        if (!S_ISREG(dest.status.st_mode) || (dest.status.st_mode & 0222) == 0)
+        // The rename would replace a file we may not write, so ask as if writing in place. Root
+        // passes that check for any file; a photo whose owner made it read-only (no write bit at
+        // all) must stay untouched all the same.
+        if (!S_ISREG(dest.status.st_mode) || (dest.status.st_mode & 0222) == 0
+            || ::faccessat(AT_FDCWD, dest.path.c_str(), W_OK, AT_EACCESS) != 0)
             throw EFCreateError(requested);
     } else if (errno != ENOENT) {
         throw EFCreateError(requested);
