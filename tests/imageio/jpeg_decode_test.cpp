@@ -69,21 +69,21 @@ TEST(TJPEGImageDecode, MatchesTheCodecAndKeepsColours)
     for (const Case &c : cases) {
         SCOPED_TRACE(
             ::testing::Message() << "kind " << int(c.kind) << ", " << c.width << "x" << c.height);
-        Spec spec;
-        spec.kind = c.kind;
-        spec.scans = c.scans;
-        spec.width = c.width;
-        spec.height = c.height;
-        const Bytes patterned = makeJpeg(spec);
+        Recipe recipe;
+        recipe.kind = c.kind;
+        recipe.scans = c.scans;
+        recipe.width = c.width;
+        recipe.height = c.height;
+        const Bytes patterned = makeJpeg(recipe);
         const TBitmap picture = decodeThroughImage(patterned);
         ASSERT_EQ(picture.Width(), c.width);
         ASSERT_EQ(picture.Height(), c.height);
         EXPECT_TRUE(samePixels(expectedBgr(patterned, c.kind), picture));
 
-        spec.flat = c.flat;
-        spec.quality = 100;
-        const TBitmap uniform = decodeThroughImage(makeJpeg(spec));
-        for (int y : { 0, spec.height - 1 }) {
+        recipe.flat = c.flat;
+        recipe.quality = 100;
+        const TBitmap uniform = decodeThroughImage(makeJpeg(recipe));
+        for (int y : { 0, recipe.height - 1 }) {
             EXPECT_NEAR(uniform.ScanLine(y)[0], c.blue, 2) << "row " << y;
             EXPECT_NEAR(uniform.ScanLine(y)[1], c.green, 2) << "row " << y;
             EXPECT_NEAR(uniform.ScanLine(y)[2], c.red, 2) << "row " << y;
@@ -96,11 +96,11 @@ TEST(TJPEGImageDecode, MatchesTheCodecAndKeepsColours)
 TEST(TJPEGImageDecode, FileCutInsideItsFirstScanDecodesAtFullSize)
 {
     for (Scans scans : { Scans::Baseline, Scans::Progressive }) {
-        Spec spec;
-        spec.width = 64;
-        spec.height = 48;
-        spec.scans = scans;
-        Bytes jpeg = makeJpeg(spec);
+        Recipe recipe;
+        recipe.width = 64;
+        recipe.height = 48;
+        recipe.scans = scans;
+        Bytes jpeg = makeJpeg(recipe);
         const std::size_t dataStart
             = headerSegments(jpeg).back().offset + headerSegments(jpeg).back().length;
         std::size_t dataEnd = dataStart; // the next marker other than a stuffed byte or restart

@@ -48,13 +48,13 @@ TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
         { std::pair { Scans::Baseline, false }, std::pair { Scans::Progressive, true },
             std::pair { Scans::SeparateComponents, true } }) {
         SCOPED_TRACE(int(scans));
-        Spec spec;
-        spec.scans = scans;
-        spec.quality = 40;
-        spec.densityUnit = 1;
-        spec.xDensity = 300;
-        spec.yDensity = 72;
-        writeFile(source, makeJpeg(spec));
+        Recipe recipe;
+        recipe.scans = scans;
+        recipe.quality = 40;
+        recipe.densityUnit = 1;
+        recipe.xDensity = 300;
+        recipe.yDensity = 72;
+        writeFile(source, makeJpeg(recipe));
         roundTrip(source, dest);
 
         const Header saved = readHeader(readFile(dest));
@@ -64,7 +64,7 @@ TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
         EXPECT_TRUE(saved.sawJfif);
         EXPECT_EQ(std::vector<int>({ saved.densityUnit, saved.xDensity, saved.yDensity }),
             std::vector<int>({ 0, 1, 1 }));
-        EXPECT_EQ(std::pair(saved.width, saved.height), std::pair(spec.width, spec.height));
+        EXPECT_EQ(std::pair(saved.width, saved.height), std::pair(recipe.width, recipe.height));
     }
 }
 
@@ -74,10 +74,10 @@ TEST_F(SaveTest, KeepsApplicationSegmentsInSourceOrder)
 {
     const std::vector<Segment> kept = { { 0xE1, Bytes(300, 1) }, { 0xE2, Bytes(65533, 2) },
         { 0xE1, Bytes(40, 3) }, { 0xED, Bytes(12, 4) }, { 0xEF, Bytes(5, 5) } };
-    Spec spec;
-    spec.segments = { kept[0], { 0xFE, Bytes(10, 9) }, kept[1], kept[2],
+    Recipe recipe;
+    recipe.segments = { kept[0], { 0xFE, Bytes(10, 9) }, kept[1], kept[2],
         { 0xEE, { 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 1 } }, kept[3], kept[4] };
-    writeFile(source, makeJpeg(spec));
+    writeFile(source, makeJpeg(recipe));
     roundTrip(source, dest);
 
     const Bytes saved = readFile(dest);
@@ -100,9 +100,9 @@ TEST_F(SaveTest, KeepsApplicationSegmentsInSourceOrder)
 // put back is encoded anew. Source and destination may be the same file.
 TEST_F(SaveTest, WritesLoadedBytesUnlessAPictureWasTaken)
 {
-    Spec spec;
-    spec.quality = 50;
-    const Bytes original = makeJpeg(spec);
+    Recipe recipe;
+    recipe.quality = 50;
+    const Bytes original = makeJpeg(recipe);
     writeFile(source, original);
     TJPEGImage image;
     image.LoadFile(source);

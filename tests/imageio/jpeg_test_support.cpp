@@ -45,43 +45,43 @@ struct Decompressor {
 
 } // namespace
 
-Bytes makeJpeg(const Spec &spec)
+Bytes makeJpeg(const Recipe &recipe)
 {
     Compressor c;
     unsigned char *buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&c.cinfo, &buffer, &size);
-    const int components = spec.kind == Kind::Grey ? 1 : spec.kind == Kind::Colour ? 3 : 4;
-    c.cinfo.image_width = JDIMENSION(spec.width);
-    c.cinfo.image_height = JDIMENSION(spec.height);
+    const int components = recipe.kind == Kind::Grey ? 1 : recipe.kind == Kind::Colour ? 3 : 4;
+    c.cinfo.image_width = JDIMENSION(recipe.width);
+    c.cinfo.image_height = JDIMENSION(recipe.height);
     c.cinfo.input_components = components;
     c.cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&c.cinfo);
-    if (spec.kind == Kind::Ycck)
+    if (recipe.kind == Kind::Ycck)
         jpeg_set_colorspace(&c.cinfo, JCS_YCCK);
-    jpeg_set_quality(&c.cinfo, spec.quality, TRUE);
-    c.cinfo.density_unit = UINT8(spec.densityUnit);
-    c.cinfo.X_density = UINT16(spec.xDensity);
-    c.cinfo.Y_density = UINT16(spec.yDensity);
+    jpeg_set_quality(&c.cinfo, recipe.quality, TRUE);
+    c.cinfo.density_unit = UINT8(recipe.densityUnit);
+    c.cinfo.X_density = UINT16(recipe.xDensity);
+    c.cinfo.Y_density = UINT16(recipe.yDensity);
     static jpeg_scan_info oneScanEach[3]
         = { { 1, { 0 }, 0, 63, 0, 0 }, { 1, { 1 }, 0, 63, 0, 0 }, { 1, { 2 }, 0, 63, 0, 0 } };
-    if (spec.scans == Scans::Progressive)
+    if (recipe.scans == Scans::Progressive)
         jpeg_simple_progression(&c.cinfo);
-    if (spec.scans == Scans::SeparateComponents) {
+    if (recipe.scans == Scans::SeparateComponents) {
         c.cinfo.scan_info = oneScanEach;
         c.cinfo.num_scans = 3;
     }
     jpeg_start_compress(&c.cinfo, TRUE);
-    for (const Segment &segment : spec.segments)
+    for (const Segment &segment : recipe.segments)
         jpeg_write_marker(
             &c.cinfo, segment.code, segment.data.data(), unsigned(segment.data.size()));
-    Bytes row(std::size_t(spec.width * components));
-    for (int y = 0; y < spec.height; ++y) {
-        for (int x = 0; x < spec.width; ++x)
+    Bytes row(std::size_t(recipe.width * components));
+    for (int y = 0; y < recipe.height; ++y) {
+        for (int x = 0; x < recipe.width; ++x)
             for (int k = 0; k < components; ++k)
-                row[std::size_t(x * components + k)] = std::uint8_t(spec.flat.empty()
+                row[std::size_t(x * components + k)] = std::uint8_t(recipe.flat.empty()
                         ? (x * 9 + y * 13 + k * 70 + (x / 4 + y / 4) % 2 * 40) % 256
-                        : spec.flat[std::size_t(k)]);
+                        : recipe.flat[std::size_t(k)]);
         JSAMPROW rowPointer = row.data();
         jpeg_write_scanlines(&c.cinfo, &rowPointer, 1);
     }

@@ -17,7 +17,7 @@ struct Segment {
     Bytes data;
 };
 
-struct Spec {
+struct Recipe {
     int width = 24, height = 16;
     Kind kind = Kind::Colour;
     Scans scans = Scans::Baseline;
@@ -26,7 +26,7 @@ struct Spec {
     std::vector<Segment> segments; // written right after the codec's own header segments
     std::vector<int> flat; // one value per component for a uniform picture, else a pattern
 };
-Bytes makeJpeg(const Spec &spec);
+Bytes makeJpeg(const Recipe &recipe);
 
 // Decodes with Lumivor's settings (float DCT, block smoothing, fancy upsampling) into the given
 // libjpeg colour space; the samples row after row.
