@@ -6,6 +6,7 @@
 #include "imageio/memory_budget.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -141,12 +142,24 @@ void check(int code)
         throwCodecError(code);
 }
 
+bool isColourProfile(const jpeg_marker_struct &m)
+{
+    static const char tag[] = "ICC_PROFILE"; // with its terminating zero, as stored
+    return m.marker == JPEG_APP0 + 2 && m.data_length >= sizeof tag
+        && std::memcmp(m.data, tag, sizeof tag) == 0;
+}
+
 JpegMarkers copyKeptSegments(const jpeg_decompress_struct &cinfo)
 {
+    // The saved file is always three-component colour; the ICC profile of a grayscale or CMYK
+    // source describes other channels and would make colour-managed viewers misread it.
+    const bool keepProfile = cinfo.num_components == 3;
     try {
         JpegMarkers segments;
-        for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
-            segments.push_back({ m->marker, { m->data, m->data + m->data_length } });
+        for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+            if (keepProfile || !isColourProfile(*m))
+                segments.push_back({ m->marker, { m->data, m->data + m->data_length } });
+        }
         return segments;
     } catch (const std::bad_alloc &) {
         throw EStreamError();

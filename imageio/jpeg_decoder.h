@@ -10,7 +10,7 @@ namespace imageio {
 
 struct JpegHeader {
     bool multipleScans = false; // progressive, or sequential with separate component scans
-    JpegMarkers keptSegments; // see isKeptApplicationSegment
+    JpegMarkers keptSegments; // see isKeptApplicationSegment; ICC profiles only of colour
 };
 
 // Reads the header of the JPEG file held in bytes. Throws EJPEG when the codec stops (52 for

@@ -23,7 +23,8 @@ public:
 
     // Reads the whole file and its header; path is a byte string, used as it is. ProgressiveSave
     // becomes whether it has more than one scan, and its APP1..APP13 and APP15 segments are kept
-    // for the next save. An empty file loads; it fails later, at CopyToBitmap.
+    // for the next save (an ICC profile only from a colour file). An empty file loads; it fails
+    // later, at CopyToBitmap.
     void LoadFile(const std::string &path);
 
     // target becomes a copy of the decoded picture (decoded at most once per load). target is

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -68,32 +69,60 @@ TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
     }
 }
 
+// APP1 to APP15 and comments of a saved file, in file order.
+std::vector<std::pair<int, Bytes>> savedSegments(const std::string &path)
+{
+    const Bytes saved = readFile(path);
+    std::vector<std::pair<int, Bytes>> found;
+    for (const SegmentPlace &place : headerSegments(saved))
+        if (place.code > 0xE0)
+            found.emplace_back(place.code,
+                Bytes(saved.begin() + long(place.offset + 4),
+                    saved.begin() + long(place.offset + place.length)));
+    return found;
+}
+
+Bytes colourProfile(std::size_t size)
+{
+    Bytes data(size, 2);
+    std::copy_n("ICC_PROFILE", 12, data.begin());
+    return data;
+}
+
 // Exif, ICC, XMP and the like survive unchanged and in order right after the JFIF header; the
 // Adobe segment and comments do not. The ICC chunk is as long as a segment can be.
 TEST_F(SaveTest, KeepsApplicationSegmentsInSourceOrder)
 {
-    const std::vector<Segment> kept = { { 0xE1, Bytes(300, 1) }, { 0xE2, Bytes(65533, 2) },
-        { 0xE1, Bytes(40, 3) }, { 0xED, Bytes(12, 4) }, { 0xEF, Bytes(5, 5) } };
+    const std::vector<std::pair<int, Bytes>> kept
+        = { { 0xE1, Bytes(300, 1) }, { 0xE2, colourProfile(65533) }, { 0xE1, Bytes(40, 3) },
+              { 0xED, Bytes(12, 4) }, { 0xEF, Bytes(5, 5) } };
     Recipe recipe;
-    recipe.segments = { kept[0], { 0xFE, Bytes(10, 9) }, kept[1], kept[2],
-        { 0xEE, { 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 1 } }, kept[3], kept[4] };
+    for (const auto &[code, data] : kept)
+        recipe.segments.push_back({ code, data });
+    recipe.segments.insert(recipe.segments.begin() + 1, { 0xFE, Bytes(10, 9) });
+    recipe.segments.insert(
+        recipe.segments.begin() + 4, { 0xEE, { 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 1 } });
     writeFile(source, makeJpeg(recipe));
     roundTrip(source, dest);
 
-    const Bytes saved = readFile(dest);
-    std::vector<Segment> found;
-    for (const SegmentPlace &place : headerSegments(saved))
-        if (place.code > 0xE0) // APP1 to APP15 and comments
-            found.push_back({ place.code,
-                Bytes(saved.begin() + long(place.offset + 4),
-                    saved.begin() + long(place.offset + place.length)) });
-    ASSERT_EQ(found.size(), kept.size());
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        EXPECT_EQ(found[i].code, kept[i].code) << "segment " << i;
-        EXPECT_EQ(found[i].data, kept[i].data) << "segment " << i;
+    EXPECT_TRUE(savedSegments(dest) == kept);
+    EXPECT_EQ(headerSegments(readFile(dest))[1].code, 0xE0);
+    EXPECT_EQ(headerSegments(readFile(dest))[2].code, 0xE1);
+}
+
+// The saved file is always colour; the profile of a grey or CMYK source does not describe it.
+TEST_F(SaveTest, DropsTheColourProfileOfGreyAndCmykSources)
+{
+    for (Kind kind : { Kind::Grey, Kind::Cmyk }) {
+        Recipe recipe;
+        recipe.kind = kind;
+        recipe.segments = { { 0xE2, colourProfile(100) }, { 0xE1, Bytes(30, 1) } };
+        writeFile(source, makeJpeg(recipe));
+        roundTrip(source, dest);
+        const auto found = savedSegments(dest);
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0].first, 0xE1);
     }
-    EXPECT_EQ(headerSegments(saved)[1].code, 0xE0);
-    EXPECT_EQ(headerSegments(saved)[2].code, 0xE1);
 }
 
 // Without a new picture the loaded bytes are written as they were, also after decoding; a picture
