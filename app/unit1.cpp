@@ -89,7 +89,8 @@ void TForm1::createControls()
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, btnSrc);
     setTabOrder(btnSrc, btnDest);
-    setTabOrder(btnDest, btnOK);
+    setTabOrder(btnDest, ProgressBar1);    // takes no focus, but keeps its designed place
+    setTabOrder(ProgressBar1, btnOK);
     setTabOrder(btnOK, btnQuit);
     Edit1->setFocus();
 }
