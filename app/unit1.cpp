@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <algorithm>
+
 TForm1 *Form1 = nullptr;
 
 namespace {
@@ -34,6 +36,14 @@ QLabel *plainLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// The two captions size themselves to their text, so that a desktop font wider than the one
+// the window was designed with never cuts them.
+QLabel *fitToText(QLabel *label)
+{
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     return label;
 }
 
@@ -68,8 +78,9 @@ TForm1::TForm1(QWidget *parent)
 
 void TForm1::createControls()
 {
-    Label1 = place(plainLabel(QStringLiteral("Source folder"), this), 8, 16, 63, 13);
-    Label2 = place(plainLabel(QStringLiteral("Destination folder"), this), 8, 56, 82, 13);
+    Label1 = fitToText(place(plainLabel(QStringLiteral("Source folder"), this), 8, 16, 63, 13));
+    Label2 = fitToText(
+        place(plainLabel(QStringLiteral("Destination folder"), this), 8, 56, 82, 13));
     lbFile = place(plainLabel(QString(), this), 104, 96, 401, 17);
     Edit1 = place(new QLineEdit(this), 104, 8, 401, 25);
     Edit2 = place(new QLineEdit(this), 104, 48, 401, 25);
