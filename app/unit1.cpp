@@ -40,9 +40,19 @@ QLabel *plainLabel(const QString &text, QWidget *parent)
 }
 
 // The two captions size themselves to their text, so that a desktop font wider than the one
-// the window was designed with never cuts them.
+// the window was designed with never cuts them; where even that would run into the fields, the
+// caption's letters get smaller instead.
 QLabel *fitToText(QLabel *label)
 {
+    constexpr int fieldsLeft = 104;
+    constexpr int gap = 4;
+    constexpr int smallestPixelSize = 8;
+    const int widest = fieldsLeft - gap - label->x();
+    QFont captionFont = label->font();
+    while (label->sizeHint().width() > widest && captionFont.pixelSize() > smallestPixelSize) {
+        captionFont.setPixelSize(captionFont.pixelSize() - 1);
+        label->setFont(captionFont);
+    }
     label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     return label;
 }
