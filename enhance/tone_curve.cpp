@@ -1,1 +1,195 @@
 #include "enhance/tone_curve.h"
+
+#include "image/error.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+namespace enhance {
+
+namespace {
+
+// The binomial coefficients are built in 64-bit integers, multiplying before dividing; beyond
+// this degree the intermediate product no longer fits.
+constexpr int maxDegree = 60;
+
+// Truncation toward zero that stays defined for every double: NaN gives 0, values beyond the
+// range of int give its ends.
+int truncateToInt(double value)
+{
+    if (!(value == value))
+        return 0;
+    if (value <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    if (value >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return int(value);
+}
+
+// Writes one entry; indices outside the table are skipped. The stored value is kept in 0..255,
+// which every level pair from the clip points satisfies anyway; other levels cannot wrap.
+void setEntry(ToneTable &table, std::int64_t index, double value)
+{
+    if (index < 0 || index > 255)
+        return;
+    table[std::size_t(index)] = std::uint8_t(value <= 0 ? 0 : value >= 255 ? 255 : int(value));
+}
+
+// The straight piece from (x0, y0) towards (x, y): entries x0 .. last. The slope is rounded to
+// a 32-bit float, and (j - x0) * slope + y0 is exact in double for the index ranges here.
+void drawPiece(ToneTable &table, std::int64_t x0, std::int64_t y0, std::int64_t x,
+               std::int64_t y, std::int64_t last)
+{
+    const float slope = float(double(y - y0) / double(x - x0));
+    // Only indices inside the table can be written; the rest of the range would be skipped.
+    const std::int64_t first = x0 < 0 ? 0 : x0;
+    if (last > 255)
+        last = 255;
+    for (std::int64_t j = first; j <= last; ++j)
+        setEntry(table, j, double(j - x0) * double(slope) + double(y0));
+}
+
+} // namespace
+
+TRealPoint BezierPoint(int n, const TPoint *Points, double t)
+{
+    if (n < 0 || n > maxDegree)
+        throw image::Error("Bezier curve degree out of range");
+    double x[maxDegree + 1];
+    double y[maxDegree + 1];
+    for (int k = 0; k <= n; ++k) {
+        x[k] = double(Points[k].X);
+        y[k] = double(Points[k].Y);
+    }
+    // The order of the multiplications is part of the result: it fixes the rounding.
+    std::int64_t c = 1;
+    for (int k = 0; k <= n; ++k) {
+        x[k] = x[k] * double(c);
+        y[k] = y[k] * double(c);
+        c = c * (n - k) / (k + 1);
+    }
+    double p = 1;
+    for (int k = 0; k <= n; ++k) {
+        x[k] = x[k] * p;
+        y[k] = y[k] * p;
+        p = p * t;
+    }
+    double q = 1;
+    for (int k = n; k >= 0; --k) {
+        x[k] = x[k] * q;
+        y[k] = y[k] * q;
+        q = (1 - t) * q;
+    }
+    TRealPoint result;
+    result.X = 0;
+    result.Y = 0;
+    for (int k = 0; k <= n; ++k) {
+        result.X = result.X + x[k];
+        result.Y = result.Y + y[k];
+    }
+    return result;
+}
+
+TPoint CurvePoint(int i, int n, TPoint P0, TPoint P1, TPoint P2)
+{
+    // The double nearest to i / n, not i times the double nearest to 1 / n.
+    const double t = double(i) / double(n);
+    const TPoint points[3] = {P0, P1, P2};
+    const TRealPoint point = BezierPoint(2, points, t);
+    TPoint result;
+    result.X = truncateToInt(point.X);
+    result.Y = truncateToInt(point.Y);
+    return result;
+}
+
+ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMid, int OutHigh)
+{
+    // 64-bit levels: the adjustments and differences below cannot overflow for any input.
+    std::int64_t inLow = InLow, inMid = InMid;
+    const std::int64_t inHigh = InHigh;
+
+    if (inMid == inLow)
+        inMid = inLow + 1;
+    const float ratio = float(double(inHigh - inMid) / double(inMid - inLow));
+    // A curve whose upper half is much shorter than its lower half (or points backwards) gets a
+    // lower start, so that it still rises towards the end point.
+    if (!(double(ratio) > 0.15)) {
+        inLow = inLow + 10;
+        if (inLow >= inMid)
+            inLow = inMid - 5;
+    }
+
+    ToneTable table {};
+    for (std::int64_t j = 0; j <= inLow && j <= 255; ++j)
+        setEntry(table, j, double(OutLow));
+
+    // Control points keep int coordinates; the adjusted levels stay within 10 of the inputs
+    // except when they would leave int, which no caller passes.
+    const auto toInt = [](std::int64_t v) {
+        return int(v < std::numeric_limits<int>::min()   ? std::numeric_limits<int>::min()
+                   : v > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                         : v);
+    };
+    const TPoint p0 {toInt(inLow), OutLow};
+    const TPoint p1 {toInt(inMid), OutMid};
+    const TPoint p2 {toInt(inHigh), OutHigh};
+
+    std::int64_t x0 = inLow, y0 = OutLow;
+    for (int i = 1; i <= 6; ++i) {
+        const TPoint point = CurvePoint(i, 6, p0, p1, p2);
+        std::int64_t x = point.X;
+        const std::int64_t y = point.Y;
+        if (x == x0)
+            x = x0 + 1;
+        drawPiece(table, x0, y0, x, y, x - 1);
+        x0 = x;
+        y0 = y;
+    }
+
+    // The end piece includes its own end point.
+    std::int64_t x = inHigh;
+    if (x == x0)
+        x = x0 + 1;
+    drawPiece(table, x0, y0, x, std::int64_t(OutHigh), x);
+    const std::int64_t fillFrom = x >= x0 ? x + 1 : x0;
+    for (std::int64_t j = fillFrom < 0 ? 0 : fillFrom; j <= 255; ++j)
+        table[std::size_t(j)] = 255;
+    return table;
+}
+
+void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLow, int InMid,
+                    int InHigh, int OutLow, int OutMid, int OutHigh)
+{
+    if (Source.Width() < Dest.Width() || Source.Height() < Dest.Height())
+        throw image::Error("Tone curve needs a source image at least as large as the "
+                           "destination image");
+    const ToneTable table = BuildToneTable(InLow, InMid, InHigh, OutLow, OutMid, OutHigh);
+    if (Dest.Empty())
+        return;
+
+    // Dest first: it may share its store with Source, and only Dest's side is detached.
+    std::uint8_t *out = Dest.Bits();
+    const std::size_t rowBytes = Dest.rowBytes();
+    const auto mapRun = [&table](std::uint8_t *to, const std::uint8_t *from, std::size_t count) {
+        std::size_t i = 0;
+        for (; i + 4 <= count; i += 4) {
+            const std::uint8_t a = table[from[i]], b = table[from[i + 1]];
+            const std::uint8_t c = table[from[i + 2]], d = table[from[i + 3]];
+            to[i] = a;
+            to[i + 1] = b;
+            to[i + 2] = c;
+            to[i + 3] = d;
+        }
+        for (; i < count; ++i)
+            to[i] = table[from[i]];
+    };
+    if (Source.Width() == Dest.Width()) {
+        mapRun(out, Source.Bits(), rowBytes * std::size_t(Dest.Height()));
+    } else {
+        for (int y = 0; y < Dest.Height(); ++y)
+            mapRun(out + std::size_t(y) * rowBytes, Source.ScanLine(y), rowBytes);
+    }
+}
+
+} // namespace enhance
