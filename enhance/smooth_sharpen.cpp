@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -59,31 +60,53 @@ void filterPixel(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *
     }
 }
 
-// Bytes per block of the interior loop. Its fixed trip count lets the compiler vectorise it at
-// -O2; all intermediates fit 16-bit lanes (sums up to 25,500, sharpened values -1020..1275).
+// Bytes per block of the vectorised loops. A fixed trip count lets the compiler vectorise them
+// at -O2; all intermediates fit 16-bit lanes (sums up to 25,500, sharpened values -1020..1275).
 constexpr std::ptrdiff_t blockBytes = 32;
+
+// vertical[i] = up[i] + down[i] over a whole row: the four corner taps and two of the edge
+// taps of every pixel then come from three reads of this row.
+void sumAboveAndBelow(std::uint16_t *vertical, const std::uint8_t *up, const std::uint8_t *down,
+                      std::size_t count)
+{
+    std::size_t i = 0;
+    for (; i + std::size_t(blockBytes) <= count; i += std::size_t(blockBytes)) {
+        // Summed into a local block: stores through `vertical` could alias the rows otherwise.
+        std::uint16_t sums[blockBytes];
+        for (std::ptrdiff_t k = 0; k < blockBytes; ++k)
+            sums[k] = std::uint16_t(up[i + std::size_t(k)] + down[i + std::size_t(k)]);
+        std::memcpy(vertical + i, sums, sizeof sums);
+    }
+    for (; i < count; ++i)
+        vertical[i] = std::uint16_t(up[i] + down[i]);
+}
 
 // The interior bytes from..to-1 of one row, all of whose neighbours lie inside the row: no
 // clamping. The kernel is fixed, so its weights are constants the compiler can fold.
 template <bool sharpen>
-void filterInterior(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *mid,
-                    const std::uint8_t *down, std::size_t from, std::size_t to, int threshold,
-                    int amount)
+void filterInterior(std::uint8_t *out, const std::uint16_t *vertical, const std::uint8_t *mid,
+                    std::size_t from, std::size_t to, int threshold, int amount)
 {
+    const std::int16_t limit = std::int16_t(threshold);
+    const std::int16_t gain = std::int16_t(amount);
     std::size_t i = from;
     for (; i + std::size_t(blockBytes) <= to; i += std::size_t(blockBytes)) {
-        const std::uint8_t *u = up + i, *m = mid + i, *d = down + i;
+        const std::uint16_t *v = vertical + i;
+        const std::uint8_t *m = mid + i;
         std::uint8_t result[blockBytes];
         for (std::ptrdiff_t k = 0; k < blockBytes; ++k) {
-            const int sum = 7 * (u[k - 3] + u[k + 3] + d[k - 3] + d[k + 3])
-                            + 10 * (u[k] + d[k] + m[k - 3] + m[k + 3]) + 32 * m[k];
-            const int smoothed = sum / 100;
+            const std::uint16_t sum = std::uint16_t(7 * (v[k - 3] + v[k + 3])
+                                                    + 10 * (v[k] + m[k - 3] + m[k + 3])
+                                                    + 32 * m[k]);
+            const std::uint16_t smoothed = std::uint16_t(sum / 100);
             if (sharpen) {
-                const int o = m[k];
-                const int diff = o - smoothed;
-                const int v = o + amount * diff;
-                const int clamped = v < 0 ? 0 : v > 255 ? 255 : v;
-                result[k] = std::uint8_t(diff < threshold && -diff < threshold ? o : clamped);
+                const std::int16_t o = m[k];
+                const std::int16_t diff = std::int16_t(o - smoothed);
+                const std::int16_t raised = std::int16_t(o + gain * diff);
+                const std::int16_t clamped = std::min(std::max(raised, std::int16_t(0)),
+                                                      std::int16_t(255));
+                const std::int16_t magnitude = std::max(diff, std::int16_t(-diff));
+                result[k] = std::uint8_t(magnitude < limit ? o : clamped);
             } else {
                 result[k] = std::uint8_t(smoothed);
             }
@@ -92,8 +115,8 @@ void filterInterior(std::uint8_t *out, const std::uint8_t *up, const std::uint8_
     }
     const Sharpening sharpening {sharpen, threshold, amount};
     for (; i < to; ++i) {
-        const int sum = 7 * (up[i - 3] + up[i + 3] + down[i - 3] + down[i + 3])
-                        + 10 * (up[i] + down[i] + mid[i - 3] + mid[i + 3]) + 32 * mid[i];
+        const int sum = 7 * (vertical[i - 3] + vertical[i + 3])
+                        + 10 * (vertical[i] + mid[i - 3] + mid[i + 3]) + 32 * mid[i];
         out[i] = std::uint8_t(finish(mid[i], sum, sharpening));
     }
 }
@@ -127,6 +150,7 @@ void SmoothSharpen(image::TBitmap &Dest, const image::TBitmap &Source, bool Shar
     const std::size_t rowBytes = Source.rowBytes();
     const std::size_t last = rowBytes - 3;   // first byte of the last pixel
 
+    std::vector<std::uint16_t> vertical(rowBytes);
     std::vector<const std::uint8_t *> rows(std::size_t(height) + 2);
     for (int y = 0; y < height; ++y)
         rows[std::size_t(y) + 1] = inBits + std::size_t(y) * rowBytes;
@@ -142,11 +166,12 @@ void SmoothSharpen(image::TBitmap &Dest, const image::TBitmap &Source, bool Shar
 
         filterPixel(out, up, mid, down, 0, 0, width > 1 ? 3 : 0, kernel, sharpening);
         if (width > 2) {
+            sumAboveAndBelow(vertical.data(), up, down, rowBytes);
             if (sharpening.on)
-                filterInterior<true>(out, up, mid, down, 3, last, sharpening.threshold,
+                filterInterior<true>(out, vertical.data(), mid, 3, last, sharpening.threshold,
                                      sharpening.amount);
             else
-                filterInterior<false>(out, up, mid, down, 3, last, 0, 1);
+                filterInterior<false>(out, vertical.data(), mid, 3, last, 0, 1);
         }
         if (width > 1)
             filterPixel(out, up, mid, down, last, last - 3, last, kernel, sharpening);
