@@ -1,5 +1,7 @@
 #include "enhance/clip_points.h"
 
+#include "enhance/prefetch.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -27,12 +29,15 @@ void countPixels(const std::uint8_t *pixels, std::size_t count, Histogram &histo
             for (std::uint32_t &counter : copy)
                 counter = 0;
         std::size_t p = 0;
-        for (; p + copies <= chunk; p += copies) {
-            const std::uint8_t *q = pixels + p * 3;
-            ++partial[0][q[2] + 2 * q[0]];
-            ++partial[1][q[5] + 2 * q[3]];
-            ++partial[2][q[8] + 2 * q[6]];
-            ++partial[3][q[11] + 2 * q[9]];
+        for (; p + 4 * copies <= chunk; p += 4 * copies) {
+            prefetchAhead(pixels, p * 3, chunk * 3);
+            for (std::size_t r = 0; r < 4; ++r) {
+                const std::uint8_t *q = pixels + (p + r * copies) * 3;
+                ++partial[0][q[2] + 2 * q[0]];
+                ++partial[1][q[5] + 2 * q[3]];
+                ++partial[2][q[8] + 2 * q[6]];
+                ++partial[3][q[11] + 2 * q[9]];
+            }
         }
         for (; p < chunk; ++p)
             ++partial[0][pixels[p * 3 + 2] + 2 * pixels[p * 3]];

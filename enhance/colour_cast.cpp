@@ -1,5 +1,7 @@
 #include "enhance/colour_cast.h"
 
+#include "enhance/prefetch.h"
+
 #include "image/error.h"
 
 #include <algorithm>
@@ -7,6 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace enhance {
 
@@ -23,18 +29,64 @@ struct CastSums {
     std::int64_t count = 0;
 };
 
-// Each block starts on a pixel; its bytes are read three at a time from every position, and only
-// the windows that start a pixel count. Doing the work at every byte wastes two thirds of it, but
-// keeps the loop free of stride-3 access, so that the compiler vectorises it.
-constexpr std::size_t measureBytes = 48;
-
-constexpr std::array<std::uint8_t, measureBytes> pixelStarts()
+#if defined(__SSE2__)
+// Measures whole blocks of 16 pixels and returns the number of bytes it measured; the caller
+// measures the rest. Every byte position is read as the start of a blue, green, red window and
+// a mask keeps the positions that start a pixel, so no bytes need reordering. Red - green sums
+// as the sum of red minus the sum of green, and SAD against zero sums bytes into 64 bits.
+std::size_t measureBlocks(const std::uint8_t *pixels, std::size_t bytes, std::uint8_t limit,
+                          CastSums &sums)
 {
-    std::array<std::uint8_t, measureBytes> starts {};
-    for (std::size_t k = 0; k < measureBytes; k += 3)
-        starts[k] = 1;
-    return starts;
+    constexpr std::size_t blockBytes = 48;
+    // A block is three 16-byte chunks; pixels start where the position is a multiple of 3.
+    alignas(16) std::uint8_t startBytes[blockBytes] = {};
+    for (std::size_t k = 0; k < blockBytes; k += 3)
+        startBytes[k] = 0xff;
+    __m128i starts[3];
+    for (int c = 0; c < 3; ++c)
+        starts[c] = _mm_load_si128(reinterpret_cast<const __m128i *>(startBytes + 16 * c));
+
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi8(1);
+    const __m128i limits = _mm_set1_epi8(char(limit));
+    __m128i red = zero, green = zero, blue = zero, hits = zero;
+    std::size_t i = 0;
+    // A window reads two bytes past its start, so the last block must end two bytes early.
+    for (; i + blockBytes + 2 <= bytes; i += blockBytes) {
+        prefetchAhead(pixels, i, bytes);
+        for (int c = 0; c < 3; ++c) {
+            const std::uint8_t *chunk = pixels + i + 16 * std::size_t(c);
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chunk));
+            const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chunk + 1));
+            const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i *>(chunk + 2));
+            const __m128i high = _mm_max_epu8(_mm_max_epu8(b, g), r);
+            const __m128i low = _mm_min_epu8(_mm_min_epu8(b, g), r);
+            const __m128i spread = _mm_sub_epi8(high, low);
+            const __m128i near = _mm_cmpeq_epi8(_mm_min_epu8(spread, limits), spread);
+            const __m128i mask = _mm_and_si128(near, starts[c]);
+            red = _mm_add_epi64(red, _mm_sad_epu8(_mm_and_si128(r, mask), zero));
+            green = _mm_add_epi64(green, _mm_sad_epu8(_mm_and_si128(g, mask), zero));
+            blue = _mm_add_epi64(blue, _mm_sad_epu8(_mm_and_si128(b, mask), zero));
+            hits = _mm_add_epi64(hits, _mm_sad_epu8(_mm_and_si128(mask, ones), zero));
+        }
+    }
+    const auto total = [](__m128i lanes) {
+        std::uint64_t halves[2];
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(halves), lanes);
+        return std::int64_t(halves[0] + halves[1]);
+    };
+    const std::int64_t redSum = total(red);
+    sums.redGreen += redSum - total(green);
+    sums.redBlue += redSum - total(blue);
+    sums.count += total(hits);
+    return i;
 }
+#else
+std::size_t measureBlocks(const std::uint8_t *, std::size_t, std::uint8_t, CastSums &)
+{
+    return 0;
+}
+#endif
 
 // Adds the near-grey pixels among `count` consecutive pixels to the sums. A pixel is near-grey
 // when its largest channel exceeds its smallest by at most `tolerance`, which is the same as
@@ -43,51 +95,16 @@ void measureRun(const std::uint8_t *pixels, std::size_t count, int tolerance, Ca
 {
     if (tolerance < 0)
         return;   // not even a grey pixel comes within a negative tolerance
-    const std::uint8_t limit = std::uint8_t(tolerance > 255 ? 255 : tolerance);
-    static constexpr std::array<std::uint8_t, measureBytes> starts = pixelStarts();
-
-    // Per-position 16-bit sums: a block adds at most 255 to each, so 128 blocks fit.
-    constexpr int blocksPerFlush = 128;
-    std::int16_t accRG[measureBytes] = {}, accRB[measureBytes] = {}, accCount[measureBytes] = {};
-    const auto flush = [&] {
-        for (std::size_t k = 0; k < measureBytes; ++k) {
-            sums.redGreen += accRG[k];
-            sums.redBlue += accRB[k];
-            sums.count += accCount[k];
-            accRG[k] = accRB[k] = accCount[k] = 0;
-        }
-    };
-
     const std::size_t bytes = count * 3;
-    // A window reads two bytes past its start, so the last block must end two bytes early.
-    std::size_t i = 0;
-    int blocks = 0;
-    for (; i + measureBytes + 2 <= bytes; i += measureBytes) {
-        const std::uint8_t *block = pixels + i;
-        for (std::size_t k = 0; k < measureBytes; ++k) {
-            const std::uint8_t blue = block[k], green = block[k + 1], red = block[k + 2];
-            const std::uint8_t high = std::max(std::max(blue, green), red);
-            const std::uint8_t low = std::min(std::min(blue, green), red);
-            const std::uint8_t near = std::uint8_t(std::uint8_t(high - low) <= limit);
-            const std::int16_t take = std::int16_t(near & starts[k]);
-            const std::int16_t mask = std::int16_t(-take);
-            accRG[k] = std::int16_t(accRG[k] + (std::int16_t(red - green) & mask));
-            accRB[k] = std::int16_t(accRB[k] + (std::int16_t(red - blue) & mask));
-            accCount[k] = std::int16_t(accCount[k] + take);
-        }
-        if (++blocks == blocksPerFlush) {
-            flush();
-            blocks = 0;
-        }
-    }
-    flush();
+    std::size_t i
+        = measureBlocks(pixels, bytes, std::uint8_t(tolerance > 255 ? 255 : tolerance), sums);
     for (; i < bytes; i += 3) {
-        const int blue = pixels[i], green = pixels[i + 1], red = pixels[i + 2];
-        const int high = std::max(std::max(blue, green), red);
-        const int low = std::min(std::min(blue, green), red);
+        const int b = pixels[i], g = pixels[i + 1], r = pixels[i + 2];
+        const int high = std::max(std::max(b, g), r);
+        const int low = std::min(std::min(b, g), r);
         if (high - low <= tolerance) {
-            sums.redGreen += red - green;
-            sums.redBlue += red - blue;
+            sums.redGreen += r - g;
+            sums.redBlue += r - b;
             ++sums.count;
         }
     }
@@ -163,6 +180,7 @@ void ShiftChannels(image::TBitmap &Image, int RedShift, int GreenShift, int Blue
     const std::size_t total = Image.rowBytes() * std::size_t(Image.Height());
     std::size_t i = 0;
     for (; i + blockBytes <= total; i += blockBytes) {
+        prefetchAhead(bytes, i, total);
         std::uint8_t *block = bytes + i;
         for (std::size_t k = 0; k < blockBytes; ++k) {
             const std::uint8_t v = std::min(std::max(block[k], lower[k]), upper[k]);

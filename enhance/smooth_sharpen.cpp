@@ -1,5 +1,7 @@
 #include "enhance/smooth_sharpen.h"
 
+#include "enhance/prefetch.h"
+
 #include "image/error.h"
 
 #include <cstddef>
@@ -66,11 +68,15 @@ constexpr std::ptrdiff_t blockBytes = 32;
 
 // vertical[i] = up[i] + down[i] over a whole row: the four corner taps and two of the edge
 // taps of every pixel then come from three reads of this row.
+// `nextDown`, when not null, is the row the next call will read as `down`: it is fetched a row
+// ahead.
 void sumAboveAndBelow(std::uint16_t *vertical, const std::uint8_t *up, const std::uint8_t *down,
-                      std::size_t count)
+                      const std::uint8_t *nextDown, std::size_t count)
 {
     std::size_t i = 0;
     for (; i + std::size_t(blockBytes) <= count; i += std::size_t(blockBytes)) {
+        if (nextDown)
+            prefetchRead(nextDown + i);
         // Summed into a local block: stores through `vertical` could alias the rows otherwise.
         std::uint16_t sums[blockBytes];
         for (std::ptrdiff_t k = 0; k < blockBytes; ++k)
@@ -84,8 +90,9 @@ void sumAboveAndBelow(std::uint16_t *vertical, const std::uint8_t *up, const std
 // The interior bytes from..to-1 of one row, all of whose neighbours lie inside the row: no
 // clamping. The kernel is fixed, so its weights are constants the compiler can fold.
 template <bool sharpen>
-void filterInterior(std::uint8_t *out, const std::uint16_t *vertical, const std::uint8_t *mid,
-                    std::size_t from, std::size_t to, int threshold, int amount)
+void filterInterior(std::uint8_t *out, std::uint8_t *nextOut, const std::uint16_t *vertical,
+                    const std::uint8_t *mid, std::size_t from, std::size_t to, int threshold,
+                    int amount)
 {
     const std::int16_t limit = std::int16_t(threshold);
     const std::int16_t gain = std::int16_t(amount);
@@ -93,6 +100,8 @@ void filterInterior(std::uint8_t *out, const std::uint16_t *vertical, const std:
     for (; i + std::size_t(blockBytes) <= to; i += std::size_t(blockBytes)) {
         const std::uint16_t *v = vertical + i;
         const std::uint8_t *m = mid + i;
+        if (nextOut)
+            prefetchWrite(nextOut + i);
         std::uint8_t result[blockBytes];
         for (std::ptrdiff_t k = 0; k < blockBytes; ++k) {
             const std::uint16_t sum = std::uint16_t(7 * (v[k - 3] + v[k + 3])
@@ -163,15 +172,19 @@ void SmoothSharpen(image::TBitmap &Dest, const image::TBitmap &Source, bool Shar
         const std::uint8_t *mid = rows[std::size_t(y) + 1];
         const std::uint8_t *down = rows[std::size_t(y) + 2];
         std::uint8_t *out = outBits + std::size_t(y) * rowBytes;
+        // The rows the next row will read and write for the first time, fetched a row ahead.
+        const bool more = y + 2 < height;
+        const std::uint8_t *nextDown = more ? rows[std::size_t(y) + 3] : nullptr;
+        std::uint8_t *nextOut = more ? out + rowBytes : nullptr;
 
         filterPixel(out, up, mid, down, 0, 0, width > 1 ? 3 : 0, kernel, sharpening);
         if (width > 2) {
-            sumAboveAndBelow(vertical.data(), up, down, rowBytes);
+            sumAboveAndBelow(vertical.data(), up, down, nextDown, rowBytes);
             if (sharpening.on)
-                filterInterior<true>(out, vertical.data(), mid, 3, last, sharpening.threshold,
-                                     sharpening.amount);
+                filterInterior<true>(out, nextOut, vertical.data(), mid, 3, last,
+                                     sharpening.threshold, sharpening.amount);
             else
-                filterInterior<false>(out, vertical.data(), mid, 3, last, 0, 1);
+                filterInterior<false>(out, nextOut, vertical.data(), mid, 3, last, 0, 1);
         }
         if (width > 1)
             filterPixel(out, up, mid, down, last, last - 3, last, kernel, sharpening);

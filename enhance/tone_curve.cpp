@@ -1,5 +1,7 @@
 #include "enhance/tone_curve.h"
 
+#include "enhance/prefetch.h"
+
 #include "image/error.h"
 
 #include <cstddef>
@@ -190,6 +192,8 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
                                          std::size_t count) {
         std::size_t i = 0;
         for (; i + 16 <= count; i += 16) {
+            prefetchAhead(from, i, count);
+            prefetchAhead(to, i, count);
             std::uint16_t keys[8], values[8];
             std::memcpy(keys, from + i, 16);
             for (int k = 0; k < 8; ++k)
