@@ -5,10 +5,8 @@
 #include "image/error.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,10 +16,10 @@ namespace enhance {
 
 namespace {
 
-// Pixels handled per block. A fixed trip count lets the compiler vectorise the block loops at
-// -O2, whose cost model refuses loops that would need a scalar remainder.
-constexpr std::size_t blockPixels = 16;
-constexpr std::size_t blockBytes = blockPixels * 3;
+// Bytes per block: 16 pixels, three 16-byte vectors. A fixed trip count lets the compiler
+// vectorise the shifting loop at -O2, whose cost model refuses loops that would need a scalar
+// remainder.
+constexpr std::size_t blockBytes = 48;
 
 struct CastSums {
     std::int64_t redGreen = 0;
@@ -37,7 +35,6 @@ struct CastSums {
 std::size_t measureBlocks(const std::uint8_t *pixels, std::size_t bytes, std::uint8_t limit,
                           CastSums &sums)
 {
-    constexpr std::size_t blockBytes = 48;
     // A block is three 16-byte chunks; pixels start where the position is a multiple of 3.
     alignas(16) std::uint8_t startBytes[blockBytes] = {};
     for (std::size_t k = 0; k < blockBytes; k += 3)
@@ -110,7 +107,7 @@ void measureRun(const std::uint8_t *pixels, std::size_t count, int tolerance, Ca
     }
 }
 
-// Beyond +-255 a shift saturates every channel anyway; clamping it keeps the sums in 16 bits.
+// Beyond +-255 a shift saturates every channel anyway; clamped, it fits the byte arithmetic.
 int limitShift(int shift)
 {
     return shift < -255 ? -255 : shift > 255 ? 255 : shift;

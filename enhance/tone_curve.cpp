@@ -128,8 +128,8 @@ ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMi
     for (std::int64_t j = 0; j <= inLow && j <= 255; ++j)
         setEntry(table, j, double(OutLow));
 
-    // Control points keep int coordinates; the adjusted levels stay within 10 of the inputs
-    // except when they would leave int, which no caller passes.
+    // The control points hold ints; a level adjusted past the range of int (possible only for
+    // inputs at its very ends) is held at the end of the range.
     const auto toInt = [](std::int64_t v) {
         return int(v < std::numeric_limits<int>::min()   ? std::numeric_limits<int>::min()
                    : v > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
