@@ -31,8 +31,8 @@ image::TBitmap ownedCopy(const image::TBitmap &source)
 
 void setMegapixels(benchmark::State &state)
 {
-    state.counters["MP/s"] = benchmark::Counter(double(photoWidth) * photoHeight * 1e-6,
-                                                benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MP/s"] = benchmark::Counter(
+        double(photoWidth) * photoHeight * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Assign, then the first writable access, which gives the copy a store of its own.

@@ -35,7 +35,7 @@ void referenceRemoveColourCast(image::TBitmap &dest, const image::TBitmap &sourc
     if (count == 0)
         return;
     const int rg = int(sumRG / count), rb = int(sumRB / count);
-    int shift[3] = {0, 0, 0};   // blue, green, red
+    int shift[3] = { 0, 0, 0 }; // blue, green, red
     if (rg >= 0 && rb >= 0 && rg >= rb) {
         shift[2] = -rb;
         shift[1] = rg - rb;
@@ -71,7 +71,9 @@ void PrintTo(const CastCase &c, std::ostream *os)
     *os << c.name;
 }
 
-class RemoveColourCastCases : public ::testing::TestWithParam<CastCase> {};
+class RemoveColourCastCases : public ::testing::TestWithParam<CastCase>
+{
+};
 
 TEST_P(RemoveColourCastCases, ShiftsDestByTheMeasuredCast)
 {
@@ -84,29 +86,28 @@ TEST_P(RemoveColourCastCases, ShiftsDestByTheMeasuredCast)
     EXPECT_EQ(pixelsOf(source), c.before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, RemoveColourCastCases,
+INSTANTIATE_TEST_SUITE_P(Examples, RemoveColourCastCases,
     ::testing::Values(
-        CastCase {"RedAboveBothMeetsAtBlue",
-                  {{120, 105, 110}, {118, 100, 112}, {200, 40, 30}, {60, 50, 55}},
-                  {{113, 112, 110}, {111, 107, 112}, {193, 47, 30}, {53, 57, 55}}},
-        CastCase {"NegativeAveragesTruncateTowardZero",
-                  {{100, 103, 101}, {100, 104, 102}, {250, 10, 3}},
-                  {{103, 103, 103}, {103, 104, 104}, {253, 10, 5}}},
-        CastCase {"GreyPictureUnchanged", {{0, 0, 0}, {77, 77, 77}, {255, 255, 255}},
-                  {{0, 0, 0}, {77, 77, 77}, {255, 255, 255}}},
-        CastCase {"DifferenceOfTwentyIsNearGrey", {{130, 110, 120}, {200, 40, 30}},
-                  {{120, 120, 120}, {190, 50, 30}}},
-        CastCase {"DifferenceOfTwentyOneIsNot", {{131, 110, 120}, {200, 40, 30}},
-                  {{131, 110, 120}, {200, 40, 30}}},
-        CastCase {"ZeroCountsAsNonNegative", {{100, 100, 104}, {10, 200, 50}},
-                  {{100, 100, 100}, {10, 200, 46}}},
-        CastCase {"RiseClampsAt255", {{100, 110, 110}, {250, 0, 0}},
-                  {{110, 110, 110}, {255, 0, 0}}},
-        CastCase {"FallClampsAt0", {{100, 100, 107}, {200, 50, 3}},
-                  {{100, 100, 100}, {200, 50, 0}}},
-        CastCase {"NoNearGreyPixelLeavesDestUnchanged", {{200, 40, 30}, {0, 255, 0}},
-                  {{200, 40, 30}, {0, 255, 0}}}),
+        CastCase { "RedAboveBothMeetsAtBlue",
+            { { 120, 105, 110 }, { 118, 100, 112 }, { 200, 40, 30 }, { 60, 50, 55 } },
+            { { 113, 112, 110 }, { 111, 107, 112 }, { 193, 47, 30 }, { 53, 57, 55 } } },
+        CastCase { "NegativeAveragesTruncateTowardZero",
+            { { 100, 103, 101 }, { 100, 104, 102 }, { 250, 10, 3 } },
+            { { 103, 103, 103 }, { 103, 104, 104 }, { 253, 10, 5 } } },
+        CastCase { "GreyPictureUnchanged", { { 0, 0, 0 }, { 77, 77, 77 }, { 255, 255, 255 } },
+            { { 0, 0, 0 }, { 77, 77, 77 }, { 255, 255, 255 } } },
+        CastCase { "DifferenceOfTwentyIsNearGrey", { { 130, 110, 120 }, { 200, 40, 30 } },
+            { { 120, 120, 120 }, { 190, 50, 30 } } },
+        CastCase { "DifferenceOfTwentyOneIsNot", { { 131, 110, 120 }, { 200, 40, 30 } },
+            { { 131, 110, 120 }, { 200, 40, 30 } } },
+        CastCase { "ZeroCountsAsNonNegative", { { 100, 100, 104 }, { 10, 200, 50 } },
+            { { 100, 100, 100 }, { 10, 200, 46 } } },
+        CastCase { "RiseClampsAt255", { { 100, 110, 110 }, { 250, 0, 0 } },
+            { { 110, 110, 110 }, { 255, 0, 0 } } },
+        CastCase { "FallClampsAt0", { { 100, 100, 107 }, { 200, 50, 3 } },
+            { { 100, 100, 100 }, { 200, 50, 0 } } },
+        CastCase { "NoNearGreyPixelLeavesDestUnchanged", { { 200, 40, 30 }, { 0, 255, 0 } },
+            { { 200, 40, 30 }, { 0, 255, 0 } } }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RemoveColourCast, EmptyPictureIsLeftAlone)
@@ -119,7 +120,7 @@ TEST(RemoveColourCast, EmptyPictureIsLeftAlone)
 // The pipeline hands over a copy that still shares its store: only Dest may change.
 TEST(RemoveColourCast, SourceSharingTheStoreStaysUnchanged)
 {
-    const std::vector<Rgb> pixels {{120, 105, 110}, {118, 100, 112}};
+    const std::vector<Rgb> pixels { { 120, 105, 110 }, { 118, 100, 112 } };
     image::TBitmap dest = pictureOf(2, 1, pixels);
     image::TBitmap source;
     source.Assign(dest);
@@ -132,12 +133,14 @@ TEST(RemoveColourCast, SourceSharingTheStoreStaysUnchanged)
 // averages around if it were counted.
 TEST(RemoveColourCast, LargerSourceIsMeasuredOverDestsArea)
 {
-    const image::TBitmap source = pictureOf(3, 2, {{120, 110, 110}, {120, 110, 110}, {0, 20, 20},
-                                                   {0, 0, 0}, {0, 0, 0}, {0, 20, 20}});
-    image::TBitmap dest = pictureOf(2, 2, {{50, 50, 50}, {60, 60, 60}, {70, 70, 70}, {3, 0, 0}});
+    const image::TBitmap source = pictureOf(3, 2,
+        { { 120, 110, 110 }, { 120, 110, 110 }, { 0, 20, 20 }, { 0, 0, 0 }, { 0, 0, 0 },
+            { 0, 20, 20 } });
+    image::TBitmap dest
+        = pictureOf(2, 2, { { 50, 50, 50 }, { 60, 60, 60 }, { 70, 70, 70 }, { 3, 0, 0 } });
     enhance::RemoveColourCast(dest, source, 20);
     EXPECT_EQ(pixelsOf(dest),
-              (std::vector<Rgb> {{45, 50, 50}, {55, 60, 60}, {65, 70, 70}, {0, 0, 0}}));
+        (std::vector<Rgb> { { 45, 50, 50 }, { 55, 60, 60 }, { 65, 70, 70 }, { 0, 0, 0 } }));
 }
 
 TEST(RemoveColourCast, RefusesSourceSmallerThanDest)
@@ -150,9 +153,9 @@ TEST(RemoveColourCast, RefusesSourceSmallerThanDest)
 
 TEST(RemoveColourCast, SameImageAsDestAndSourceIsMeasuredThenShifted)
 {
-    image::TBitmap picture = pictureOf(2, 1, {{120, 110, 110}, {200, 40, 30}});
+    image::TBitmap picture = pictureOf(2, 1, { { 120, 110, 110 }, { 200, 40, 30 } });
     enhance::RemoveColourCast(picture, picture, 20);
-    EXPECT_EQ(pixelsOf(picture), (std::vector<Rgb> {{110, 110, 110}, {190, 40, 30}}));
+    EXPECT_EQ(pixelsOf(picture), (std::vector<Rgb> { { 110, 110, 110 }, { 190, 40, 30 } }));
 }
 
 struct RandomCase {
@@ -166,7 +169,9 @@ void PrintTo(const RandomCase &c, std::ostream *os)
     *os << " spread " << c.spread << " tolerance " << c.tolerance;
 }
 
-class RemoveColourCastRandom : public ::testing::TestWithParam<RandomCase> {};
+class RemoveColourCastRandom : public ::testing::TestWithParam<RandomCase>
+{
+};
 
 // Block boundaries, row ends and the tail after the last block are where a fast loop slips.
 TEST_P(RemoveColourCastRandom, MatchesPlainLoop)
@@ -188,13 +193,13 @@ std::vector<RandomCase> randomCases()
 {
     std::vector<RandomCase> cases;
     for (const enhance_test::Size &size : enhance_test::oddSizes())
-        cases.push_back({size, 15, 20});
-    cases.push_back({{129, 33}, 15, 20});   // more pixels than the per-block sums hold
-    cases.push_back({{129, 33}, 40, 20});
-    cases.push_back({{64, 33}, 255, 0});
-    cases.push_back({{64, 33}, 255, 255});
-    cases.push_back({{64, 33}, 255, -1});
-    cases.push_back({{64, 33}, 255, 300});
+        cases.push_back({ size, 15, 20 });
+    cases.push_back({ { 129, 33 }, 15, 20 }); // more pixels than the per-block sums hold
+    cases.push_back({ { 129, 33 }, 40, 20 });
+    cases.push_back({ { 64, 33 }, 255, 0 });
+    cases.push_back({ { 64, 33 }, 255, 255 });
+    cases.push_back({ { 64, 33 }, 255, -1 });
+    cases.push_back({ { 64, 33 }, 255, 300 });
     return cases;
 }
 
@@ -208,7 +213,9 @@ void PrintTo(const ShiftCase &c, std::ostream *os)
     *os << c.red << ", " << c.green << ", " << c.blue;
 }
 
-class ShiftChannelsCases : public ::testing::TestWithParam<ShiftCase> {};
+class ShiftChannelsCases : public ::testing::TestWithParam<ShiftCase>
+{
+};
 
 // Each channel gets its own offset and clamps at both ends, however large the offset.
 TEST_P(ShiftChannelsCases, AddsAndClampsPerChannel)
@@ -224,16 +231,15 @@ TEST_P(ShiftChannelsCases, AddsAndClampsPerChannel)
         return int(sum < 0 ? 0 : sum > 255 ? 255 : sum);
     };
     for (std::size_t i = 0; i < before.size(); ++i) {
-        const Rgb wanted {expect(before[i].red, c.red), expect(before[i].green, c.green),
-                          expect(before[i].blue, c.blue)};
+        const Rgb wanted { expect(before[i].red, c.red), expect(before[i].green, c.green),
+            expect(before[i].blue, c.blue) };
         ASSERT_EQ(after[i], wanted) << "pixel " << i;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Offsets, ShiftChannelsCases,
-                         ::testing::Values(ShiftCase {0, 0, 0}, ShiftCase {10, -7, 3},
-                                           ShiftCase {-1, 1, 0}, ShiftCase {255, -255, 254},
-                                           ShiftCase {256, -256, -254},
-                                           ShiftCase {INT_MAX, INT_MIN, 1000}));
+    ::testing::Values(ShiftCase { 0, 0, 0 }, ShiftCase { 10, -7, 3 }, ShiftCase { -1, 1, 0 },
+        ShiftCase { 255, -255, 254 }, ShiftCase { 256, -256, -254 },
+        ShiftCase { INT_MAX, INT_MIN, 1000 }));
 
 } // namespace
