@@ -45,15 +45,6 @@ image::TBitmap greys(const std::vector<std::pair<int, int>> &runs)
     return enhance_test::pictureOf(int(pixels.size()), 1, pixels);
 }
 
-TEST(ClipCount, OnePixelInAThousand)
-{
-    EXPECT_EQ(enhance::clipCount(0, 0.1f), 0);
-    EXPECT_EQ(enhance::clipCount(999, 0.1f), 0);
-    EXPECT_EQ(enhance::clipCount(1000, 0.1f), 1);
-    EXPECT_EQ(enhance::clipCount(2000, 0.1f), 2);
-    EXPECT_EQ(enhance::clipCount(12000000, 0.1f), 12000);
-}
-
 // The float nearest 0.1 is a little above it: total / 1000 holds up to 67,108,998 pixels, and
 // 67,108,999 is the first total where the excess shows.
 TEST(ClipCount, FloatExcessFirstShowsAt67108999Pixels)

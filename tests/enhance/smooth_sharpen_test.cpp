@@ -108,16 +108,6 @@ TEST(SmoothSharpen, OnePixelAndUniformPicturesAreUnchanged)
     }
 }
 
-// A single row counts itself for the rows above and below: weights 24, 52, 24 along the row.
-TEST(SmoothSharpen, SingleRowUsesItselfAboveAndBelow)
-{
-    const image::TBitmap source
-        = enhance_test::pictureOf(3, 1, { { 0, 0, 0 }, { 100, 100, 100 }, { 200, 200, 200 } });
-    image::TBitmap dest(3, 1);
-    enhance::SmoothSharpen(dest, source, false, 0, 1);
-    EXPECT_EQ(channel(dest, 1), (std::vector<int> { 24, 100, 176 }));
-}
-
 struct ClampCase {
     const char *name;
     Settings given;
