@@ -155,8 +155,9 @@ void SmoothSharpen(
     if (width == 0 || height == 0)
         return;
 
-    // Dest first: should the two share a store, only Dest's side is detached.
-    std::uint8_t *outBits = Dest.Bits();
+    // Dest first: should the two share a store, only Dest's side is detached, without copying
+    // the pixels that every pass below overwrites.
+    std::uint8_t *outBits = Dest.BitsForOverwrite();
     const std::uint8_t *inBits = Source.Bits();
     const std::size_t rowBytes = Source.rowBytes();
     const std::size_t last = rowBytes - 3; // first byte of the last pixel

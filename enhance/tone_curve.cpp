@@ -172,8 +172,9 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
     if (Dest.Empty())
         return;
 
-    // Dest first: it may share its store with Source, and only Dest's side is detached.
-    std::uint8_t *out = Dest.Bits();
+    // Dest first: it may share its store with Source, and only Dest's side is detached. Every
+    // byte of Dest is written, so unless Dest is Source its old pixels need no copy.
+    std::uint8_t *out = &Dest == &Source ? Dest.Bits() : Dest.BitsForOverwrite();
     const std::size_t rowBytes = Dest.rowBytes();
     // Two bytes per lookup: a table over byte pairs halves the lookups. Built through memcpy so
     // that a pair reads and writes the same way on either byte order.
