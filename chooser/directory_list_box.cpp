@@ -37,7 +37,9 @@ void TDirectoryListBox::setDirectory(const QString &path)
 {
     if (path.isEmpty())
         return;
-    const std::string target = platform::ExpandFileName(toBytes(path));
+    std::string target = platform::ExpandFileName(toBytes(path));
+    if (target.size() > 1 && target.back() == '/')
+        target.pop_back();
     // Volumes here are case-sensitive, so the comparison is exact.
     if (fromBytes(target) == m_directory)
         return;

@@ -33,7 +33,7 @@ TDriveComboBox::TDriveComboBox(QWidget *parent)
             [this](int index) { setDrive(itemData(index, PathRole).toString()); });
 }
 
-QString TDriveComboBox::itemText(const platform::Volume &volume, TextCase textCase)
+QString TDriveComboBox::volumeText(const platform::Volume &volume, TextCase textCase)
 {
     const bool network = volume.kind == platform::VolumeKind::Network;
     QString detail = fromBytes(network ? volume.source : volume.label);
@@ -66,7 +66,7 @@ void TDriveComboBox::buildItems()
     clear();
     for (const platform::Volume &volume : m_volumes) {
         const QPixmap glyph = glyphFor(volume.kind);
-        addItem(QIcon(glyph), itemText(volume, m_textCase));
+        addItem(QIcon(glyph), volumeText(volume, m_textCase));
         const int row = count() - 1;
         setItemData(row, fromBytes(volume.mountPoint), PathRole);
         setItemData(row, int(volume.kind), GlyphRole);

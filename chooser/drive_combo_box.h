@@ -41,7 +41,7 @@ public:
     void setVolumes(const std::vector<platform::Volume> &volumes);
 
     // The text of a volume's item.
-    static QString itemText(const platform::Volume &volume, TextCase textCase);
+    static QString volumeText(const platform::Volume &volume, TextCase textCase);
 
 signals:
     void changed();

@@ -80,7 +80,9 @@ void TFileListBox::setDirectory(const QString &path)
 {
     if (path.isEmpty())
         return;
-    const std::string target = platform::ExpandFileName(toBytes(path));
+    std::string target = platform::ExpandFileName(toBytes(path));
+    if (target.size() > 1 && target.back() == '/')
+        target.pop_back();
     if (fromBytes(target) == m_directory)
         return;
     platform::SetCurrentDir(target);
