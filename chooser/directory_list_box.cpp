@@ -73,9 +73,9 @@ QString TDirectoryListBox::pathOfRow(int row) const
 void TDirectoryListBox::addRow(const QString &text, int glyph, int indent, const QString &path)
 {
     auto *row = new QListWidgetItem(text, this);
-    const QPixmap &pixmap = glyph == int(Glyph::OpenFolder)      ? m_openFolder
-                            : glyph == int(Glyph::CurrentFolder) ? m_currentFolder
-                                                                 : m_closedFolder;
+    const QPixmap &pixmap = glyph == int(Glyph::OpenFolder) ? m_openFolder
+        : glyph == int(Glyph::CurrentFolder)                ? m_currentFolder
+                                                            : m_closedFolder;
     row->setData(GlyphRole, glyph);
     row->setData(GlyphPixmapRole, pixmap);
     row->setData(IndentRole, indent);
@@ -95,16 +95,16 @@ void TDirectoryListBox::buildRows()
         for (int i = 0; i < parts.size(); ++i) {
             path += QLatin1Char('/') + parts[i];
             const bool current = i == parts.size() - 1;
-            addRow(parts[i], int(current ? Glyph::CurrentFolder : Glyph::OpenFolder), 4 * (i + 1) + 2,
-                   path);
+            addRow(parts[i], int(current ? Glyph::CurrentFolder : Glyph::OpenFolder),
+                4 * (i + 1) + 2, path);
         }
     }
     m_currentRow = count() - 1;
 
     // Subfolders sit one step deeper than the current folder's row.
     const int subfolderIndent = 4 * std::max<int>(1, int(parts.size())) + 6;
-    const QString prefix = m_directory.endsWith(QLatin1Char('/')) ? m_directory
-                                                                  : m_directory + QLatin1Char('/');
+    const QString prefix
+        = m_directory.endsWith(QLatin1Char('/')) ? m_directory : m_directory + QLatin1Char('/');
     for (const std::string &name : platform::ListSubfolders(toBytes(m_directory))) {
         const QString text = fromBytes(name);
         addRow(text, int(Glyph::ClosedFolder), subfolderIndent, prefix + text);

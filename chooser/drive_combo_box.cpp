@@ -30,7 +30,7 @@ TDriveComboBox::TDriveComboBox(QWidget *parent)
     m_drive = fromBytes(platform::VolumeOf(platform::GetCurrentDir(), m_volumes));
     buildItems();
     connect(this, qOverload<int>(&QComboBox::activated), this,
-            [this](int index) { setDrive(itemData(index, PathRole).toString()); });
+        [this](int index) { setDrive(itemData(index, PathRole).toString()); });
 }
 
 QString TDriveComboBox::volumeText(const platform::Volume &volume, TextCase textCase)

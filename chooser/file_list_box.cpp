@@ -46,7 +46,7 @@ constexpr int waitCursorFromEntry = 100;
 bool isProgramName(const QString &name)
 {
     const QString lower = name.toLower();
-    for (const char *extension : {".exe", ".com", ".bat", ".pif"})
+    for (const char *extension : { ".exe", ".com", ".bat", ".pif" })
         if (lower.endsWith(QLatin1String(extension)))
             return true;
     return false;

@@ -8,7 +8,8 @@
 namespace chooser {
 
 GlyphDelegate::GlyphDelegate(Placement placement, QObject *parent)
-    : QStyledItemDelegate(parent), m_placement(placement)
+    : QStyledItemDelegate(parent)
+    , m_placement(placement)
 {
 }
 
@@ -20,8 +21,8 @@ int GlyphDelegate::textLeft(const QModelIndex &index) const
     return index.data(IndentRole).toInt() + glyph.width() + 4;
 }
 
-void GlyphDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                          const QModelIndex &index) const
+void GlyphDelegate::paint(
+    QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyleOptionViewItem background = option;
     initStyleOption(&background, index);
@@ -45,16 +46,16 @@ void GlyphDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     painter->setFont(option.font);
     const QRect textRect = rect.adjusted(textLeft(index), 0, 0, 0);
     painter->drawText(textRect, int(m_placement.textVertical) | Qt::AlignLeft | Qt::TextSingleLine,
-                      index.data(Qt::DisplayRole).toString());
+        index.data(Qt::DisplayRole).toString());
     painter->restore();
 }
 
 QSize GlyphDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    const int width = textLeft(index)
-                      + option.fontMetrics.horizontalAdvance(index.data().toString()) + 2;
-    const int height = m_placement.rowHeight > 0 ? m_placement.rowHeight
-                                                 : option.fontMetrics.height();
+    const int width
+        = textLeft(index) + option.fontMetrics.horizontalAdvance(index.data().toString()) + 2;
+    const int height
+        = m_placement.rowHeight > 0 ? m_placement.rowHeight : option.fontMetrics.height();
     return QSize(width, height);
 }
 

@@ -13,7 +13,7 @@ public:
     struct Placement {
         int textLeftWithoutGlyph = 2;
         Qt::Alignment textVertical = Qt::AlignTop;
-        int rowHeight = 0;   // 0: the font's text height
+        int rowHeight = 0; // 0: the font's text height
     };
 
     GlyphDelegate(Placement placement, QObject *parent);
@@ -25,7 +25,7 @@ public:
     int textLeft(const QModelIndex &index) const;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override;
+        const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:

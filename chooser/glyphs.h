@@ -21,10 +21,10 @@ enum class Glyph {
 
 // Item data the list delegates draw from; set when the items are built.
 enum ListRole {
-    GlyphRole = Qt::UserRole + 1,   // int(Glyph), absent for an item without a glyph
-    GlyphPixmapRole,                // QPixmap, masked
-    IndentRole,                     // pixels from the item's left to its glyph
-    PathRole                        // the full path an item stands for
+    GlyphRole = Qt::UserRole + 1, // int(Glyph), absent for an item without a glyph
+    GlyphPixmapRole, // QPixmap, masked
+    IndentRole, // pixels from the item's left to its glyph
+    PathRole // the full path an item stands for
 };
 
 // The glyph's resource name ("FLOPPY", "OPENFOLDER", ...).

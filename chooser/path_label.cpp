@@ -6,7 +6,8 @@
 
 namespace chooser {
 
-TPathLabel::TPathLabel(QWidget *parent) : QLabel(parent)
+TPathLabel::TPathLabel(QWidget *parent)
+    : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);
     setWordWrap(false);
@@ -16,7 +17,7 @@ QString TPathLabel::shownText() const
 {
     const QFontMetrics metrics = fontMetrics();
     return ShortenPath(text(), contentsRect().width(),
-                       [&metrics](const QString &t) { return metrics.horizontalAdvance(t); });
+        [&metrics](const QString &t) { return metrics.horizontalAdvance(t); });
 }
 
 QSize TPathLabel::minimumSizeHint() const

@@ -22,7 +22,7 @@ bool PickFolder(QString &Folder, int Options, int HelpTopic)
     if (const QScreen *screen = dialog.screen()) {
         const QRect area = screen->availableGeometry();
         dialog.move(area.left() + area.width() / 2 - dialog.width() / 2,
-                    area.top() + area.height() / 2 - dialog.height() / 2);
+            area.top() + area.height() / 2 - dialog.height() / 2);
     }
     if (dialog.exec() != QDialog::Accepted)
         return false;

@@ -6,9 +6,9 @@ namespace chooser {
 
 // Option bits of PickFolder.
 enum PickFolderOption {
-    AllowNewFolder = 1,     // the chosen folder is an editable path that may not exist yet
-    CreateOnAccept = 2,     // the chosen folder is created, with its missing parents
-    ConfirmNewFolder = 4    // with AllowNewFolder: accepting a missing folder asks first
+    AllowNewFolder = 1, // the chosen folder is an editable path that may not exist yet
+    CreateOnAccept = 2, // the chosen folder is created, with its missing parents
+    ConfirmNewFolder = 4 // with AllowNewFolder: accepting a missing folder asks first
 };
 
 // Runs the modal "Select Directory" dialog starting at Folder (empty: the process's current

@@ -56,6 +56,11 @@ TSelectDirDlg::TSelectDirDlg(QWidget *parent)
     setWindowTitle(QStringLiteral("Select Directory"));
     setFixedSize(424, 255);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // The layout was designed around a font 11 pixels high; a larger default font would cut
+    // the captions.
+    QFont designed = font();
+    designed.setPixelSize(11);
+    setFont(designed);
 
     addLabel(this, QStringLiteral("Directory &Name:"), QRect(8, 8, 92, 13), DirEdit);
     DirEdit->setGeometry(8, 24, 313, 20);
@@ -83,7 +88,7 @@ TSelectDirDlg::TSelectDirDlg(QWidget *parent)
     CancelButton->setGeometry(256, 224, 77, 27);
     HelpButton->setGeometry(340, 224, 77, 27);
 
-    for (QPushButton *button : {OKButton, CancelButton, HelpButton, NetButton})
+    for (QPushButton *button : { OKButton, CancelButton, HelpButton, NetButton })
         button->setAutoDefault(false);
     OKButton->setDefault(true);
 
@@ -176,9 +181,7 @@ void TSelectDirDlg::DriveListChange()
     });
 }
 
-void TSelectDirDlg::NetClick()
-{
-}
+void TSelectDirDlg::NetClick() { }
 
 void TSelectDirDlg::OKClick()
 {
@@ -190,8 +193,8 @@ void TSelectDirDlg::accept()
     if (m_allowNewFolder && m_confirmNewFolder
         && !platform::DirectoryExists(toBytes(DirEdit->text()))) {
         QMessageBox question(QMessageBox::Question, QStringLiteral("Confirm"),
-                             QStringLiteral("The specified directory does not exist. Create it?"),
-                             QMessageBox::NoButton, this);
+            QStringLiteral("The specified directory does not exist. Create it?"),
+            QMessageBox::NoButton, this);
         QPushButton *yes = question.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
         QPushButton *no = question.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
         question.setDefaultButton(yes);

@@ -44,8 +44,8 @@ std::string GetCurrentDir()
     std::string buffer(PATH_MAX, '\0');
     while (!getcwd(buffer.data(), buffer.size())) {
         if (errno != ERANGE)
-            throw EInOutError(std::string("Cannot determine the current folder: ")
-                              + std::strerror(errno));
+            throw EInOutError(
+                std::string("Cannot determine the current folder: ") + std::strerror(errno));
         buffer.resize(buffer.size() * 2);
     }
     buffer.resize(std::strlen(buffer.c_str()));
@@ -69,7 +69,8 @@ void EnsureCurrentDir()
 
 bool DirectoryExists(const std::string &path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 

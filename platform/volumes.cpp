@@ -30,12 +30,10 @@ bool isInside(const std::string &path, const std::string &folder)
 
 bool isPseudoFileSystem(const std::string &type)
 {
-    static const std::set<std::string> pseudo{
-        "proc",       "sysfs",     "cgroup",      "cgroup2",    "devpts",    "devtmpfs",
-        "mqueue",     "debugfs",   "tracefs",     "securityfs", "pstore",    "bpf",
-        "configfs",   "fusectl",   "hugetlbfs",   "autofs",     "binfmt_misc", "efivarfs",
-        "nsfs",       "rpc_pipefs", "selinuxfs",  "nfsd",      "fuse.gvfsd-fuse",
-        "fuse.portal", "fuse.lxcfs", "squashfs"};
+    static const std::set<std::string> pseudo { "proc", "sysfs", "cgroup", "cgroup2", "devpts",
+        "devtmpfs", "mqueue", "debugfs", "tracefs", "securityfs", "pstore", "bpf", "configfs",
+        "fusectl", "hugetlbfs", "autofs", "binfmt_misc", "efivarfs", "nsfs", "rpc_pipefs",
+        "selinuxfs", "nfsd", "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs", "squashfs" };
     return pseudo.count(type) > 0;
 }
 
@@ -44,7 +42,7 @@ bool isSystemArea(const std::string &mountPoint)
 {
     if (isInside(mountPoint, "/run/media"))
         return false;
-    for (const char *area : {"/proc", "/sys", "/dev", "/run", "/boot/efi", "/snap"})
+    for (const char *area : { "/proc", "/sys", "/dev", "/run", "/boot/efi", "/snap" })
         if (isInside(mountPoint, area))
             return true;
     return false;
@@ -52,10 +50,9 @@ bool isSystemArea(const std::string &mountPoint)
 
 VolumeKind kindOf(const std::string &type, const std::string &mountPoint)
 {
-    static const std::set<std::string> network{"nfs",   "nfs4",       "cifs",      "smb3",
-                                               "smbfs", "fuse.sshfs", "sshfs",     "9p",
-                                               "afs",   "ncpfs",      "fuse.rclone", "davfs",
-                                               "fuse.davfs2", "glusterfs", "ceph"};
+    static const std::set<std::string> network { "nfs", "nfs4", "cifs", "smb3", "smbfs",
+        "fuse.sshfs", "sshfs", "9p", "afs", "ncpfs", "fuse.rclone", "davfs", "fuse.davfs2",
+        "glusterfs", "ceph" };
     if (network.count(type))
         return VolumeKind::Network;
     if (type == "iso9660" || type == "udf")
@@ -91,7 +88,7 @@ bool isRemovableDevice(const std::string &source)
     const std::string sysfs = realPath("/sys/class/block/" + device.substr(5));
     if (sysfs.empty())
         return false;
-    for (const std::string &flag : {sysfs + "/removable", sysfs + "/../removable"}) {
+    for (const std::string &flag : { sysfs + "/removable", sysfs + "/../removable" }) {
         std::ifstream in(flag);
         char value = '0';
         if (in >> value)
@@ -148,9 +145,9 @@ std::string DecodeMountField(const std::string &field)
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string digits = field.substr(i + 1, 3);
-            if (digits.size() == 3
-                && std::all_of(digits.begin(), digits.end(),
-                               [](char c) { return c >= '0' && c <= '7'; })) {
+            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) {
+                    return c >= '0' && c <= '7';
+                })) {
                 out += char((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0'));
                 i += 3;
                 continue;
@@ -190,8 +187,7 @@ std::vector<Volume> ParseMountInfo(const std::string &text)
         std::string id, parent, device, root, mountPoint, options, field;
         if (!(fields >> id >> parent >> device >> root >> mountPoint >> options))
             continue;
-        while (fields >> field && field != "-") {
-        }
+        while (fields >> field && field != "-") { }
         Volume volume;
         if (field != "-" || !(fields >> volume.fsType >> volume.source))
             continue;
@@ -210,14 +206,12 @@ std::vector<Volume> ParseMountInfo(const std::string &text)
         volume.kind = kindOf(volume.fsType, volume.mountPoint);
         // A later mount over the same point hides the earlier one.
         volumes.erase(std::remove_if(volumes.begin(), volumes.end(),
-                                     [&](const Volume &v) {
-                                         return v.mountPoint == volume.mountPoint;
-                                     }),
-                      volumes.end());
+                          [&](const Volume &v) { return v.mountPoint == volume.mountPoint; }),
+            volumes.end());
         volumes.push_back(volume);
     }
     std::sort(volumes.begin(), volumes.end(),
-              [](const Volume &a, const Volume &b) { return a.mountPoint < b.mountPoint; });
+        [](const Volume &a, const Volume &b) { return a.mountPoint < b.mountPoint; });
     return volumes;
 }
 

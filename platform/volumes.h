@@ -12,11 +12,11 @@ enum class VolumeKind { Removable, Fixed, Network, CdRom, Ram };
 // One mounted file system the user would recognise. Texts are bytes as the kernel gives them,
 // escapes decoded.
 struct Volume {
-    std::string mountPoint;   // absolute, "/" for the root file system
-    std::string source;       // device or remote name ("/dev/sdb1", "server:/export")
-    std::string fsType;       // "ext4", "nfs4", "fuse.sshfs", ...
+    std::string mountPoint; // absolute, "/" for the root file system
+    std::string source; // device or remote name ("/dev/sdb1", "server:/export")
+    std::string fsType; // "ext4", "nfs4", "fuse.sshfs", ...
     VolumeKind kind = VolumeKind::Fixed;
-    std::string label;        // empty when the file system has none or it cannot be read
+    std::string label; // empty when the file system has none or it cannot be read
 };
 
 // The volumes described by the text of /proc/self/mountinfo, sorted by mount point ("/" first).

@@ -19,11 +19,11 @@ namespace testing_support {
 
 // Acts on the first modal widget of type Dialog that becomes active. Arm it before the blocking
 // call.
-template <typename Dialog>
-class ModalWatcher : public QObject
+template <typename Dialog> class ModalWatcher : public QObject
 {
 public:
-    explicit ModalWatcher(std::function<void(Dialog *)> act) : m_act(std::move(act))
+    explicit ModalWatcher(std::function<void(Dialog *)> act)
+        : m_act(std::move(act))
     {
         connect(&m_poll, &QTimer::timeout, this, [this] {
             if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
@@ -46,7 +46,10 @@ private:
 class CurrentDirGuard
 {
 public:
-    CurrentDirGuard() : m_saved(platform::GetCurrentDir()) {}
+    CurrentDirGuard()
+        : m_saved(platform::GetCurrentDir())
+    {
+    }
     ~CurrentDirGuard() { platform::SetCurrentDir(m_saved); }
     CurrentDirGuard(const CurrentDirGuard &) = delete;
     CurrentDirGuard &operator=(const CurrentDirGuard &) = delete;
@@ -59,11 +62,11 @@ private:
 class ErrorRecorder
 {
 public:
-    ErrorRecorder() : m_saved(chooser::currentErrorDisplay())
+    ErrorRecorder()
+        : m_saved(chooser::currentErrorDisplay())
     {
-        chooser::currentErrorDisplay() = [this](QWidget *, const QString &message) {
-            messages.append(message);
-        };
+        chooser::currentErrorDisplay()
+            = [this](QWidget *, const QString &message) { messages.append(message); };
     }
     ~ErrorRecorder() { chooser::currentErrorDisplay() = m_saved; }
     ErrorRecorder(const ErrorRecorder &) = delete;

@@ -50,7 +50,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_temp;
     std::unique_ptr<CurrentDirGuard> m_cwd;
-    QString m_root;   // the temporary folder with symlinks resolved
+    QString m_root; // the temporary folder with symlinks resolved
 };
 
 void tst_DirectoryListBox::init()
@@ -78,7 +78,7 @@ void tst_DirectoryListBox::rootHasOneCurrentRowThenSubfolders()
     QCOMPARE(list.item(0)->text(), QStringLiteral("/"));
     QCOMPARE(glyphOf(list, 0), int(Glyph::CurrentFolder));
     QCOMPARE(indentOf(list, 0), 2);
-    QVERIFY(list.count() > 1);   // every system has folders under "/"
+    QVERIFY(list.count() > 1); // every system has folders under "/"
 
     auto *delegate = static_cast<chooser::GlyphDelegate *>(list.itemDelegate());
     for (int row = 1; row < list.count(); ++row) {
@@ -92,8 +92,9 @@ void tst_DirectoryListBox::rootHasOneCurrentRowThenSubfolders()
 
 void tst_DirectoryListBox::deepFolderRowsGlyphsIndentsAndPaths()
 {
-    makeTree(m_root, {"a/b/Zeta/", "a/b/alpha/", "a/b/Beta/", "a/b/.hidden/", "a/b/file.txt",
-                      "a/b/.hidden-file"});
+    makeTree(m_root,
+        { "a/b/Zeta/", "a/b/alpha/", "a/b/Beta/", "a/b/.hidden/", "a/b/file.txt",
+            "a/b/.hidden-file" });
     TDirectoryListBox list;
     list.setDirectory(m_root + QStringLiteral("/a/b"));
     QCOMPARE(list.directory(), m_root + QStringLiteral("/a/b"));
@@ -103,18 +104,19 @@ void tst_DirectoryListBox::deepFolderRowsGlyphsIndentsAndPaths()
     const int current = int(parts.size());
     QCOMPARE(list.currentFolderRow(), current);
     QCOMPARE(list.currentRow(), current);
-    QCOMPARE(list.count(), current + 4);   // "/", the parts, three visible subfolders
+    QCOMPARE(list.count(), current + 4); // "/", the parts, three visible subfolders
 
     QString path;
     for (int row = 0; row <= current; ++row) {
-        QCOMPARE(glyphOf(list, row), int(row == current ? Glyph::CurrentFolder : Glyph::OpenFolder));
+        QCOMPARE(
+            glyphOf(list, row), int(row == current ? Glyph::CurrentFolder : Glyph::OpenFolder));
         QCOMPARE(indentOf(list, row), 4 * row + 2);
         if (row > 0)
             path += QLatin1Char('/') + parts[row - 1];
         QCOMPARE(list.pathOfRow(row), row == 0 ? QStringLiteral("/") : path);
         QCOMPARE(list.item(row)->text(), row == 0 ? QStringLiteral("/") : parts[row - 1]);
     }
-    const QStringList subfolders{"alpha", "Beta", "Zeta"};
+    const QStringList subfolders { "alpha", "Beta", "Zeta" };
     for (int i = 0; i < 3; ++i) {
         const int row = current + 1 + i;
         QCOMPARE(list.item(row)->text(), subfolders[i]);
@@ -126,7 +128,7 @@ void tst_DirectoryListBox::deepFolderRowsGlyphsIndentsAndPaths()
 
 void tst_DirectoryListBox::folderWithoutSubfoldersEndsWithCurrentRow()
 {
-    makeTree(m_root, {"leaf/only-a-file"});
+    makeTree(m_root, { "leaf/only-a-file" });
     TDirectoryListBox list;
     list.setDirectory(m_root + QStringLiteral("/leaf"));
     QCOMPARE(list.currentFolderRow(), list.count() - 1);
@@ -135,7 +137,7 @@ void tst_DirectoryListBox::folderWithoutSubfoldersEndsWithCurrentRow()
 
 void tst_DirectoryListBox::sameFolderChangesNothing()
 {
-    makeTree(m_root, {"x/"});
+    makeTree(m_root, { "x/" });
     TDirectoryListBox list;
     list.setDirectory(m_root);
     QSignalSpy changed(&list, &TDirectoryListBox::changed);
@@ -144,14 +146,14 @@ void tst_DirectoryListBox::sameFolderChangesNothing()
     list.setDirectory(m_root + QStringLiteral("/x/.."));
     list.setDirectory(QString());
     QCOMPARE(changed.count(), 0);
-    list.setDirectory(QStringLiteral("x"));   // relative to the folder shown
+    list.setDirectory(QStringLiteral("x")); // relative to the folder shown
     QCOMPARE(changed.count(), 1);
     QCOMPARE(list.directory(), m_root + QStringLiteral("/x"));
 }
 
 void tst_DirectoryListBox::doubleClickEntersRow()
 {
-    makeTree(m_root, {"up/down/"});
+    makeTree(m_root, { "up/down/" });
     TDirectoryListBox list;
     list.resize(300, 600);
     list.setDirectory(m_root + QStringLiteral("/up"));
@@ -186,7 +188,7 @@ void tst_DirectoryListBox::folderThatCannotBeEnteredKeepsEverything()
     if (how == QStringLiteral("permission") && geteuid() == 0)
         QSKIP("root enters folders whatever their permissions");
 
-    makeTree(m_root, {"shown/bad/", "shown/good/"});
+    makeTree(m_root, { "shown/bad/", "shown/good/" });
     TDirectoryListBox list;
     list.resize(300, 600);
     list.setDirectory(m_root + QStringLiteral("/shown"));
@@ -197,7 +199,7 @@ void tst_DirectoryListBox::folderThatCannotBeEnteredKeepsEverything()
         QVERIFY(QDir().rmdir(bad));
     } else if (how == QStringLiteral("file")) {
         QVERIFY(QDir().rmdir(bad));
-        makeTree(m_root, {"shown/bad"});
+        makeTree(m_root, { "shown/bad" });
     } else {
         QVERIFY(QFile::setPermissions(bad, QFileDevice::Permissions()));
     }
@@ -220,8 +222,8 @@ void tst_DirectoryListBox::folderThatCannotBeEnteredKeepsEverything()
     // Still usable.
     list.setDirectory(m_root + QStringLiteral("/shown/good"));
     QCOMPARE(list.directory(), m_root + QStringLiteral("/shown/good"));
-    QFile::setPermissions(bad, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                   | QFileDevice::ExeOwner);
+    QFile::setPermissions(
+        bad, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     list.close();
 }
 

@@ -15,7 +15,7 @@ Q_DECLARE_METATYPE(platform::Volume)
 namespace {
 
 Volume volume(const char *mountPoint, VolumeKind kind, const char *label = "",
-              const char *source = "/dev/sda1")
+    const char *source = "/dev/sda1")
 {
     Volume v;
     v.mountPoint = mountPoint;
@@ -48,15 +48,14 @@ void tst_DriveComboBox::volumeText_data()
     QTest::addColumn<TextCase>("textCase");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("root without label") << volume("/", VolumeKind::Fixed) << TextCase::tcLowerCase
-                                        << QStringLiteral("/ []");
+    QTest::newRow("root without label")
+        << volume("/", VolumeKind::Fixed) << TextCase::tcLowerCase << QStringLiteral("/ []");
     QTest::newRow("label lower") << volume("/data", VolumeKind::Fixed, "System")
                                  << TextCase::tcLowerCase << QStringLiteral("/data [system]");
     QTest::newRow("label upper") << volume("/data", VolumeKind::Fixed, "System")
                                  << TextCase::tcUpperCase << QStringLiteral("/data [SYSTEM]");
-    QTest::newRow("mount point as stored")
-        << volume("/media/anna/HOLIDAY", VolumeKind::Removable, "Holiday")
-        << TextCase::tcLowerCase << QStringLiteral("/media/anna/HOLIDAY [holiday]");
+    QTest::newRow("mount point as stored") << volume("/media/anna/HOLIDAY", VolumeKind::Removable,
+        "Holiday") << TextCase::tcLowerCase << QStringLiteral("/media/anna/HOLIDAY [holiday]");
     QTest::newRow("network shows remote")
         << volume("/mnt/nas", VolumeKind::Network, "", "NAS:/Export") << TextCase::tcLowerCase
         << QStringLiteral("/mnt/nas nas:/export");
@@ -80,8 +79,8 @@ void tst_DriveComboBox::startsAtTheVolumeOfTheCurrentFolder()
     TDriveComboBox box;
     QVERIFY(box.count() >= 1);
     QCOMPARE(box.itemData(0, chooser::PathRole).toString(), QStringLiteral("/"));
-    const std::string expected =
-        platform::VolumeOf(platform::GetCurrentDir(), platform::ListVolumes());
+    const std::string expected
+        = platform::VolumeOf(platform::GetCurrentDir(), platform::ListVolumes());
     QCOMPARE(box.drive(), QString::fromStdString(expected));
     QCOMPARE(box.itemData(box.currentIndex(), chooser::PathRole).toString(), box.drive());
 }
@@ -89,12 +88,11 @@ void tst_DriveComboBox::startsAtTheVolumeOfTheCurrentFolder()
 void tst_DriveComboBox::glyphFollowsKind()
 {
     TDriveComboBox box;
-    box.setVolumes({volume("/", VolumeKind::Fixed), volume("/media/stick", VolumeKind::Removable),
-                    volume("/mnt/nas", VolumeKind::Network), volume("/mnt/cd", VolumeKind::CdRom),
-                    volume("/tmp", VolumeKind::Ram)});
-    const QList<chooser::Glyph> expected{chooser::Glyph::Hard, chooser::Glyph::Floppy,
-                                         chooser::Glyph::Network, chooser::Glyph::CdRom,
-                                         chooser::Glyph::Ram};
+    box.setVolumes({ volume("/", VolumeKind::Fixed), volume("/media/stick", VolumeKind::Removable),
+        volume("/mnt/nas", VolumeKind::Network), volume("/mnt/cd", VolumeKind::CdRom),
+        volume("/tmp", VolumeKind::Ram) });
+    const QList<chooser::Glyph> expected { chooser::Glyph::Hard, chooser::Glyph::Floppy,
+        chooser::Glyph::Network, chooser::Glyph::CdRom, chooser::Glyph::Ram };
     QCOMPARE(box.count(), expected.size());
     for (int row = 0; row < box.count(); ++row) {
         const QPixmap glyph = box.itemData(row, chooser::GlyphPixmapRole).value<QPixmap>();
@@ -106,7 +104,8 @@ void tst_DriveComboBox::glyphFollowsKind()
 void tst_DriveComboBox::selectingTheCurrentVolumeDoesNothing()
 {
     TDriveComboBox box;
-    box.setVolumes({volume("/", VolumeKind::Fixed), volume("/media/stick", VolumeKind::Removable)});
+    box.setVolumes(
+        { volume("/", VolumeKind::Fixed), volume("/media/stick", VolumeKind::Removable) });
     box.setDrive(QStringLiteral("/"));
     QSignalSpy changed(&box, &TDriveComboBox::changed);
 
@@ -139,7 +138,8 @@ void tst_DriveComboBox::selectingTheCurrentVolumeDoesNothing()
 void tst_DriveComboBox::textCaseRebuildsAndKeepsSelection()
 {
     TDriveComboBox box;
-    box.setVolumes({volume("/", VolumeKind::Fixed, "Root"), volume("/b", VolumeKind::Fixed, "Bee")});
+    box.setVolumes(
+        { volume("/", VolumeKind::Fixed, "Root"), volume("/b", VolumeKind::Fixed, "Bee") });
     box.setDrive(QStringLiteral("/b"));
     box.setTextCase(TextCase::tcUpperCase);
     QCOMPARE(box.itemText(0), QStringLiteral("/ [ROOT]"));

@@ -61,8 +61,9 @@ void tst_FileListBox::cleanup()
 
 void tst_FileListBox::listsVisibleRegularFilesSortedIgnoringCase()
 {
-    makeTree(m_root, {"b.txt", "A.jpg", "c", "Zulu.JPG", "alpha", ".hidden", "folder/",
-                      ".hidden-folder/", "folder/inside.jpg"});
+    makeTree(m_root,
+        { "b.txt", "A.jpg", "c", "Zulu.JPG", "alpha", ".hidden", "folder/", ".hidden-folder/",
+            "folder/inside.jpg" });
     QVERIFY(QFile::link(m_root + QStringLiteral("/b.txt"), m_root + QStringLiteral("/link")));
     QVERIFY(QFile::link(m_root + QStringLiteral("/missing"), m_root + QStringLiteral("/dangling")));
     QCOMPARE(mkfifo(QFile::encodeName(m_root + QStringLiteral("/pipe")).constData(), 0644), 0);
@@ -70,7 +71,7 @@ void tst_FileListBox::listsVisibleRegularFilesSortedIgnoringCase()
     TFileListBox list;
     QSignalSpy changed(&list, &TFileListBox::changed);
     list.showFolder(m_root);
-    QCOMPARE(texts(list), QStringList({"A.jpg", "alpha", "b.txt", "c", "link", "Zulu.JPG"}));
+    QCOMPARE(texts(list), QStringList({ "A.jpg", "alpha", "b.txt", "c", "link", "Zulu.JPG" }));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(list.directory(), m_root);
     QCOMPARE(canonical(QDir::currentPath()), m_root);
@@ -82,11 +83,11 @@ void tst_FileListBox::listsVisibleRegularFilesSortedIgnoringCase()
 
 void tst_FileListBox::maskPatternsAreJoined()
 {
-    makeTree(m_root, {"a.jpg", "b.TXT", "c.png", "d.jpg.bak"});
+    makeTree(m_root, { "a.jpg", "b.TXT", "c.png", "d.jpg.bak" });
     TFileListBox list;
     list.showFolder(m_root);
     list.setMask(QStringLiteral("*.jpg;*.txt;*.JPG"));
-    QCOMPARE(texts(list), QStringList({"a.jpg", "b.TXT"}));
+    QCOMPARE(texts(list), QStringList({ "a.jpg", "b.TXT" }));
 }
 
 void tst_FileListBox::waitCursorFromEntry100AndRestored()
@@ -112,15 +113,15 @@ void tst_FileListBox::waitCursorFromEntry100AndRestored()
 
 void tst_FileListBox::folderThatCannotBeEnteredKeepsList()
 {
-    makeTree(m_root, {"one.jpg", "two.jpg"});
+    makeTree(m_root, { "one.jpg", "two.jpg" });
     TFileListBox list;
     list.showFolder(m_root);
     QSignalSpy changed(&list, &TFileListBox::changed);
-    QVERIFY_THROWS_EXCEPTION(platform::EInOutError,
-                             list.showFolder(m_root + QStringLiteral("/missing")));
-    QVERIFY_THROWS_EXCEPTION(platform::EInOutError,
-                             list.showFolder(m_root + QStringLiteral("/one.jpg")));
-    QCOMPARE(texts(list), QStringList({"one.jpg", "two.jpg"}));
+    QVERIFY_THROWS_EXCEPTION(
+        platform::EInOutError, list.showFolder(m_root + QStringLiteral("/missing")));
+    QVERIFY_THROWS_EXCEPTION(
+        platform::EInOutError, list.showFolder(m_root + QStringLiteral("/one.jpg")));
+    QCOMPARE(texts(list), QStringList({ "one.jpg", "two.jpg" }));
     QCOMPARE(list.directory(), m_root);
     QCOMPARE(changed.count(), 0);
     QCOMPARE(canonical(QDir::currentPath()), m_root);
@@ -128,14 +129,14 @@ void tst_FileListBox::folderThatCannotBeEnteredKeepsList()
 
 void tst_FileListBox::glyphsOnlyWhenAskedFor()
 {
-    makeTree(m_root, {"setup.EXE", "run.bat", "photo.jpg"});
+    makeTree(m_root, { "setup.EXE", "run.bat", "photo.jpg" });
     TFileListBox list;
     list.showFolder(m_root);
     for (int row = 0; row < list.count(); ++row)
         QVERIFY(!list.item(row)->data(chooser::GlyphRole).isValid());
 
     list.setShowGlyphs(true);
-    QCOMPARE(texts(list), QStringList({"photo.jpg", "run.bat", "setup.EXE"}));
+    QCOMPARE(texts(list), QStringList({ "photo.jpg", "run.bat", "setup.EXE" }));
     QCOMPARE(list.item(0)->data(chooser::GlyphRole).toInt(), int(chooser::Glyph::UnknownFile));
     QCOMPARE(list.item(1)->data(chooser::GlyphRole).toInt(), int(chooser::Glyph::Executable));
     QCOMPARE(list.item(2)->data(chooser::GlyphRole).toInt(), int(chooser::Glyph::Executable));

@@ -19,10 +19,10 @@ void tst_Glyphs::loadsWithSizeAndTransparentBackground_data()
 {
     QTest::addColumn<Glyph>("glyph");
     QTest::addColumn<QSize>("size");
-    for (Glyph g : {Glyph::Floppy, Glyph::Hard, Glyph::Network, Glyph::CdRom, Glyph::Ram})
+    for (Glyph g : { Glyph::Floppy, Glyph::Hard, Glyph::Network, Glyph::CdRom, Glyph::Ram })
         QTest::newRow(qPrintable(chooser::glyphName(g))) << g << QSize(16, 11);
-    for (Glyph g : {Glyph::OpenFolder, Glyph::CurrentFolder, Glyph::ClosedFolder,
-                    Glyph::Executable, Glyph::UnknownFile})
+    for (Glyph g : { Glyph::OpenFolder, Glyph::CurrentFolder, Glyph::ClosedFolder,
+             Glyph::Executable, Glyph::UnknownFile })
         QTest::newRow(qPrintable(chooser::glyphName(g))) << g << QSize(16, 15);
 }
 

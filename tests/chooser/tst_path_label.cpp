@@ -31,8 +31,8 @@ void tst_PathLabel::shortensOneFolderAtATime_data()
     const QString deep = QStringLiteral("/home/anna/Photos/2005/Summer");
     QTest::newRow("fits") << deep << 29 << deep;
     QTest::newRow("wide enough") << deep << 500 << deep;
-    const QStringList steps{"/.../anna/Photos/2005/Summer", "/.../Photos/2005/Summer",
-                            "/.../2005/Summer", "/.../Summer", ".../Summer", "Summer"};
+    const QStringList steps { "/.../anna/Photos/2005/Summer", "/.../Photos/2005/Summer",
+        "/.../2005/Summer", "/.../Summer", ".../Summer", "Summer" };
     for (const QString &step : steps)
         QTest::newRow(qPrintable(step)) << deep << int(step.size()) << step;
     // Between two steps the longer one is too wide, so the shorter one is taken.
@@ -62,14 +62,14 @@ void tst_PathLabel::labelKeepsFullPathAndPaintsItShortened()
     chooser::TPathLabel label;
     const QString path = QStringLiteral("/home/anna/Photos & Films/2005/Summer holiday");
     label.setText(path);
-    label.resize(label.fontMetrics().horizontalAdvance(QStringLiteral("/.../2005/Summer holiday")),
-                 20);
+    label.resize(
+        label.fontMetrics().horizontalAdvance(QStringLiteral("/.../2005/Summer holiday")), 20);
     QCOMPARE(label.text(), path);
     QCOMPARE(label.shownText(), QStringLiteral("/.../2005/Summer holiday"));
 
     label.resize(label.fontMetrics().horizontalAdvance(path) + 4, 20);
-    QCOMPARE(label.shownText(), path);   // "&" stays an ordinary character
-    QVERIFY(!label.grab().isNull());     // painting must not trip over the shortened text
+    QCOMPARE(label.shownText(), path); // "&" stays an ordinary character
+    QVERIFY(!label.grab().isNull()); // painting must not trip over the shortened text
 }
 
 QTEST_MAIN(tst_PathLabel)

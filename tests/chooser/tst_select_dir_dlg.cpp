@@ -21,8 +21,8 @@ using namespace testing_support;
 
 namespace {
 
-constexpr int allOptions = chooser::AllowNewFolder | chooser::CreateOnAccept
-                           | chooser::ConfirmNewFolder;
+constexpr int allOptions
+    = chooser::AllowNewFolder | chooser::CreateOnAccept | chooser::ConfirmNewFolder;
 
 // A press first: the view opens only a row that the same button pressed.
 void doubleClickRow(chooser::TDirectoryListBox *list, int row)
@@ -89,8 +89,9 @@ void tst_SelectDirDlg::init()
     m_temp = std::make_unique<QTemporaryDir>();
     QVERIFY(m_temp->isValid());
     m_root = canonical(m_temp->path());
-    makeTree(m_root, {"photos/b.jpg", "photos/A.jpg", "photos/.hidden.jpg", "photos/2005/",
-                      "photos/.thumbs/", "other/"});
+    makeTree(m_root,
+        { "photos/b.jpg", "photos/A.jpg", "photos/.hidden.jpg", "photos/2005/", "photos/.thumbs/",
+            "other/" });
     QVERIFY(QDir::setCurrent(path(QStringLiteral("photos"))));
 }
 
@@ -157,7 +158,7 @@ void tst_SelectDirDlg::listsFollowTheFolderShown()
     TSelectDirDlg dialog;
     dialog.setAllowNewFolder(true);
     QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos")));
-    QCOMPARE(dialog.FileList->count(), 2);   // the hidden file is left out
+    QCOMPARE(dialog.FileList->count(), 2); // the hidden file is left out
     QCOMPARE(dialog.FileList->item(0)->text(), QStringLiteral("A.jpg"));
     QCOMPARE(rowNamed(dialog.DirList, QStringLiteral(".thumbs")), -1);
 
@@ -168,8 +169,8 @@ void tst_SelectDirDlg::listsFollowTheFolderShown()
     QCOMPARE(dialog.FileList->directory(), path(QStringLiteral("other")));
     QCOMPARE(dialog.FileList->count(), 0);
     QCOMPARE(dialog.DriveList->drive(),
-             QString::fromStdString(platform::VolumeOf(platform::GetCurrentDir(),
-                                                       platform::ListVolumes())));
+        QString::fromStdString(
+            platform::VolumeOf(platform::GetCurrentDir(), platform::ListVolumes())));
     // Typing does not move the lists.
     QTest::keyClicks(dialog.DirEdit, QStringLiteral("/somewhere"));
     QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("other")));
@@ -196,12 +197,12 @@ void tst_SelectDirDlg::newNestedPathIsCreatedAfterYes_data()
     QTest::addColumn<QString>("created");
     // The absolute form is filled in by the test, since the root is known only then.
     QTest::newRow("absolute") << QStringLiteral("ROOT/new/sub") << QStringLiteral("new/sub");
-    QTest::newRow("trailing slash kept") << QStringLiteral("ROOT/new/sub/")
-                                         << QStringLiteral("new/sub");
-    QTest::newRow("relative to the folder shown") << QStringLiteral("fresh/deeper")
-                                                  << QStringLiteral("photos/fresh/deeper");
-    QTest::newRow("single relative name") << QStringLiteral("single")
-                                          << QStringLiteral("photos/single");
+    QTest::newRow("trailing slash kept")
+        << QStringLiteral("ROOT/new/sub/") << QStringLiteral("new/sub");
+    QTest::newRow("relative to the folder shown")
+        << QStringLiteral("fresh/deeper") << QStringLiteral("photos/fresh/deeper");
+    QTest::newRow("single relative name")
+        << QStringLiteral("single") << QStringLiteral("photos/single");
 }
 
 void tst_SelectDirDlg::newNestedPathIsCreatedAfterYes()
@@ -219,7 +220,7 @@ void tst_SelectDirDlg::newNestedPathIsCreatedAfterYes()
         title = box->windowTitle();
         icon = box->icon();
         defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
-        QTest::keyClick(box, Qt::Key_Return);   // the default button answers
+        QTest::keyClick(box, Qt::Key_Return); // the default button answers
     });
     ModalWatcher<TSelectDirDlg> type([&](TSelectDirDlg *dialog) { typeAndPressOk(dialog, typed); });
 
@@ -278,9 +279,8 @@ void tst_SelectDirDlg::folderThatCannotBeCreatedIsReported()
 {
     const QString impossible = path(QStringLiteral("photos/b.jpg/sub"));
     ModalWatcher<QMessageBox> answerYes([](QMessageBox *box) { box->defaultButton()->click(); });
-    ModalWatcher<TSelectDirDlg> type([&](TSelectDirDlg *dialog) {
-        typeAndPressOk(dialog, impossible);
-    });
+    ModalWatcher<TSelectDirDlg> type(
+        [&](TSelectDirDlg *dialog) { typeAndPressOk(dialog, impossible); });
     QString folder = QStringLiteral("kept");
     QVERIFY_THROWS_EXCEPTION(platform::EInOutError, PickFolder(folder, allOptions, 1000));
     QCOMPARE(folder, QStringLiteral("kept"));
@@ -355,7 +355,7 @@ void tst_SelectDirDlg::startingFolderIsOpenedOrIgnored()
 
 void tst_SelectDirDlg::folderThatCannotBeEnteredShowsErrorAndDialogStaysUsable()
 {
-    makeTree(m_root, {"photos/doomed/"});
+    makeTree(m_root, { "photos/doomed/" });
     ErrorRecorder errors;
     TSelectDirDlg dialog;
     dialog.setAllowNewFolder(true);
@@ -368,7 +368,7 @@ void tst_SelectDirDlg::folderThatCannotBeEnteredShowsErrorAndDialogStaysUsable()
     doubleClickRow(dialog.DirList, doomed);
     QCOMPARE(errors.messages.size(), 1);
     QVERIFY2(errors.messages[0].contains(QStringLiteral("photos/doomed")),
-             qPrintable(errors.messages[0]));
+        qPrintable(errors.messages[0]));
     QVERIFY(errors.messages[0].endsWith(QLatin1Char('.')));
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos")));

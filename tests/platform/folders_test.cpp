@@ -37,7 +37,8 @@ TEST_F(Folders, EnteringFollowsAndFailureKeepsTheCurrentFolder)
     EXPECT_EQ(platform::GetCurrentDir(), m_folder);
 
     std::ofstream(m_folder + "/file") << "x";
-    for (const std::string &bad : {m_folder + "/missing", m_folder + "/file", m_folder + "/file/x"}) {
+    for (const std::string &bad :
+        { m_folder + "/missing", m_folder + "/file", m_folder + "/file/x" }) {
         try {
             platform::SetCurrentDir(bad);
             ADD_FAILURE() << "entered " << bad;
@@ -67,7 +68,7 @@ TEST_F(Folders, CreateFolderPathBuildsEveryLevel)
 {
     EXPECT_TRUE(platform::CreateFolderPath(m_folder + "/a/b/c/"));
     EXPECT_TRUE(platform::DirectoryExists(m_folder + "/a/b/c"));
-    EXPECT_TRUE(platform::CreateFolderPath(m_folder + "/a/b"));   // exists: nothing to do
+    EXPECT_TRUE(platform::CreateFolderPath(m_folder + "/a/b")); // exists: nothing to do
     EXPECT_TRUE(platform::CreateFolderPath("/"));
 
     // Relative paths, including a single name, resolve against the current folder.
@@ -104,13 +105,13 @@ TEST_F(Folders, ExpandFileNameResolvesTextually)
 
 TEST_F(Folders, ListSubfoldersSkipsHiddenAndFilesSortsIgnoringCase)
 {
-    for (const char *name : {"beta", "Alpha", "alpha2", ".hidden", "Gamma"})
+    for (const char *name : { "beta", "Alpha", "alpha2", ".hidden", "Gamma" })
         ASSERT_EQ(mkdir((m_folder + "/" + name).c_str(), 0755), 0);
     std::ofstream(m_folder + "/aaa-file") << "x";
     ASSERT_EQ(symlink("beta", (m_folder + "/delta-link").c_str()), 0);
     ASSERT_EQ(symlink("missing", (m_folder + "/dangling").c_str()), 0);
 
-    const std::vector<std::string> expected{"Alpha", "alpha2", "beta", "delta-link", "Gamma"};
+    const std::vector<std::string> expected { "Alpha", "alpha2", "beta", "delta-link", "Gamma" };
     EXPECT_EQ(platform::ListSubfolders(m_folder), expected);
     EXPECT_TRUE(platform::ListSubfolders(m_folder + "/missing").empty());
 }
