@@ -23,6 +23,8 @@ TDirectoryListBox::TDirectoryListBox(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setRowHeight(std::max(fontMetrics().height(), m_openFolder.height() + 1));
     m_directory = fromBytes(platform::GetCurrentDir());
+    m_volumes = platform::ListVolumes();
+    rememberFolder();
     buildRows();
     connect(this, &QListWidget::itemDoubleClicked, this, &TDirectoryListBox::openRow);
 }
@@ -44,22 +46,32 @@ void TDirectoryListBox::setDirectory(const QString &path)
     if (fromBytes(target) == m_directory)
         return;
     platform::SetCurrentDir(target);
-    const std::string entered = platform::GetCurrentDir();
-    m_directory = fromBytes(entered);
-    platform::RememberFolderOn(platform::VolumeOf(entered, platform::ListVolumes()), entered);
+    m_directory = fromBytes(platform::GetCurrentDir());
+    rememberFolder();
     buildRows();
     emit changed();
 }
 
+void TDirectoryListBox::setVolumes(const std::vector<platform::Volume> &volumes)
+{
+    m_volumes = volumes;
+    rememberFolder();
+}
+
+void TDirectoryListBox::rememberFolder()
+{
+    const std::string folder = toBytes(m_directory);
+    platform::RememberFolderOn(platform::VolumeOf(folder, m_volumes), folder);
+}
+
 void TDirectoryListBox::setDrive(const QString &mountPoint)
 {
-    const std::vector<platform::Volume> volumes = platform::ListVolumes();
     const std::string volume = toBytes(mountPoint);
-    if (platform::VolumeOf(toBytes(m_directory), volumes) == volume)
+    if (volume.empty() || platform::VolumeOf(toBytes(m_directory), m_volumes) == volume)
         return;
     std::string target = platform::FolderLastShownOn(volume);
     if (target.empty() || !platform::DirectoryExists(target)
-        || platform::VolumeOf(target, volumes) != volume)
+        || platform::VolumeOf(target, m_volumes) != volume)
         target = volume;
     setDirectory(fromBytes(target));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/volumes.h"
+
 #include <QListWidget>
 #include <QPixmap>
 #include <QString>
@@ -32,6 +34,9 @@ public:
     // Throws like setDirectory.
     void setDrive(const QString &mountPoint);
 
+    // The volumes setDrive and the per-volume memory go by; this machine's when created.
+    void setVolumes(const std::vector<platform::Volume> &volumes);
+
     // The folder a row stands for; an empty text for a row that does not exist.
     QString pathOfRow(int row) const;
 
@@ -47,8 +52,10 @@ private:
     void buildRows();
     void addRow(const QString &text, int glyph, int indent, const QString &path);
     void openRow(QListWidgetItem *item);
+    void rememberFolder();
 
     QString m_directory;
+    std::vector<platform::Volume> m_volumes;
     int m_currentRow = 0;
     QPixmap m_openFolder;
     QPixmap m_currentFolder;

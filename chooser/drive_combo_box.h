@@ -39,6 +39,7 @@ public:
 
     // Rebuilds the items from volumes, the current drive selected again when still listed.
     void setVolumes(const std::vector<platform::Volume> &volumes);
+    const std::vector<platform::Volume> &volumes() const { return m_volumes; }
 
     // The text of a volume's item.
     static QString volumeText(const platform::Volume &volume, TextCase textCase);

@@ -116,6 +116,7 @@ void TSelectDirDlg::FormCreate()
     // There is no network-connection dialog to offer on this platform.
     NetButton->hide();
     setAllowNewFolder(false);
+    DirList->setVolumes(DriveList->volumes());
     DirLabel->setGeometry(DirEdit->geometry());
     DirListChange();
 }
@@ -133,6 +134,13 @@ void TSelectDirDlg::setDirectory(const QString &folder)
         // The dialog still opens, at the folder it shows already.
         DriveList->showVolumeOf(DirList->directory());
     }
+}
+
+void TSelectDirDlg::setVolumes(const std::vector<platform::Volume> &volumes)
+{
+    DriveList->setVolumes(volumes);
+    DirList->setVolumes(volumes);
+    DriveList->showVolumeOf(DirList->directory());
 }
 
 QString TSelectDirDlg::directory() const

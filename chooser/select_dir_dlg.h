@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/volumes.h"
+
 #include <QDialog>
+
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -27,6 +31,9 @@ public:
     // The starting folder; relative texts resolve against the process's current folder. An
     // empty text changes nothing; a folder that cannot be entered leaves the current one shown.
     void setDirectory(const QString &folder);
+
+    // The volumes offered; this machine's mounted volumes when the dialog is created.
+    void setVolumes(const std::vector<platform::Volume> &volumes);
 
     // The chosen folder: the path field's text when new folders are allowed, else the folder
     // shown.

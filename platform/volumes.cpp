@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -179,7 +180,8 @@ std::string DecodeLabel(const std::string &name)
 std::vector<Volume> ParseMountInfo(const std::string &text)
 {
     std::vector<Volume> volumes;
-    std::set<std::string> devicesSeen;
+    // The roots listed so far, per device: what lies inside one of them is a bind duplicate.
+    std::map<std::string, std::vector<std::string>> rootsByDevice;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -195,14 +197,15 @@ std::vector<Volume> ParseMountInfo(const std::string &text)
         volume.source = DecodeMountField(volume.source);
         root = DecodeMountField(root);
         const bool isRoot = volume.mountPoint == "/";
-        if (!isRoot) {
-            if (isPseudoFileSystem(volume.fsType) || isSystemArea(volume.mountPoint))
-                continue;
-            // A subtree mounted elsewhere, or the same file system a second time: a bind.
-            if (root != "/" || devicesSeen.count(device))
-                continue;
-        }
-        devicesSeen.insert(device);
+        if (!isRoot && (isPseudoFileSystem(volume.fsType) || isSystemArea(volume.mountPoint)))
+            continue;
+        std::vector<std::string> &roots = rootsByDevice[device];
+        // Btrfs subvolumes share a device but have roots side by side, so they all stay.
+        const bool duplicate = std::any_of(
+            roots.begin(), roots.end(), [&](const std::string &r) { return isInside(root, r); });
+        if (duplicate && !isRoot)
+            continue;
+        roots.push_back(root);
         volume.kind = kindOf(volume.fsType, volume.mountPoint);
         // A later mount over the same point hides the earlier one.
         volumes.erase(std::remove_if(volumes.begin(), volumes.end(),
@@ -218,6 +221,14 @@ std::vector<Volume> ParseMountInfo(const std::string &text)
 std::vector<Volume> ListVolumes()
 {
     std::vector<Volume> volumes = ParseMountInfo(readFile("/proc/self/mountinfo"));
+    // Containers bind single files (/etc/hosts and the like) from disks not otherwise listed.
+    volumes.erase(std::remove_if(volumes.begin(), volumes.end(),
+                      [](const Volume &v) {
+                          struct stat info {
+                          };
+                          return stat(v.mountPoint.c_str(), &info) != 0 || !S_ISDIR(info.st_mode);
+                      }),
+        volumes.end());
     if (volumes.empty() || volumes.front().mountPoint != "/") {
         Volume root;
         root.mountPoint = "/";

@@ -21,7 +21,7 @@ struct Volume {
 
 // The volumes described by the text of /proc/self/mountinfo, sorted by mount point ("/" first).
 // Pseudo file systems, mounts inside the system areas (/proc, /sys, /dev, /run except
-// /run/media) and bind duplicates (a subtree of a file system, or one already listed) are left
+// /run/media) and bind duplicates (a file system, or a subtree of one, already listed) are left
 // out. The kind comes from the type and the mount point only; labels stay empty. Malformed lines
 // are skipped.
 std::vector<Volume> ParseMountInfo(const std::string &text);
@@ -32,7 +32,8 @@ std::string DecodeMountField(const std::string &field);
 // Decodes the "\xHH" escapes that udev uses in /dev/disk/by-label names.
 std::string DecodeLabel(const std::string &name);
 
-// The volumes of this machine: ParseMountInfo of /proc/self/mountinfo, with block devices that
+// The volumes of this machine: ParseMountInfo of /proc/self/mountinfo less mount points that
+// are not folders (bound files), with block devices that
 // the kernel flags removable marked Removable and labels taken from /dev/disk/by-label. Never
 // throws; when the mount table cannot be read, "/" alone.
 std::vector<Volume> ListVolumes();

@@ -74,6 +74,7 @@ private slots:
     void startingFolderIsOpenedOrIgnored();
     void folderThatCannotBeEnteredShowsErrorAndDialogStaysUsable();
     void helpShowsOwnText();
+    void choosingAVolumeEntersItsLastFolderOrReportsAndStays();
 
 private:
     QString path(const QString &relative) const { return m_root + QLatin1Char('/') + relative; }
@@ -397,6 +398,38 @@ void tst_SelectDirDlg::helpShowsOwnText()
     QCOMPARE(text, chooser::folderChooserHelpText());
     QVERIFY(dialog.isVisible());
     dialog.close();
+}
+
+void tst_SelectDirDlg::choosingAVolumeEntersItsLastFolderOrReportsAndStays()
+{
+    auto volume = [](const QString &mountPoint) {
+        platform::Volume v;
+        v.mountPoint = QFile::encodeName(mountPoint).toStdString();
+        return v;
+    };
+    ErrorRecorder errors;
+    TSelectDirDlg dialog;
+    dialog.setVolumes({ volume(QStringLiteral("/")), volume(path(QStringLiteral("other"))),
+        volume(path(QStringLiteral("gone"))) });
+    QCOMPARE(dialog.DriveList->drive(), QStringLiteral("/"));
+    QCOMPARE(dialog.DriveList->count(), 3);
+    dialog.DirList->setDirectory(path(QStringLiteral("photos/2005")));
+
+    dialog.DriveList->setDrive(path(QStringLiteral("other")));
+    QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("other")));
+    QCOMPARE(dialog.DirEdit->text(), path(QStringLiteral("other")));
+
+    // Back on "/", the folder last shown there.
+    dialog.DriveList->setDrive(QStringLiteral("/"));
+    QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos/2005")));
+    QCOMPARE(dialog.DriveList->drive(), QStringLiteral("/"));
+
+    // A volume that cannot be entered: reported, and both lists stay on the folder shown.
+    dialog.DriveList->setDrive(path(QStringLiteral("gone")));
+    QCOMPARE(errors.messages.size(), 1);
+    QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos/2005")));
+    QCOMPARE(dialog.DriveList->drive(), QStringLiteral("/"));
+    QCOMPARE(dialog.DriveList->currentIndex(), 0);
 }
 
 QTEST_MAIN(tst_SelectDirDlg)

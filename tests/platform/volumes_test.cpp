@@ -74,6 +74,17 @@ TEST(ParseMountInfo, RootIsAlwaysKeptAndLaterMountsHideEarlierOnes)
     EXPECT_EQ(volumes[1].fsType, "xfs");
 }
 
+// Btrfs subvolumes share one device; only a mount inside a listed subvolume is a duplicate.
+TEST(ParseMountInfo, BtrfsSubvolumesAreVolumesTheirBindsAreNot)
+{
+    const std::string text = "27 1 0:30 /@ / rw - btrfs /dev/nvme0n1p2 rw,subvol=/@\n"
+                             "28 27 0:30 /@home /home rw - btrfs /dev/nvme0n1p2 rw,subvol=/@home\n"
+                             "29 27 0:30 /@home/anna/pub /srv/pub rw - btrfs /dev/nvme0n1p2 rw\n"
+                             "30 27 0:30 /@homework /work rw - btrfs /dev/nvme0n1p2 rw\n";
+    const std::vector<std::string> expected { "/", "/home", "/work" };
+    EXPECT_EQ(mountPoints(platform::ParseMountInfo(text)), expected);
+}
+
 TEST(DecodeMountField, OctalEscapesOnly)
 {
     EXPECT_EQ(platform::DecodeMountField("/media/a\\040b\\011c\\134d"), "/media/a b\tc\\d");
