@@ -9,7 +9,9 @@ QString ShortenPath(const QString &path, int maxWidth, const TextMeasure &measur
     QString folder = path.left(lastSlash + 1);
     const QString name = path.mid(lastSlash + 1);
     QString result = path;
-    while (!folder.isEmpty() && measure(result) > maxWidth) {
+    // "/" has no name to fall back on, so it is never shortened away.
+    while (!folder.isEmpty() && measure(result) > maxWidth
+           && !(name.isEmpty() && folder == QStringLiteral("/"))) {
         if (folder == QStringLiteral("/.../")) {
             folder = ellipsisFolder;
         } else if (folder == QStringLiteral("/")) {

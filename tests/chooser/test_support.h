@@ -6,13 +6,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QObject>
-#include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
-#include <string>
 #include <utility>
 
 namespace testing_support {
@@ -42,62 +39,51 @@ private:
     bool m_seen = false;
 };
 
-// Puts the process back into the folder it was in when the guard was made.
-class CurrentDirGuard
-{
-public:
-    CurrentDirGuard()
-        : m_saved(platform::GetCurrentDir())
-    {
-    }
-    ~CurrentDirGuard() { platform::SetCurrentDir(m_saved); }
-    CurrentDirGuard(const CurrentDirGuard &) = delete;
-    CurrentDirGuard &operator=(const CurrentDirGuard &) = delete;
-
-private:
-    std::string m_saved;
-};
-
-// Records what would have been shown in the error display, for the guard's lifetime.
-class ErrorRecorder
-{
-public:
+// Records what the error display would have shown, for its lifetime.
+struct ErrorRecorder {
     ErrorRecorder()
-        : m_saved(chooser::currentErrorDisplay())
+        : saved(chooser::currentErrorDisplay())
     {
-        chooser::currentErrorDisplay()
-            = [this](QWidget *, const QString &message) { messages.append(message); };
+        chooser::currentErrorDisplay() = [this](QWidget *, const QString &m) { messages << m; };
     }
-    ~ErrorRecorder() { chooser::currentErrorDisplay() = m_saved; }
-    ErrorRecorder(const ErrorRecorder &) = delete;
-    ErrorRecorder &operator=(const ErrorRecorder &) = delete;
-
+    ~ErrorRecorder() { chooser::currentErrorDisplay() = saved; }
     QStringList messages;
-
-private:
-    chooser::ErrorDisplay m_saved;
+    chooser::ErrorDisplay saved;
 };
 
-// Folders (names ending in "/") and small files under root.
-inline void makeTree(const QString &root, const QStringList &entries)
-{
-    for (const QString &entry : entries) {
-        if (entry.endsWith(QLatin1Char('/'))) {
-            QDir().mkpath(root + QLatin1Char('/') + entry);
-        } else {
-            const QString path = root + QLatin1Char('/') + entry;
-            QDir().mkpath(path.left(path.lastIndexOf(QLatin1Char('/'))));
-            QFile file(path);
-            if (file.open(QIODevice::WriteOnly))
+// A temporary folder made current (symlinks resolved, as the lists report paths), and the
+// previous current folder restored afterwards.
+struct TempTree {
+    TempTree()
+        : saved(platform::GetCurrentDir())
+        , root(QDir(temp.path()).canonicalPath())
+    {
+        QDir::setCurrent(root);
+    }
+    ~TempTree() { platform::SetCurrentDir(saved); }
+
+    QString path(const QString &relative) const { return root + QLatin1Char('/') + relative; }
+
+    // Folders end in "/"; anything else is a one-byte file, its folders made as needed.
+    void make(const QStringList &entries) const
+    {
+        for (const QString &entry : entries) {
+            const QString full = path(entry);
+            QDir().mkpath(full.left(full.lastIndexOf(QLatin1Char('/'))));
+            QFile file(full);
+            if (!entry.endsWith(QLatin1Char('/')) && file.open(QIODevice::WriteOnly))
                 file.write("x");
         }
     }
-}
 
-// The same path with symlinks resolved, as the lists report it after entering it.
-inline QString canonical(const QString &path)
+    std::string saved;
+    QTemporaryDir temp;
+    QString root;
+};
+
+inline QString currentFolder()
 {
-    return QDir(path).canonicalPath();
+    return QDir(QDir::currentPath()).canonicalPath();
 }
 
 // Whether a test left a window open behind it.

@@ -1,16 +1,13 @@
 #include "chooser/file_list_box.h"
-#include "chooser/glyphs.h"
 #include "test_support.h"
 
 #include <QGuiApplication>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 using chooser::TFileListBox;
 using namespace testing_support;
@@ -21,125 +18,76 @@ class tst_FileListBox : public QObject
 
 private slots:
     void initTestCase() { QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
-    void init();
-    void cleanup();
-    void listsVisibleRegularFilesSortedIgnoringCase();
-    void maskPatternsAreJoined();
-    void waitCursorFromEntry100AndRestored();
+    void init() { m_tree = std::make_unique<TempTree>(); }
+    void cleanup()
+    {
+        m_tree.reset();
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+    void visibleRegularFilesSortedIgnoringCase();
+    void waitCursorFromEntry100();
     void folderThatCannotBeEnteredKeepsList();
-    void glyphsOnlyWhenAskedFor();
 
 private:
     static QStringList texts(const TFileListBox &list)
     {
         QStringList result;
         for (int row = 0; row < list.count(); ++row)
-            result.append(list.item(row)->text());
+            result << list.item(row)->text();
         return result;
     }
 
-    std::unique_ptr<QTemporaryDir> m_temp;
-    std::unique_ptr<CurrentDirGuard> m_cwd;
-    QString m_root;
+    std::unique_ptr<TempTree> m_tree;
 };
 
-void tst_FileListBox::init()
+void tst_FileListBox::visibleRegularFilesSortedIgnoringCase()
 {
-    m_cwd = std::make_unique<CurrentDirGuard>();
-    m_temp = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_temp->isValid());
-    m_root = canonical(m_temp->path());
-}
-
-void tst_FileListBox::cleanup()
-{
-    m_cwd.reset();
-    m_temp.reset();
-    QVERIFY(!QGuiApplication::overrideCursor());
-    QVERIFY(noWindowLeftOpen());
-}
-
-void tst_FileListBox::listsVisibleRegularFilesSortedIgnoringCase()
-{
-    makeTree(m_root,
-        { "b.txt", "A.jpg", "c", "Zulu.JPG", "alpha", ".hidden", "folder/", ".hidden-folder/",
-            "folder/inside.jpg" });
-    QVERIFY(QFile::link(m_root + QStringLiteral("/b.txt"), m_root + QStringLiteral("/link")));
-    QVERIFY(QFile::link(m_root + QStringLiteral("/missing"), m_root + QStringLiteral("/dangling")));
-    QCOMPARE(mkfifo(QFile::encodeName(m_root + QStringLiteral("/pipe")).constData(), 0644), 0);
+    m_tree->make({ "f/b.txt", "f/A.jpg", "f/c", "f/Zulu.JPG", "f/.hidden", "f/folder/x" });
+    QVERIFY(QFile::link(
+        m_tree->path(QStringLiteral("f/b.txt")), m_tree->path(QStringLiteral("f/link"))));
+    QCOMPARE(
+        mkfifo(QFile::encodeName(m_tree->path(QStringLiteral("f/pipe"))).constData(), 0644), 0);
 
     TFileListBox list;
     QSignalSpy changed(&list, &TFileListBox::changed);
-    list.showFolder(m_root);
-    QCOMPARE(texts(list), QStringList({ "A.jpg", "alpha", "b.txt", "c", "link", "Zulu.JPG" }));
+    list.showFolder(QStringLiteral("f"));
+    QCOMPARE(texts(list), QStringList({ "A.jpg", "b.txt", "c", "link", "Zulu.JPG" }));
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(list.directory(), m_root);
-    QCOMPARE(canonical(QDir::currentPath()), m_root);
+    QCOMPARE(currentFolder(), m_tree->path(QStringLiteral("f")));
 
-    // The same folder again reads nothing.
-    list.showFolder(m_root);
-    QCOMPARE(changed.count(), 1);
+    list.setMask(QStringLiteral("*.jpg;*.TXT"));
+    QCOMPARE(texts(list), QStringList({ "A.jpg", "b.txt", "Zulu.JPG" }));
 }
 
-void tst_FileListBox::maskPatternsAreJoined()
+void tst_FileListBox::waitCursorFromEntry100()
 {
-    makeTree(m_root, { "a.jpg", "b.TXT", "c.png", "d.jpg.bak" });
     TFileListBox list;
-    list.showFolder(m_root);
-    list.setMask(QStringLiteral("*.jpg;*.txt;*.JPG"));
-    QCOMPARE(texts(list), QStringList({ "a.jpg", "b.TXT" }));
-}
-
-void tst_FileListBox::waitCursorFromEntry100AndRestored()
-{
     QStringList names;
     for (int i = 0; i < 150; ++i)
-        names.append(QStringLiteral("photo%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
-    makeTree(m_root, names);
-
-    TFileListBox list;
+        names << QStringLiteral("many/%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
+    m_tree->make(names);
     QList<bool> waiting;
     connect(list.model(), &QAbstractItemModel::rowsInserted, &list, [&] {
         const QCursor *cursor = QGuiApplication::overrideCursor();
-        waiting.append(cursor && cursor->shape() == Qt::WaitCursor);
+        waiting << (cursor && cursor->shape() == Qt::WaitCursor);
     });
-    list.showFolder(m_root);
-    QCOMPARE(list.count(), 150);
+    list.showFolder(m_tree->path(QStringLiteral("many")));
     QCOMPARE(waiting.size(), 150);
     QCOMPARE(waiting.indexOf(true), 100);
     QCOMPARE(waiting.count(true), 50);
-    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 void tst_FileListBox::folderThatCannotBeEnteredKeepsList()
 {
-    makeTree(m_root, { "one.jpg", "two.jpg" });
+    m_tree->make({ "one.jpg", "two.jpg" });
     TFileListBox list;
-    list.showFolder(m_root);
     QSignalSpy changed(&list, &TFileListBox::changed);
-    QVERIFY_THROWS_EXCEPTION(
-        platform::EInOutError, list.showFolder(m_root + QStringLiteral("/missing")));
-    QVERIFY_THROWS_EXCEPTION(
-        platform::EInOutError, list.showFolder(m_root + QStringLiteral("/one.jpg")));
+    for (const char *bad : { "missing", "one.jpg" })
+        QVERIFY_THROWS_EXCEPTION(platform::EInOutError, list.showFolder(m_tree->path(bad)));
     QCOMPARE(texts(list), QStringList({ "one.jpg", "two.jpg" }));
-    QCOMPARE(list.directory(), m_root);
+    QCOMPARE(list.directory(), m_tree->root);
     QCOMPARE(changed.count(), 0);
-    QCOMPARE(canonical(QDir::currentPath()), m_root);
-}
-
-void tst_FileListBox::glyphsOnlyWhenAskedFor()
-{
-    makeTree(m_root, { "setup.EXE", "run.bat", "photo.jpg" });
-    TFileListBox list;
-    list.showFolder(m_root);
-    for (int row = 0; row < list.count(); ++row)
-        QVERIFY(!list.item(row)->data(chooser::GlyphRole).isValid());
-
-    list.setShowGlyphs(true);
-    QCOMPARE(texts(list), QStringList({ "photo.jpg", "run.bat", "setup.EXE" }));
-    QCOMPARE(list.item(0)->data(chooser::GlyphRole).toInt(), int(chooser::Glyph::UnknownFile));
-    QCOMPARE(list.item(1)->data(chooser::GlyphRole).toInt(), int(chooser::Glyph::Executable));
-    QCOMPARE(list.item(2)->data(chooser::GlyphRole).toInt(), int(chooser::Glyph::Executable));
+    QCOMPARE(currentFolder(), m_tree->root);
 }
 
 QTEST_MAIN(tst_FileListBox)
