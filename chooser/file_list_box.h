@@ -25,7 +25,7 @@ public:
     void setDirectory(const QString &path);
 
     // One or more patterns separated by ";" ("*" any run, "?" one character, letters compared
-    // without regard to case). Rereads the entries; default "*.*".
+    // without regard to case). Rereads the entries, throwing like setDirectory; default "*.*".
     QString mask() const { return m_mask; }
     void setMask(const QString &mask);
 

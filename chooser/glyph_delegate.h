@@ -9,6 +9,7 @@ namespace chooser {
 // textLeftWithoutGlyph when the item has none. The three lists differ only in these numbers.
 class GlyphDelegate : public QStyledItemDelegate
 {
+    Q_OBJECT
 public:
     struct Placement {
         int textLeftWithoutGlyph = 2;

@@ -84,10 +84,10 @@ TSelectDirDlg::TSelectDirDlg(QWidget *parent)
     NetButton->setGeometry(8, 224, 77, 27);
     NetButton->hide();
     OKButton->setGeometry(172, 224, 77, 27);
-    OKButton->setDefault(true);
     CancelButton->setGeometry(256, 224, 77, 27);
     HelpButton->setGeometry(340, 224, 77, 27);
 
+    // Enter anywhere presses OK, never the button that last had the focus.
     for (QPushButton *button : { OKButton, CancelButton, HelpButton, NetButton })
         button->setAutoDefault(false);
     OKButton->setDefault(true);
