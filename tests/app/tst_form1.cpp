@@ -1,5 +1,6 @@
 #include "app/unit1.h"
 #include "chooser/error_display.h"
+#include "chooser/select_dir_dlg.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 
@@ -75,6 +76,8 @@ private slots:
     void secondPressAfterAnErrorStartsAgain();
     void closeDuringARunWaitsForItsEnd();
     void errorsReachARealErrorBox();
+    void folderButtonsFillTheirFieldOnlyOnOK_data();
+    void folderButtonsFillTheirFieldOnlyOnOK();
     void errorTextAppendsAFullStop_data();
     void errorTextAppendsAFullStop();
     void applicationTitleComesFromTheExecutable_data();
@@ -89,6 +92,7 @@ private:
     }
 
     QStringList m_errors;
+    QString m_startFolder;      // the folder chooser moves the process's current folder
 };
 
 void tst_Form1::initTestCase()
@@ -98,6 +102,7 @@ void tst_Form1::initTestCase()
 
 void tst_Form1::init()
 {
+    m_startFolder = QDir::currentPath();
     m_errors.clear();
     chooser::currentErrorDisplay() = [this](QWidget *, const QString &message) {
         m_errors << message;
@@ -106,6 +111,7 @@ void tst_Form1::init()
 
 void tst_Form1::cleanup()
 {
+    QDir::setCurrent(m_startFolder);
     chooser::currentErrorDisplay() = chooser::showErrorBox;
     QVERIFY(QApplication::topLevelWidgets().isEmpty()
             || std::none_of(QApplication::topLevelWidgets().begin(),
@@ -372,6 +378,41 @@ void tst_Form1::errorsReachARealErrorBox()
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(title, chooser::applicationTitle(QCoreApplication::applicationFilePath()));
     QVERIFY(window.isVisible());
+    window.close();
+}
+
+void tst_Form1::folderButtonsFillTheirFieldOnlyOnOK_data()
+{
+    QTest::addColumn<bool>("destination");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("source, OK") << false << true;
+    QTest::newRow("source, Cancel") << false << false;
+    QTest::newRow("destination, OK") << true << true;
+    QTest::newRow("destination, Cancel") << true << false;
+}
+
+void tst_Form1::folderButtonsFillTheirFieldOnlyOnOK()
+{
+    QFETCH(bool, destination);
+    QFETCH(bool, accept);
+    TempFolder folder;
+    TForm1 window;
+    window.show();
+    window.Edit1->setText("before");
+    window.Edit2->setText("before");
+    const QString chosen = folderText(folder.path());
+    ModalWatcher<chooser::TSelectDirDlg> watcher([&](chooser::TSelectDirDlg *dialog) {
+        dialog->DirEdit->setText(chosen);
+        (accept ? dialog->OKButton : dialog->CancelButton)->click();
+    });
+    QTest::mouseClick(destination ? window.btnDest : window.btnSrc, Qt::LeftButton);
+
+    QVERIFY(watcher.seen());
+    QLineEdit *filled = destination ? window.Edit2 : window.Edit1;
+    QLineEdit *other = destination ? window.Edit1 : window.Edit2;
+    QCOMPARE(filled->text(), accept ? chosen : QString("before"));
+    QCOMPARE(other->text(), QString("before"));
+    QCOMPARE(m_errors, QStringList());
     window.close();
 }
 
