@@ -1,6 +1,7 @@
 #include "app/unit1.h"
 #include "chooser/error_display.h"
 #include "chooser/select_dir_dlg.h"
+#include "tests/chooser/test_support.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 
@@ -16,36 +17,12 @@
 
 #include <functional>
 
+using testing_support::ModalWatcher;
 using testing_support::TempFolder;
 using testing_support::namesIn;
 using testing_support::writeSamplePhoto;
 
 namespace {
-
-// Acts on the first modal widget of type Dialog that becomes active. Arm it before the call
-// that blocks.
-template <typename Dialog>
-class ModalWatcher : public QObject
-{
-public:
-    explicit ModalWatcher(std::function<void(Dialog *)> act) : m_act(std::move(act))
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
-                m_poll.stop();
-                m_seen = true;
-                m_act(dialog);
-            }
-        });
-        m_poll.start(10);
-    }
-    bool seen() const { return m_seen; }
-
-private:
-    QTimer m_poll;
-    std::function<void(Dialog *)> m_act;
-    bool m_seen = false;
-};
 
 QString folderText(const std::string &path)
 {
