@@ -1,6 +1,7 @@
 #include "app/unit1.h"
 #include "chooser/error_display.h"
 #include "chooser/select_dir_dlg.h"
+#include "image/error.h"
 #include "tests/chooser/test_support.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
@@ -16,6 +17,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <new>
+#include <stdexcept>
 
 using testing_support::ModalWatcher;
 using testing_support::TempFolder;
@@ -55,6 +58,7 @@ private slots:
     void errorsReachARealErrorBox();
     void folderButtonsFillTheirFieldOnlyOnOK_data();
     void folderButtonsFillTheirFieldOnlyOnOK();
+    void onlyOurErrorsShowTheirText();
     void errorTextAppendsAFullStop_data();
     void errorTextAppendsAFullStop();
     void applicationTitleComesFromTheExecutable_data();
@@ -391,6 +395,15 @@ void tst_Form1::folderButtonsFillTheirFieldOnlyOnOK()
     QCOMPARE(other->text(), QString("before"));
     QCOMPARE(m_errors, QStringList());
     window.close();
+}
+
+void tst_Form1::onlyOurErrorsShowTheirText()
+{
+    chooser::reportErrors(nullptr, [] { throw image::Error("Cannot open file x"); });
+    chooser::reportErrors(nullptr, [] { throw std::bad_alloc(); });
+    chooser::reportErrors(nullptr, [] { throw std::logic_error("vector::_M_range_check"); });
+    chooser::reportErrors(nullptr, [] { throw 42; });
+    QCOMPARE(m_errors, (QStringList{"Cannot open file x.", "Out of memory.", "", ""}));
 }
 
 void tst_Form1::errorTextAppendsAFullStop_data()
