@@ -1,14 +1,18 @@
 #include "enhance/colour_cast.h"
 
 #include "enhance/prefetch.h"
+#include "enhance/wide_loops.h"
 
 #include "image/error.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-#if defined(__SSE2__)
+#if ENHANCE_HAVE_AVX2_LOOPS
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -85,6 +89,71 @@ std::size_t measureBlocks(const std::uint8_t *, std::size_t, std::uint8_t, CastS
 }
 #endif
 
+#if ENHANCE_HAVE_AVX2_LOOPS
+// Bytes per block of the AVX2 loops: 32 pixels, three 32-byte vectors.
+constexpr std::size_t wideBlockBytes = 96;
+
+ENHANCE_AVX2 inline __m256i loadWide(const std::uint8_t *at)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+}
+
+ENHANCE_AVX2 inline std::int64_t sumLanes(__m256i lanes)
+{
+    alignas(32) std::uint64_t quarters[4];
+    _mm256_store_si256(reinterpret_cast<__m256i *>(quarters), lanes);
+    return std::int64_t(quarters[0] + quarters[1] + quarters[2] + quarters[3]);
+}
+
+// measureBlocks on 96-byte blocks. The near-grey pixel starts are counted in byte lanes, each
+// of which gains at most one per block (exactly one of the three vectors has a pixel start at
+// any lane), and added up before 255 blocks could overflow them.
+ENHANCE_AVX2 std::size_t measureBlocksAvx2(
+    const std::uint8_t *pixels, std::size_t bytes, std::uint8_t limit, CastSums &sums)
+{
+    alignas(32) std::uint8_t startBytes[wideBlockBytes] = {};
+    for (std::size_t k = 0; k < wideBlockBytes; k += 3)
+        startBytes[k] = 0xff;
+    __m256i starts[3];
+    for (int c = 0; c < 3; ++c)
+        starts[c] = _mm256_load_si256(reinterpret_cast<const __m256i *>(startBytes + 32 * c));
+
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i limits = _mm256_set1_epi8(char(limit));
+    __m256i red = zero, green = zero, blue = zero, hits = zero;
+    std::size_t i = 0;
+    // A window reads two bytes past its start, so the last block must end two bytes early.
+    while (i + wideBlockBytes + 2 <= bytes) {
+        __m256i counters = zero;
+        for (int n = 0; n < 255 && i + wideBlockBytes + 2 <= bytes; ++n, i += wideBlockBytes) {
+            prefetchAhead(pixels, i, bytes);
+            prefetchAhead(pixels, i + 64, bytes);
+            for (int c = 0; c < 3; ++c) {
+                const std::uint8_t *chunk = pixels + i + 32 * std::size_t(c);
+                const __m256i b = loadWide(chunk);
+                const __m256i g = loadWide(chunk + 1);
+                const __m256i r = loadWide(chunk + 2);
+                const __m256i high = _mm256_max_epu8(_mm256_max_epu8(b, g), r);
+                const __m256i low = _mm256_min_epu8(_mm256_min_epu8(b, g), r);
+                const __m256i spread = _mm256_sub_epi8(high, low);
+                const __m256i near = _mm256_cmpeq_epi8(_mm256_min_epu8(spread, limits), spread);
+                const __m256i mask = _mm256_and_si256(near, starts[c]);
+                red = _mm256_add_epi64(red, _mm256_sad_epu8(_mm256_and_si256(r, mask), zero));
+                green = _mm256_add_epi64(green, _mm256_sad_epu8(_mm256_and_si256(g, mask), zero));
+                blue = _mm256_add_epi64(blue, _mm256_sad_epu8(_mm256_and_si256(b, mask), zero));
+                counters = _mm256_sub_epi8(counters, mask); // a mask byte is 0 or -1
+            }
+        }
+        hits = _mm256_add_epi64(hits, _mm256_sad_epu8(counters, zero));
+    }
+    const std::int64_t redSum = sumLanes(red);
+    sums.redGreen += redSum - sumLanes(green);
+    sums.redBlue += redSum - sumLanes(blue);
+    sums.count += sumLanes(hits);
+    return i;
+}
+#endif
+
 // Adds the near-grey pixels among `count` consecutive pixels to the sums. A pixel is near-grey
 // when its largest channel exceeds its smallest by at most `tolerance`, which is the same as
 // every pairwise difference lying within +-tolerance.
@@ -93,8 +162,14 @@ void measureRun(const std::uint8_t *pixels, std::size_t count, int tolerance, Ca
     if (tolerance < 0)
         return; // not even a grey pixel comes within a negative tolerance
     const std::size_t bytes = count * 3;
-    std::size_t i
-        = measureBlocks(pixels, bytes, std::uint8_t(tolerance > 255 ? 255 : tolerance), sums);
+    const std::uint8_t limit = std::uint8_t(tolerance > 255 ? 255 : tolerance);
+    std::size_t i = 0;
+#if ENHANCE_HAVE_AVX2_LOOPS
+    if (avx2Enabled())
+        i = measureBlocksAvx2(pixels, bytes, limit, sums);
+#endif
+    // Blocks start on pixels, so the narrower blocks take over where the wide ones stopped.
+    i += measureBlocks(pixels + i, bytes - i, limit, sums);
     for (; i < bytes; i += 3) {
         const int b = pixels[i], g = pixels[i + 1], r = pixels[i + 2];
         const int high = std::max(std::max(b, g), r);
@@ -111,6 +186,103 @@ void measureRun(const std::uint8_t *pixels, std::size_t count, int tolerance, Ca
 int limitShift(int shift)
 {
     return shift < -255 ? -255 : shift > 255 ? 255 : shift;
+}
+
+// Per byte of a block, in the blue, green, red order of the pixels: how far to raise and how far
+// to lower it. At most one of the two is non-zero, so raising and then lowering with byte
+// saturation is the same as adding the shift and clamping to 0..255.
+struct ChannelShifts {
+    ChannelShifts(int red, int green, int blue)
+    {
+        const int shifts[3] = { limitShift(blue), limitShift(green), limitShift(red) };
+        for (std::size_t k = 0; k < sizeof rise; ++k) {
+            const int shift = shifts[k % 3];
+            rise[k] = std::uint8_t(shift > 0 ? shift : 0);
+            fall[k] = std::uint8_t(shift < 0 ? -shift : 0);
+            upper[k] = std::uint8_t(255 - rise[k]);
+            add[k] = std::uint8_t(shift & 0xff);
+        }
+    }
+
+    bool none() const
+    {
+        for (std::size_t k = 0; k < 3; ++k)
+            if (rise[k] != 0 || fall[k] != 0)
+                return false;
+        return true;
+    }
+
+    // Long enough for a block of either loop; both lengths are whole numbers of pixels.
+    alignas(32) std::uint8_t rise[96];
+    alignas(32) std::uint8_t fall[96];
+    // The same as a clamp into fall..upper followed by adding `add` modulo 256, which the
+    // compiler vectorises where it would not vectorise saturation.
+    std::uint8_t upper[96];
+    std::uint8_t add[96];
+};
+
+// Shifts blocks of `blockBytes` bytes. from and to are the same block or do not overlap.
+std::size_t shiftBlocks(
+    const std::uint8_t *from, std::uint8_t *to, std::size_t total, const ChannelShifts &shifts)
+{
+    std::size_t i = 0;
+    for (; i + blockBytes <= total; i += blockBytes) {
+        prefetchAhead(from, i, total);
+        prefetchAhead(to, i, total);
+        // Through a local block, so that the loop vectorises whether or not from is to.
+        std::uint8_t block[blockBytes];
+        std::memcpy(block, from + i, blockBytes);
+        for (std::size_t k = 0; k < blockBytes; ++k) {
+            const std::uint8_t v = std::min(std::max(block[k], shifts.fall[k]), shifts.upper[k]);
+            block[k] = std::uint8_t(v + shifts.add[k]);
+        }
+        std::memcpy(to + i, block, blockBytes);
+    }
+    return i;
+}
+
+#if ENHANCE_HAVE_AVX2_LOOPS
+ENHANCE_AVX2 std::size_t shiftBlocksAvx2(
+    const std::uint8_t *from, std::uint8_t *to, std::size_t total, const ChannelShifts &shifts)
+{
+    __m256i rise[3], fall[3];
+    for (int c = 0; c < 3; ++c) {
+        rise[c] = _mm256_load_si256(reinterpret_cast<const __m256i *>(shifts.rise + 32 * c));
+        fall[c] = _mm256_load_si256(reinterpret_cast<const __m256i *>(shifts.fall + 32 * c));
+    }
+    std::size_t i = 0;
+    for (; i + wideBlockBytes <= total; i += wideBlockBytes) {
+        prefetchAhead(from, i, total);
+        prefetchAhead(from, i + 64, total);
+        prefetchAhead(to, i, total);
+        prefetchAhead(to, i + 64, total);
+        for (int c = 0; c < 3; ++c) {
+            const std::size_t at = i + 32 * std::size_t(c);
+            const __m256i v
+                = _mm256_subs_epu8(_mm256_adds_epu8(loadWide(from + at), rise[c]), fall[c]);
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(to + at), v);
+        }
+    }
+    return i;
+}
+#endif
+
+// Writes the shifted bytes of from[0 .. total-1] to to[]; from is to, or the two do not overlap.
+void shiftBytes(
+    const std::uint8_t *from, std::uint8_t *to, std::size_t total, const ChannelShifts &shifts)
+{
+    std::size_t i = 0;
+#if ENHANCE_HAVE_AVX2_LOOPS
+    if (avx2Enabled())
+        i = shiftBlocksAvx2(from, to, total, shifts);
+#endif
+    // Every block length is a whole number of pixels, so each step starts on a blue byte.
+    i += shiftBlocks(from + i, to + i, total - i, shifts);
+    for (std::size_t k = 0; i < total; ++i, ++k) {
+        const int raised = from[i] + shifts.rise[k];
+        const int clipped = raised > 255 ? 255 : raised;
+        to[i] = std::uint8_t(clipped > shifts.fall[k] ? clipped - shifts.fall[k] : 0);
+    }
 }
 
 } // namespace
@@ -152,7 +324,19 @@ void RemoveColourCast(image::TBitmap &Dest, const image::TBitmap &Source, int To
         redShift = -rg;
         blueShift = rb - rg;
     }
-    ShiftChannels(Dest, redShift, greenShift, blueShift);
+    const ChannelShifts shifts(redShift, greenShift, blueShift);
+    if (shifts.none())
+        return;
+    const std::size_t total = Dest.rowBytes() * std::size_t(Dest.Height());
+    if (&Dest != &Source && Dest.SharesPixelsWith(Source) && Dest.Width() == Source.Width()
+        && Dest.Height() == Source.Height()) {
+        // Dest is still a copy of Source: shifting Source's pixels into a store of Dest's own
+        // spares the separate copying pass that detaching would make.
+        shiftBytes(Source.Bits(), Dest.BitsForOverwrite(), total, shifts);
+        return;
+    }
+    std::uint8_t *bytes = Dest.Bits();
+    shiftBytes(bytes, bytes, total, shifts);
 }
 
 void ShiftChannels(image::TBitmap &Image, int RedShift, int GreenShift, int BlueShift)
@@ -160,35 +344,9 @@ void ShiftChannels(image::TBitmap &Image, int RedShift, int GreenShift, int Blue
     // A zero shift leaves every byte as it is; skipping it spares the store a detaching copy.
     if (Image.Empty() || (RedShift == 0 && GreenShift == 0 && BlueShift == 0))
         return;
-
-    // Per byte of a block: clamp into lower..upper first, then add the shift modulo 256. For a
-    // rise s that is min(v, 255 - s) + s, for a fall max(v, -s) - (-s): the same as adding and
-    // then clamping to 0..255, in byte arithmetic that vectorises.
-    std::uint8_t lower[blockBytes], upper[blockBytes], add[blockBytes];
-    const int shifts[3] = { limitShift(BlueShift), limitShift(GreenShift), limitShift(RedShift) };
-    for (std::size_t k = 0; k < blockBytes; ++k) {
-        const int shift = shifts[k % 3];
-        lower[k] = std::uint8_t(shift < 0 ? -shift : 0);
-        upper[k] = std::uint8_t(shift > 0 ? 255 - shift : 255);
-        add[k] = std::uint8_t(shift & 0xff);
-    }
-
     std::uint8_t *bytes = Image.Bits();
-    const std::size_t total = Image.rowBytes() * std::size_t(Image.Height());
-    std::size_t i = 0;
-    for (; i + blockBytes <= total; i += blockBytes) {
-        prefetchAhead(bytes, i, total);
-        std::uint8_t *block = bytes + i;
-        for (std::size_t k = 0; k < blockBytes; ++k) {
-            const std::uint8_t v = std::min(std::max(block[k], lower[k]), upper[k]);
-            block[k] = std::uint8_t(v + add[k]);
-        }
-    }
-    // The block length is a whole number of pixels, so the tail starts on a blue byte.
-    for (std::size_t k = 0; i < total; ++i, ++k) {
-        const std::uint8_t v = std::min(std::max(bytes[i], lower[k]), upper[k]);
-        bytes[i] = std::uint8_t(v + add[k]);
-    }
+    shiftBytes(bytes, bytes, Image.rowBytes() * std::size_t(Image.Height()),
+        ChannelShifts(RedShift, GreenShift, BlueShift));
 }
 
 } // namespace enhance
