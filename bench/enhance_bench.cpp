@@ -6,6 +6,7 @@
 #include "enhance/colour_cast.h"
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
+#include "enhance/wide_loops.h"
 
 #include <benchmark/benchmark.h>
 
@@ -96,6 +97,26 @@ void BM_SmoothSharpen(benchmark::State &state)
     setMegapixels(state);
 }
 BENCHMARK(BM_SmoothSharpen)->Unit(benchmark::kMillisecond);
+
+// The operations on the portable loops only, as on a processor without AVX2.
+template <void (*operation)(benchmark::State &)> void portable(benchmark::State &state)
+{
+    enhance::allowAvx2(false);
+    operation(state);
+    enhance::allowAvx2(true);
+}
+BENCHMARK(portable<BM_RemoveColourCast>)
+    ->Name("BM_RemoveColourCast/portable")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(portable<BM_FindClipPoints>)
+    ->Name("BM_FindClipPoints/portable")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(portable<BM_ApplyToneCurve>)
+    ->Name("BM_ApplyToneCurve/portable")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(portable<BM_SmoothSharpen>)
+    ->Name("BM_SmoothSharpen/portable")
+    ->Unit(benchmark::kMillisecond);
 
 // The four operations with the three copies between them, as one photo meets them.
 void BM_AllOperationsWithCopies(benchmark::State &state)

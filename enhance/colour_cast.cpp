@@ -20,9 +20,7 @@ namespace enhance {
 
 namespace {
 
-// Bytes per block: 16 pixels, three 16-byte vectors. A fixed trip count lets the compiler
-// vectorise the shifting loop at -O2, whose cost model refuses loops that would need a scalar
-// remainder.
+// Bytes per block of the SSE2 loops: 16 pixels, three 16-byte vectors.
 constexpr std::size_t blockBytes = 48;
 
 struct CastSums {
@@ -199,8 +197,6 @@ struct ChannelShifts {
             const int shift = shifts[k % 3];
             rise[k] = std::uint8_t(shift > 0 ? shift : 0);
             fall[k] = std::uint8_t(shift < 0 ? -shift : 0);
-            upper[k] = std::uint8_t(255 - rise[k]);
-            add[k] = std::uint8_t(shift & 0xff);
         }
     }
 
@@ -215,31 +211,38 @@ struct ChannelShifts {
     // Long enough for a block of either loop; both lengths are whole numbers of pixels.
     alignas(32) std::uint8_t rise[96];
     alignas(32) std::uint8_t fall[96];
-    // The same as a clamp into fall..upper followed by adding `add` modulo 256, which the
-    // compiler vectorises where it would not vectorise saturation.
-    std::uint8_t upper[96];
-    std::uint8_t add[96];
 };
 
-// Shifts blocks of `blockBytes` bytes. from and to are the same block or do not overlap.
+#if defined(__SSE2__)
+// Shifts blocks of `blockBytes` bytes with byte saturation; returns how many bytes it shifted.
+// from and to are the same block or do not overlap.
 std::size_t shiftBlocks(
     const std::uint8_t *from, std::uint8_t *to, std::size_t total, const ChannelShifts &shifts)
 {
+    __m128i rise[3], fall[3];
+    for (int c = 0; c < 3; ++c) {
+        rise[c] = _mm_load_si128(reinterpret_cast<const __m128i *>(shifts.rise + 16 * c));
+        fall[c] = _mm_load_si128(reinterpret_cast<const __m128i *>(shifts.fall + 16 * c));
+    }
     std::size_t i = 0;
     for (; i + blockBytes <= total; i += blockBytes) {
         prefetchAhead(from, i, total);
         prefetchAhead(to, i, total);
-        // Through a local block, so that the loop vectorises whether or not from is to.
-        std::uint8_t block[blockBytes];
-        std::memcpy(block, from + i, blockBytes);
-        for (std::size_t k = 0; k < blockBytes; ++k) {
-            const std::uint8_t v = std::min(std::max(block[k], shifts.fall[k]), shifts.upper[k]);
-            block[k] = std::uint8_t(v + shifts.add[k]);
+        for (int c = 0; c < 3; ++c) {
+            const std::size_t at = i + 16 * std::size_t(c);
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + at));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at),
+                _mm_subs_epu8(_mm_adds_epu8(v, rise[c]), fall[c]));
         }
-        std::memcpy(to + i, block, blockBytes);
     }
     return i;
 }
+#else
+std::size_t shiftBlocks(const std::uint8_t *, std::uint8_t *, std::size_t, const ChannelShifts &)
+{
+    return 0;
+}
+#endif
 
 #if ENHANCE_HAVE_AVX2_LOOPS
 ENHANCE_AVX2 std::size_t shiftBlocksAvx2(
