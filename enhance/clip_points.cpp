@@ -108,6 +108,154 @@ void countPixels(const std::uint8_t *pixels, std::size_t count, Histogram &histo
     }
 }
 
+// Tail counting. With a clip count far below the pixel count, the clip points lie in the
+// picture's darkest and brightest few pixels, and the many pixels in between need not be counted
+// one by one: a pixel whose red and blue both lie in low..high has its index in low..high as
+// well, since the index is their weighted average rounded down. Pixels outside that band are
+// counted exactly, so every bin below low and above high holds its true count; when those bins
+// alone reach past the clip count at both ends, they fix both clip points. Otherwise the caller
+// counts everything.
+struct Band {
+    int low;
+    int high;
+};
+
+// Below this many pixels a full count is cheap enough, and a sample of rows too small.
+constexpr std::int64_t tailCountingPixels = std::int64_t(1) << 16;
+constexpr int sampleRowStep = 32;
+
+// Picks the band from every sampleRowStep-th row: each end keeps about twice the clip count's
+// share of the sample, plus a margin against the sample's chance variation. False when no band
+// of 1..254 would leave enough pixels outside.
+bool chooseBand(const image::TBitmap &image, std::int64_t clip, std::int64_t total, Band &band)
+{
+    std::int64_t levels[sumLevels] = {};
+    std::int64_t sampled = 0;
+    const int first = image.Height() > sampleRowStep / 2 ? sampleRowStep / 2 : 0;
+    for (int y = first; y < image.Height(); y += sampleRowStep) {
+        const std::uint8_t *row = image.ScanLine(y);
+        for (std::size_t i = 0; i < image.rowBytes(); i += 3)
+            ++levels[row[i + 2] + 2 * row[i]];
+        sampled += image.Width();
+    }
+    std::int64_t sample[256] = {};
+    for (int level = 0; level < sumLevels; ++level)
+        sample[level / 3] += levels[level];
+    const double wanted = 2.0 * double(clip) * double(sampled) / double(total) + 32.0;
+    band.low = 256;
+    std::int64_t sum = 0;
+    for (int j = 0; j < 256; ++j) {
+        sum += sample[j];
+        if (double(sum) >= wanted) {
+            band.low = j + 1;
+            break;
+        }
+    }
+    band.high = -1;
+    sum = 0;
+    for (int j = 255; j >= 0; --j) {
+        sum += sample[j];
+        if (double(sum) >= wanted) {
+            band.high = j - 1;
+            break;
+        }
+    }
+    return band.low <= band.high && band.low >= 1 && band.high <= 254;
+}
+
+using Levels = std::int64_t[sumLevels];
+
+#if ENHANCE_HAVE_AVX2_LOOPS
+// Counts into `levels` the pixels of whole 32-pixel blocks whose red or blue lies outside the
+// band; returns how many pixels it went through. Windows start at every byte, as in the colour
+// cast measuring, and a mask keeps the pixel starts.
+ENHANCE_AVX2 std::size_t countTailsAvx2(
+    const std::uint8_t *pixels, std::size_t count, Band band, Levels &levels)
+{
+    constexpr std::size_t blockBytes = 96;
+    alignas(32) std::uint8_t startBytes[blockBytes] = {};
+    for (std::size_t k = 0; k < blockBytes; k += 3)
+        startBytes[k] = 0xff;
+    __m256i starts[3];
+    for (int c = 0; c < 3; ++c)
+        starts[c] = _mm256_load_si256(reinterpret_cast<const __m256i *>(startBytes + 32 * c));
+    const __m256i low = _mm256_set1_epi8(char(band.low));
+    const __m256i high = _mm256_set1_epi8(char(band.high));
+    const __m256i zero = _mm256_setzero_si256();
+
+    const std::size_t bytes = count * 3;
+    std::size_t i = 0;
+    // A window reads two bytes past its start, so the last block must end two bytes early.
+    for (; i + blockBytes + 2 <= bytes; i += blockBytes) {
+        countPrefetch(pixels, i, bytes);
+        countPrefetch(pixels, i + 64, bytes);
+        const std::uint8_t *block = pixels + i;
+        __m256i outside[3];
+        for (int c = 0; c < 3; ++c) {
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block + 32 * c));
+            const __m256i r
+                = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block + 32 * c + 2));
+            // Non-zero exactly where min(b, r) < low or max(b, r) > high.
+            const __m256i beyond = _mm256_or_si256(_mm256_subs_epu8(low, _mm256_min_epu8(b, r)),
+                _mm256_subs_epu8(_mm256_max_epu8(b, r), high));
+            outside[c] = _mm256_andnot_si256(_mm256_cmpeq_epi8(beyond, zero), starts[c]);
+        }
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(outside[0], outside[1]), outside[2]);
+        if (_mm256_testz_si256(any, any))
+            continue;
+        for (int c = 0; c < 3; ++c) {
+            std::uint32_t mask = std::uint32_t(_mm256_movemask_epi8(outside[c]));
+            while (mask != 0) {
+                const std::uint8_t *pixel = block + 32 * c + unsigned(__builtin_ctz(mask));
+                ++levels[pixel[2] + 2 * pixel[0]];
+                mask &= mask - 1;
+            }
+        }
+    }
+    return i / 3;
+}
+#endif
+
+// Finds both clip points from the tails alone (see Band); false when the band was no good and
+// everything must be counted.
+bool findFromTails(const image::TBitmap &image, std::int64_t clip, std::int64_t total,
+    int &lowPoint, int &highPoint)
+{
+#if ENHANCE_HAVE_AVX2_LOOPS
+    Band band {};
+    if (!chooseBand(image, clip, total, band))
+        return false;
+    Levels levels = {};
+    const std::uint8_t *pixels = image.Bits();
+    const std::size_t count = std::size_t(total);
+    std::size_t p = countTailsAvx2(pixels, count, band, levels);
+    for (; p < count; ++p)
+        ++levels[pixels[p * 3 + 2] + 2 * pixels[p * 3]];
+    Histogram tails {};
+    for (int level = 0; level < sumLevels; ++level)
+        tails[std::size_t(level / 3)] += levels[level];
+
+    // Only the bins outside the band are complete; the crossings must lie among them.
+    int low = -1, high = -1;
+    std::int64_t sum = 0;
+    for (int j = 0; j < band.low && low < 0; ++j)
+        if ((sum += tails[std::size_t(j)]) > clip)
+            low = j;
+    sum = 0;
+    for (int j = 255; j > band.high && high < 0; --j)
+        if ((sum += tails[std::size_t(j)]) > clip)
+            high = j;
+    if (low < 0 || high < 0)
+        return false;
+    lowPoint = low;
+    highPoint = high;
+    return true;
+#else
+    (void)image, (void)clip, (void)total, (void)lowPoint, (void)highPoint;
+    return false;
+#endif
+}
+
 } // namespace
 
 std::int64_t clipCount(std::int64_t total, float ClipPercent)
@@ -125,15 +273,16 @@ std::int64_t clipCount(std::int64_t total, float ClipPercent)
 
 void FindClipPoints(const image::TBitmap &Image, int &LowPoint, int &HighPoint, float ClipPercent)
 {
+    const std::int64_t total
+        = Image.Empty() ? 0 : std::int64_t(Image.Width()) * std::int64_t(Image.Height());
+    const std::int64_t clip = clipCount(total, ClipPercent);
+    if (total >= tailCountingPixels && avx2Enabled()
+        && findFromTails(Image, clip, total, LowPoint, HighPoint))
+        return;
+
     Histogram histogram {};
     if (!Image.Empty())
-        countPixels(
-            Image.Bits(), std::size_t(Image.Width()) * std::size_t(Image.Height()), histogram);
-
-    std::int64_t total = 0;
-    for (std::int64_t counter : histogram)
-        total += counter;
-    const std::int64_t clip = clipCount(total, ClipPercent);
+        countPixels(Image.Bits(), std::size_t(total), histogram);
 
     LowPoint = 256;
     std::int64_t sum = 0;
