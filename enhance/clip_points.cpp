@@ -9,6 +9,8 @@
 
 #if ENHANCE_HAVE_AVX2_LOOPS
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace enhance {
@@ -165,7 +167,53 @@ bool chooseBand(const image::TBitmap &image, std::int64_t clip, std::int64_t tot
 
 using Levels = std::int64_t[sumLevels];
 
-#if ENHANCE_HAVE_AVX2_LOOPS
+#if defined(__SSE2__)
+// Counts into `levels` the pixels of whole 16-pixel blocks whose red or blue lies outside the
+// band; returns how many pixels it went through. Windows start at every byte, as in the colour
+// cast measuring, and a mask keeps the pixel starts.
+std::size_t countTails(const std::uint8_t *pixels, std::size_t count, Band band, Levels &levels)
+{
+    constexpr std::size_t blockBytes = 48;
+    alignas(16) std::uint8_t startBytes[blockBytes] = {};
+    for (std::size_t k = 0; k < blockBytes; k += 3)
+        startBytes[k] = 0xff;
+    __m128i starts[3];
+    for (int c = 0; c < 3; ++c)
+        starts[c] = _mm_load_si128(reinterpret_cast<const __m128i *>(startBytes + 16 * c));
+    const __m128i low = _mm_set1_epi8(char(band.low));
+    const __m128i high = _mm_set1_epi8(char(band.high));
+    const __m128i zero = _mm_setzero_si128();
+
+    const std::size_t bytes = count * 3;
+    std::size_t i = 0;
+    // A window reads two bytes past its start, so the last block must end two bytes early.
+    for (; i + blockBytes + 2 <= bytes; i += blockBytes) {
+        countPrefetch(pixels, i, bytes);
+        const std::uint8_t *block = pixels + i;
+        int masks[3];
+        for (int c = 0; c < 3; ++c) {
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * c));
+            const __m128i r
+                = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * c + 2));
+            // Non-zero exactly where min(b, r) < low or max(b, r) > high.
+            const __m128i beyond = _mm_or_si128(
+                _mm_subs_epu8(low, _mm_min_epu8(b, r)), _mm_subs_epu8(_mm_max_epu8(b, r), high));
+            masks[c] = _mm_movemask_epi8(_mm_andnot_si128(_mm_cmpeq_epi8(beyond, zero), starts[c]));
+        }
+        if ((masks[0] | masks[1] | masks[2]) == 0)
+            continue;
+        for (int c = 0; c < 3; ++c) {
+            for (unsigned mask = unsigned(masks[c]); mask != 0; mask &= mask - 1) {
+                const std::uint8_t *pixel = block + 16 * c + unsigned(__builtin_ctz(mask));
+                ++levels[pixel[2] + 2 * pixel[0]];
+            }
+        }
+    }
+    return i / 3;
+}
+#endif
+
+#if ENHANCE_HAVE_AVX2_LOOPS && defined(__SSE2__)
 // Counts into `levels` the pixels of whole 32-pixel blocks whose red or blue lies outside the
 // band; returns how many pixels it went through. Windows start at every byte, as in the colour
 // cast measuring, and a mask keeps the pixel starts.
@@ -221,14 +269,20 @@ ENHANCE_AVX2 std::size_t countTailsAvx2(
 bool findFromTails(const image::TBitmap &image, std::int64_t clip, std::int64_t total,
     int &lowPoint, int &highPoint)
 {
-#if ENHANCE_HAVE_AVX2_LOOPS
+#if defined(__SSE2__)
     Band band {};
     if (!chooseBand(image, clip, total, band))
         return false;
     Levels levels = {};
     const std::uint8_t *pixels = image.Bits();
     const std::size_t count = std::size_t(total);
-    std::size_t p = countTailsAvx2(pixels, count, band, levels);
+    std::size_t p = 0;
+#if ENHANCE_HAVE_AVX2_LOOPS
+    if (avx2Enabled())
+        p = countTailsAvx2(pixels, count, band, levels);
+    else
+#endif
+        p = countTails(pixels, count, band, levels);
     for (; p < count; ++p)
         ++levels[pixels[p * 3 + 2] + 2 * pixels[p * 3]];
     Histogram tails {};
@@ -276,8 +330,7 @@ void FindClipPoints(const image::TBitmap &Image, int &LowPoint, int &HighPoint, 
     const std::int64_t total
         = Image.Empty() ? 0 : std::int64_t(Image.Width()) * std::int64_t(Image.Height());
     const std::int64_t clip = clipCount(total, ClipPercent);
-    if (total >= tailCountingPixels && avx2Enabled()
-        && findFromTails(Image, clip, total, LowPoint, HighPoint))
+    if (total >= tailCountingPixels && findFromTails(Image, clip, total, LowPoint, HighPoint))
         return;
 
     Histogram histogram {};
