@@ -254,6 +254,8 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
 #if ENHANCE_HAVE_AVX2_LOOPS
               if (wide)
                   i = mapPairsAvx2(to, from, count, pairs.data());
+#else
+              (void)wide;
 #endif
               for (; i + 16 <= count; i += 16) {
                   if (i % 64 == 0)
