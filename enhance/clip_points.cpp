@@ -124,6 +124,8 @@ struct Band {
 
 // Below this many pixels a full count is cheap enough, and a sample of rows too small.
 constexpr std::int64_t tailCountingPixels = std::int64_t(1) << 16;
+
+#if defined(__SSE2__)
 constexpr int sampleRowStep = 32;
 
 // Picks the band from every sampleRowStep-th row: each end keeps about twice the clip count's
@@ -164,6 +166,7 @@ bool chooseBand(const image::TBitmap &image, std::int64_t clip, std::int64_t tot
     }
     return band.low <= band.high && band.low >= 1 && band.high <= 254;
 }
+#endif
 
 using Levels = std::int64_t[sumLevels];
 

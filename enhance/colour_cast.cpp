@@ -19,6 +19,7 @@ namespace enhance {
 
 namespace {
 
+#if defined(__SSE2__) || ENHANCE_HAVE_AVX2_LOOPS
 // Bytes per block of the SSE2 loops: 16 pixels, three 16-byte vectors.
 constexpr std::size_t blockBytes = 48;
 
@@ -40,6 +41,7 @@ inline void shiftPrefetch(
         prefetchWrite(to + at + castDistance);
     }
 }
+#endif
 
 struct CastSums {
     std::int64_t redGreen = 0;

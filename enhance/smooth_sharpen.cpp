@@ -217,7 +217,6 @@ ENHANCE_AVX2 std::size_t filterInteriorAvx2(std::uint8_t *out, std::uint8_t *nex
     }
     return i;
 }
-#endif
 
 // The interior bytes from..to-1 of one row straight from the three source rows, one at a time:
 // the few left over after the last whole block.
@@ -230,6 +229,7 @@ void filterInteriorTail(std::uint8_t *out, const std::uint8_t *up, const std::ui
         out[i] = std::uint8_t(finish(mid[i], sum, sharpening));
     }
 }
+#endif
 
 } // namespace
 
