@@ -5,6 +5,7 @@
 
 #include "image/error.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -73,6 +74,23 @@ inline void mapPrefetch(
     }
 }
 
+// Maps bytes through the byte-pair table 16 at a time; returns where it stopped.
+std::size_t mapPairs(
+    std::uint8_t *to, const std::uint8_t *from, std::size_t count, const std::uint16_t *pairs)
+{
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        if (i % 64 == 0)
+            mapPrefetch(from, to, i, count);
+        std::uint16_t keys[8], values[8];
+        std::memcpy(keys, from + i, 16);
+        for (int k = 0; k < 8; ++k)
+            values[k] = pairs[keys[k]];
+        std::memcpy(to + i, values, 16);
+    }
+    return i;
+}
+
 // Entries of the byte-pair table beyond the 65,536 keys: the AVX2 loop reads each entry as the
 // low half of a 32-bit word, so the last key reads one entry past the end.
 constexpr std::size_t pairPadding = 1;
@@ -107,6 +125,31 @@ ENHANCE_AVX2 std::size_t mapPairsAvx2(
                 reinterpret_cast<__m256i *>(to + i + half), _mm256_blend_epi32(low, high, 0xf0));
         }
     }
+    return i;
+}
+
+// Gathers are fast on some processors and several times slower than plain loads on others
+// (microcode that mitigates a data leak through them slows them down). A large run therefore
+// maps one stretch each way, a multiple of either loop's step, and keeps the faster way for the
+// rest; the bytes come out the same either way.
+constexpr std::size_t gatherTrialBytes = std::size_t(1) << 17;
+
+std::size_t mapPairsWide(
+    std::uint8_t *to, const std::uint8_t *from, std::size_t count, const std::uint16_t *pairs)
+{
+    std::size_t i = 0;
+    bool gathers = true;
+    if (count >= 16 * gatherTrialBytes) {
+        // The plain loop first: it leaves the table in the caches for the gathers as well.
+        const auto start = std::chrono::steady_clock::now();
+        i = mapPairs(to, from, gatherTrialBytes, pairs);
+        const auto middle = std::chrono::steady_clock::now();
+        i += mapPairsAvx2(to + i, from + i, gatherTrialBytes, pairs);
+        const auto end = std::chrono::steady_clock::now();
+        gathers = end - middle < middle - start;
+    }
+    if (gathers)
+        i += mapPairsAvx2(to + i, from + i, count - i, pairs);
     return i;
 }
 #endif
@@ -253,19 +296,11 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
               std::size_t i = 0;
 #if ENHANCE_HAVE_AVX2_LOOPS
               if (wide)
-                  i = mapPairsAvx2(to, from, count, pairs.data());
+                  i = mapPairsWide(to, from, count, pairs.data());
 #else
               (void)wide;
 #endif
-              for (; i + 16 <= count; i += 16) {
-                  if (i % 64 == 0)
-                      mapPrefetch(from, to, i, count);
-                  std::uint16_t keys[8], values[8];
-                  std::memcpy(keys, from + i, 16);
-                  for (int k = 0; k < 8; ++k)
-                      values[k] = pairs[keys[k]];
-                  std::memcpy(to + i, values, 16);
-              }
+              i += mapPairs(to + i, from + i, count - i, pairs.data());
               for (; i < count; ++i)
                   to[i] = table[from[i]];
           };

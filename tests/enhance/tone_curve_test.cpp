@@ -236,6 +236,23 @@ TEST_P(ApplyToneCurveSizes, MapsEveryByteThroughTheTable)
     });
 }
 
+// A photo-sized picture is mapped in stretches by different loops; every byte must still go
+// through the table.
+TEST(ApplyToneCurve, LargePictureMapsEveryByte)
+{
+    const image::TBitmap source = enhance_test::randomPicture(1024, 700, 6);
+    const ToneTable table = pipelineTable(10, 240);
+    enhance_test::forEachLoopKind([&source, &table] {
+        image::TBitmap dest(source.Width(), source.Height());
+        enhance::ApplyToneCurve(dest, source, 10, 125, 240, 0, 127, 255);
+        const std::vector<std::uint8_t> in = enhance_test::bytesOf(source);
+        const std::vector<std::uint8_t> out = enhance_test::bytesOf(dest);
+        ASSERT_EQ(out.size(), in.size());
+        for (std::size_t i = 0; i < in.size(); ++i)
+            ASSERT_EQ(out[i], table[in[i]]) << "byte " << i;
+    });
+}
+
 // The highest byte pairs index the end of the pair table.
 TEST(ApplyToneCurve, BlackAndWhiteMapToTheTableEnds)
 {
