@@ -279,13 +279,26 @@ bool findFromTails(const image::TBitmap &image, std::int64_t clip, std::int64_t 
     Levels levels = {};
     const std::uint8_t *pixels = image.Bits();
     const std::size_t count = std::size_t(total);
-    std::size_t p = 0;
+    const bool wide = avx2Enabled();
+    const auto countRun = [&](std::size_t from, std::size_t to) {
 #if ENHANCE_HAVE_AVX2_LOOPS
-    if (avx2Enabled())
-        p = countTailsAvx2(pixels, count, band, levels);
-    else
+        if (wide)
+            return from + countTailsAvx2(pixels + from * 3, to - from, band, levels);
+#else
+        (void)wide;
 #endif
-        p = countTails(pixels, count, band, levels);
+        return from + countTails(pixels + from * 3, to - from, band, levels);
+    };
+    // Where red or blue strays outside the band in many pixels that lie inside it (strongly
+    // coloured pictures), counting them one by one costs more than counting everything; a first
+    // eighth of the picture tells.
+    std::size_t p = countRun(0, count / 8);
+    std::int64_t counted = 0;
+    for (std::int64_t counter : levels)
+        counted += counter;
+    if (counted > std::int64_t(p / 4))
+        return false;
+    p = countRun(p, count);
     for (; p < count; ++p)
         ++levels[pixels[p * 3 + 2] + 2 * pixels[p * 3]];
     Histogram tails {};

@@ -159,6 +159,17 @@ TEST(FindClipPoints, LargePicturesMatchPlainLoop)
                 for (int c = 0; c < 3; ++c)
                     ends.ScanLine(y)[3 * x + c] = (x + 7 * y) % 25 == 0 ? 0 : 255;
     pictures.push_back(ends);
+    // Mostly strong yellow (no blue at all) over noise: most pixels have an ordinary
+    // brightness but a channel at the very bottom.
+    image::TBitmap yellow = enhance_test::randomPicture(width, height, 6, 60);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if ((x + y) % 10 != 0) {
+                std::uint8_t *pixel = yellow.ScanLine(y) + 3 * x;
+                pixel[0] = 0;
+                pixel[1] = pixel[2] = std::uint8_t(150 + (x * y) % 100);
+            }
+    pictures.push_back(yellow);
     // One grey throughout: nothing lies outside any band.
     pictures.push_back(enhance_test::pictureOf(
         width, height, std::vector<Rgb>(std::size_t(width) * height, Rgb { 90, 90, 90 })));
