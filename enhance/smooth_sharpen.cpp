@@ -66,7 +66,7 @@ void filterPixel(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *
     }
 }
 
-// Bytes per block of the vectorised loops. A fixed trip count lets the compiler vectorise them
+// Bytes per block of the portable loops. A fixed trip count lets the compiler vectorise them
 // at -O2; all intermediates fit 16-bit lanes (sums up to 25,500, sharpened values -1020..1275).
 constexpr std::ptrdiff_t blockBytes = 32;
 
@@ -266,6 +266,7 @@ void SmoothSharpen(
     const std::size_t rowBytes = Source.rowBytes();
     const std::size_t last = rowBytes - 3; // first byte of the last pixel
 
+    // The AVX2 loop reads the three rows directly; only the portable loop needs vertical sums.
     const bool wide = avx2Enabled();
     std::vector<std::uint16_t> vertical(wide ? 0 : rowBytes);
     std::vector<const std::uint8_t *> rows(std::size_t(height) + 2);
