@@ -1,6 +1,7 @@
 #include "enhance/smooth_sharpen.h"
 
 #include "enhance/prefetch.h"
+#include "enhance/wide_loops.h"
 
 #include "image/error.h"
 
@@ -9,6 +10,10 @@
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#if ENHANCE_HAVE_AVX2_LOOPS
+#include <immintrin.h>
+#endif
 
 namespace enhance {
 
@@ -61,7 +66,7 @@ void filterPixel(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *
     }
 }
 
-// Bytes per block of the vectorised loops. A fixed trip count lets the compiler vectorise them
+// Bytes per block of the portable loops. A fixed trip count lets the compiler vectorise them
 // at -O2; all intermediates fit 16-bit lanes (sums up to 25,500, sharpened values -1020..1275).
 constexpr std::ptrdiff_t blockBytes = 32;
 
@@ -127,6 +132,105 @@ void filterInterior(std::uint8_t *out, std::uint8_t *nextOut, const std::uint16_
     }
 }
 
+#if ENHANCE_HAVE_AVX2_LOOPS
+// x / 100 for 0 <= x <= 25,500 as (x * 5243) >> 19: the excess of 5243 / 2^19 over 1 / 100,
+// times 25,500, stays below the 1 / 100 that separates x / 100 from the next integer.
+constexpr int divideBy100Factor = 5243;
+constexpr int divideBy100Shift = 19 - 16;
+
+// Checked for every x the filter can produce, at compile time.
+constexpr bool divisionIsExact()
+{
+    for (int x = 0; x <= 25500; ++x)
+        if ((x * divideBy100Factor) >> 19 != x / 100)
+            return false;
+    return true;
+}
+static_assert(divisionIsExact(), "the multiply-high division must agree with x / 100");
+
+// Pairs of bytes, one from each of `a` and `b`, side by side in 16-bit lanes: the low or high
+// eight of each 16-byte half. maddubs then weighs and adds each pair in one step.
+ENHANCE_AVX2 inline __m256i pairs(__m256i a, __m256i b, bool high)
+{
+    return high ? _mm256_unpackhi_epi8(a, b) : _mm256_unpacklo_epi8(a, b);
+}
+
+// The filtered bytes of one half of a block, in 16-bit lanes, from the nine taps. `gain` and
+// `limit` hold the amount and the threshold in every lane.
+template <bool sharpen>
+ENHANCE_AVX2 inline __m256i filterLanes(
+    const __m256i (&taps)[9], bool high, __m256i gain, __m256i limit)
+{
+    const __m256i sevens = _mm256_set1_epi8(7);
+    const __m256i tens = _mm256_set1_epi8(10);
+    // Each product pair is at most 2 * 10 * 255: no saturation.
+    const __m256i corners
+        = _mm256_add_epi16(_mm256_maddubs_epi16(pairs(taps[0], taps[6], high), sevens),
+            _mm256_maddubs_epi16(pairs(taps[2], taps[8], high), sevens));
+    const __m256i edges
+        = _mm256_add_epi16(_mm256_maddubs_epi16(pairs(taps[1], taps[7], high), tens),
+            _mm256_maddubs_epi16(pairs(taps[3], taps[5], high), tens));
+    const __m256i centre = pairs(taps[4], _mm256_setzero_si256(), high);
+    const __m256i sum
+        = _mm256_add_epi16(_mm256_add_epi16(corners, edges), _mm256_slli_epi16(centre, 5));
+    const __m256i smoothed = _mm256_srli_epi16(
+        _mm256_mulhi_epu16(sum, _mm256_set1_epi16(divideBy100Factor)), divideBy100Shift);
+    if (!sharpen)
+        return smoothed;
+    // Differences -255..255 and pushed values -1020..1275 fit signed lanes; the caller's
+    // saturating pack clamps them to 0..255.
+    const __m256i diff = _mm256_sub_epi16(centre, smoothed);
+    const __m256i push = _mm256_mullo_epi16(diff, gain);
+    const __m256i keep = _mm256_cmpgt_epi16(limit, _mm256_abs_epi16(diff));
+    return _mm256_add_epi16(centre, _mm256_andnot_si256(keep, push));
+}
+
+ENHANCE_AVX2 inline __m256i load(const std::uint8_t *at)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+}
+
+// The interior bytes from..to-1 of one row, 32 at a time straight from the three source rows.
+// Returns where it stopped; fewer than 32 bytes remain.
+template <bool sharpen>
+ENHANCE_AVX2 std::size_t filterInteriorAvx2(std::uint8_t *out, std::uint8_t *nextOut,
+    const std::uint8_t *up, const std::uint8_t *mid, const std::uint8_t *down,
+    const std::uint8_t *nextDown, std::size_t from, std::size_t to, int threshold, int amount)
+{
+    const __m256i gain = _mm256_set1_epi16(std::int16_t(amount));
+    const __m256i limit = _mm256_set1_epi16(std::int16_t(threshold));
+    std::size_t i = from;
+    for (; i + 32 <= to; i += 32) {
+        if (nextDown)
+            prefetchRead(nextDown + i);
+        if (nextOut)
+            prefetchWrite(nextOut + i);
+        // Bytes i - 3 .. i + 34 of each row: all inside the row, since to + 3 <= the row's end.
+        const __m256i taps[9]
+            = { load(up + i - 3), load(up + i), load(up + i + 3), load(mid + i - 3), load(mid + i),
+                  load(mid + i + 3), load(down + i - 3), load(down + i), load(down + i + 3) };
+        // The unpacking and the pack both work within 16-byte halves, so the bytes come back
+        // in order.
+        const __m256i low = filterLanes<sharpen>(taps, false, gain, limit);
+        const __m256i high = filterLanes<sharpen>(taps, true, gain, limit);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i), _mm256_packus_epi16(low, high));
+    }
+    return i;
+}
+
+// The interior bytes from..to-1 of one row straight from the three source rows, one at a time:
+// the few left over after the last whole block.
+void filterInteriorTail(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *mid,
+    const std::uint8_t *down, std::size_t from, std::size_t to, const Sharpening &sharpening)
+{
+    for (std::size_t i = from; i < to; ++i) {
+        const int sum = 7 * (up[i - 3] + up[i + 3] + down[i - 3] + down[i + 3])
+            + 10 * (up[i] + down[i] + mid[i - 3] + mid[i + 3]) + 32 * mid[i];
+        out[i] = std::uint8_t(finish(mid[i], sum, sharpening));
+    }
+}
+#endif
+
 } // namespace
 
 void SmoothSharpen(
@@ -162,7 +266,9 @@ void SmoothSharpen(
     const std::size_t rowBytes = Source.rowBytes();
     const std::size_t last = rowBytes - 3; // first byte of the last pixel
 
-    std::vector<std::uint16_t> vertical(rowBytes);
+    // The AVX2 loop reads the three rows directly; only the portable loop needs vertical sums.
+    const bool wide = avx2Enabled();
+    std::vector<std::uint16_t> vertical(wide ? 0 : rowBytes);
     std::vector<const std::uint8_t *> rows(std::size_t(height) + 2);
     for (int y = 0; y < height; ++y)
         rows[std::size_t(y) + 1] = inBits + std::size_t(y) * rowBytes;
@@ -181,7 +287,15 @@ void SmoothSharpen(
         std::uint8_t *nextOut = more ? out + rowBytes : nullptr;
 
         filterPixel(out, up, mid, down, 0, 0, width > 1 ? 3 : 0, kernel, sharpening);
-        if (width > 2) {
+        if (width > 2 && wide) {
+#if ENHANCE_HAVE_AVX2_LOOPS
+            const std::size_t done = sharpening.on
+                ? filterInteriorAvx2<true>(out, nextOut, up, mid, down, nextDown, 3, last,
+                    sharpening.threshold, sharpening.amount)
+                : filterInteriorAvx2<false>(out, nextOut, up, mid, down, nextDown, 3, last, 0, 1);
+            filterInteriorTail(out, up, mid, down, done, last, sharpening);
+#endif
+        } else if (width > 2) {
             sumAboveAndBelow(vertical.data(), up, down, nextDown, rowBytes);
             if (sharpening.on)
                 filterInterior<true>(out, nextOut, vertical.data(), mid, 3, last,

@@ -1,14 +1,20 @@
 #include "enhance/tone_curve.h"
 
 #include "enhance/prefetch.h"
+#include "enhance/wide_loops.h"
 
 #include "image/error.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <vector>
+
+#if ENHANCE_HAVE_AVX2_LOOPS
+#include <immintrin.h>
+#endif
 
 namespace enhance {
 
@@ -53,6 +59,100 @@ void drawPiece(ToneTable &table, std::int64_t x0, std::int64_t y0, std::int64_t 
     for (std::int64_t j = first; j <= last; ++j)
         setEntry(table, j, double(j - x0) * double(slope) + double(y0));
 }
+
+// The mapping gets through memory faster than hints at the common distance can feed it; one
+// hint per 64-byte line, 8 KiB ahead.
+constexpr std::size_t mapDistance = 8192;
+
+// Called once per 64 bytes.
+inline void mapPrefetch(
+    const std::uint8_t *from, std::uint8_t *to, std::size_t at, std::size_t count)
+{
+    if (at + mapDistance < count) {
+        prefetchRead(from + at + mapDistance);
+        prefetchWrite(to + at + mapDistance);
+    }
+}
+
+// Maps bytes through the byte-pair table 16 at a time; returns where it stopped.
+std::size_t mapPairs(
+    std::uint8_t *to, const std::uint8_t *from, std::size_t count, const std::uint16_t *pairs)
+{
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        if (i % 64 == 0)
+            mapPrefetch(from, to, i, count);
+        std::uint16_t keys[8], values[8];
+        std::memcpy(keys, from + i, 16);
+        for (int k = 0; k < 8; ++k)
+            values[k] = pairs[keys[k]];
+        std::memcpy(to + i, values, 16);
+    }
+    return i;
+}
+
+// Entries of the byte-pair table beyond the 65,536 keys: the AVX2 loop reads each entry as the
+// low half of a 32-bit word, so the last key reads one entry past the end.
+constexpr std::size_t pairPadding = 1;
+
+#if ENHANCE_HAVE_AVX2_LOOPS
+// Maps 16 bytes through the byte-pair table with one eight-way gather; the results land in the
+// low 8 bytes of each 16-byte half.
+ENHANCE_AVX2 inline __m256i mapSixteen(const std::uint8_t *from, const int *table)
+{
+    const __m256i lowHalves = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1,
+        -1, 0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i keys
+        = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(from)));
+    return _mm256_shuffle_epi8(_mm256_i32gather_epi32(table, keys, 2), lowHalves);
+}
+
+// Maps 64 bytes at a time, 16 per gather; returns where it stopped. `pairs` must hold
+// 65,536 + pairPadding entries.
+ENHANCE_AVX2 std::size_t mapPairsAvx2(
+    std::uint8_t *to, const std::uint8_t *from, std::size_t count, const std::uint16_t *pairs)
+{
+    const int *table = reinterpret_cast<const int *>(pairs);
+    std::size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        mapPrefetch(from, to, i, count);
+        for (std::size_t half = 0; half < 64; half += 32) {
+            // 64-bit quarters 0 and 2 of each hold the results, in order.
+            const __m256i low = _mm256_permute4x64_epi64(mapSixteen(from + i + half, table), 0x08);
+            const __m256i high
+                = _mm256_permute4x64_epi64(mapSixteen(from + i + half + 16, table), 0x80);
+            _mm256_storeu_si256(
+                reinterpret_cast<__m256i *>(to + i + half), _mm256_blend_epi32(low, high, 0xf0));
+        }
+    }
+    return i;
+}
+
+// Gathers are fast on some processors and several times slower than plain loads on others
+// (microcode that mitigates a data leak through them slows them down). A large run therefore
+// maps one stretch each way, a multiple of either loop's step, and keeps the faster way for the
+// rest; the bytes come out the same either way.
+constexpr std::size_t gatherTrialBytes = std::size_t(1) << 17;
+
+std::size_t mapPairsWide(
+    std::uint8_t *to, const std::uint8_t *from, std::size_t count, const std::uint16_t *pairs)
+{
+    std::size_t i = 0;
+    bool gathers = true;
+    if (count >= 16 * gatherTrialBytes) {
+        // The plain loop first: it leaves the table in the caches for the gathers as well.
+        const auto start = std::chrono::steady_clock::now();
+        i = mapPairs(to, from, gatherTrialBytes, pairs);
+        const auto middle = std::chrono::steady_clock::now();
+        i += mapPairsAvx2(to + i, from + i, gatherTrialBytes, pairs);
+        const auto end = std::chrono::steady_clock::now();
+        gathers = end - middle < middle - start;
+    }
+    if (gathers)
+        i += mapPairsAvx2(to + i, from + i, count - i, pairs);
+    return i;
+}
+#endif
 
 } // namespace
 
@@ -178,7 +278,7 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
     const std::size_t rowBytes = Dest.rowBytes();
     // Two bytes per lookup: a table over byte pairs halves the lookups. Built through memcpy so
     // that a pair reads and writes the same way on either byte order.
-    std::vector<std::uint16_t> pairs(65536);
+    std::vector<std::uint16_t> pairs(65536 + pairPadding);
     for (int first = 0; first < 256; ++first) {
         for (int second = 0; second < 256; ++second) {
             const std::uint8_t in[2] = { std::uint8_t(first), std::uint8_t(second) };
@@ -190,18 +290,17 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
             pairs[key] = value;
         }
     }
+    const bool wide = avx2Enabled();
     const auto mapRun
-        = [&table, &pairs](std::uint8_t *to, const std::uint8_t *from, std::size_t count) {
+        = [&table, &pairs, wide](std::uint8_t *to, const std::uint8_t *from, std::size_t count) {
               std::size_t i = 0;
-              for (; i + 16 <= count; i += 16) {
-                  prefetchAhead(from, i, count);
-                  prefetchAhead(to, i, count);
-                  std::uint16_t keys[8], values[8];
-                  std::memcpy(keys, from + i, 16);
-                  for (int k = 0; k < 8; ++k)
-                      values[k] = pairs[keys[k]];
-                  std::memcpy(to + i, values, 16);
-              }
+#if ENHANCE_HAVE_AVX2_LOOPS
+              if (wide)
+                  i = mapPairsWide(to, from, count, pairs.data());
+#else
+              (void)wide;
+#endif
+              i += mapPairs(to + i, from + i, count - i, pairs.data());
               for (; i < count; ++i)
                   to[i] = table[from[i]];
           };

@@ -109,20 +109,82 @@ class FindClipPointsRandom : public ::testing::TestWithParam<enhance_test::Size>
 {
 };
 
+// A miscounted pixel anywhere in the histogram moves a clip point for some percentage, so
+// percentages from 0 to 50 in fine steps check most bins of it.
 TEST_P(FindClipPointsRandom, MatchesPlainLoop)
 {
     const enhance_test::Size size = GetParam();
-    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
-        const image::TBitmap picture
-            = enhance_test::randomPicture(size.width, size.height, seed, 60);
-        for (float percent : { 0.1f, 1.0f, 10.0f }) {
-            int low = 0, high = 0, wantedLow = 0, wantedHigh = 0;
-            enhance::FindClipPoints(picture, low, high, percent);
-            referenceClipPoints(picture, wantedLow, wantedHigh, percent);
-            ASSERT_EQ(low, wantedLow) << "seed " << seed << ", " << percent << "%";
-            ASSERT_EQ(high, wantedHigh) << "seed " << seed << ", " << percent << "%";
+    enhance_test::forEachLoopKind([&size] {
+        for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+            const image::TBitmap picture
+                = enhance_test::randomPicture(size.width, size.height, seed, 60);
+            for (int step = 0; step <= 100; ++step) {
+                const float percent = step == 0 ? 0.1f : float(step) * 0.5f;
+                int low = 0, high = 0, wantedLow = 0, wantedHigh = 0;
+                enhance::FindClipPoints(picture, low, high, percent);
+                referenceClipPoints(picture, wantedLow, wantedHigh, percent);
+                ASSERT_EQ(low, wantedLow) << "seed " << seed << ", " << percent << "%";
+                ASSERT_EQ(high, wantedHigh) << "seed " << seed << ", " << percent << "%";
+            }
+        }
+    });
+}
+
+// Pictures large enough for the clip points to be read off the darkest and brightest pixels
+// alone, built so that this succeeds, fails or is refused, and must give the plain loop's
+// answer every time.
+TEST(FindClipPoints, LargePicturesMatchPlainLoop)
+{
+    const int width = 256, height = 320;
+    std::vector<image::TBitmap> pictures;
+    // Mid-grey but for rows, a whole period apart, that hold every brightness: rows picked at
+    // some regular step see dark and bright ends far fuller than the whole picture has them.
+    for (int period : { 8, 16, 32, 64 }) {
+        for (int offset : { 0, period / 2 }) {
+            image::TBitmap stripes(width, height);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        stripes.ScanLine(y)[3 * x + c]
+                            = std::uint8_t(y % period == offset ? x : 128);
+            pictures.push_back(stripes);
         }
     }
+    // Noise with one pixel in 25 pure black and one in 25 pure white: both clip points at the
+    // very ends.
+    image::TBitmap ends = enhance_test::randomPicture(width, height, 5, 40);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if ((x + 7 * y) % 25 < 2)
+                for (int c = 0; c < 3; ++c)
+                    ends.ScanLine(y)[3 * x + c] = (x + 7 * y) % 25 == 0 ? 0 : 255;
+    pictures.push_back(ends);
+    // Mostly strong yellow (no blue at all) over noise: most pixels have an ordinary
+    // brightness but a channel at the very bottom.
+    image::TBitmap yellow = enhance_test::randomPicture(width, height, 6, 60);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if ((x + y) % 10 != 0) {
+                std::uint8_t *pixel = yellow.ScanLine(y) + 3 * x;
+                pixel[0] = 0;
+                pixel[1] = pixel[2] = std::uint8_t(150 + (x * y) % 100);
+            }
+    pictures.push_back(yellow);
+    // One grey throughout: nothing lies outside any band.
+    pictures.push_back(enhance_test::pictureOf(
+        width, height, std::vector<Rgb>(std::size_t(width) * height, Rgb { 90, 90, 90 })));
+
+    enhance_test::forEachLoopKind([&pictures] {
+        for (std::size_t k = 0; k < pictures.size(); ++k) {
+            for (float percent : { 0.1f, 0.5f, 2.0f, 4.0f }) {
+                int low = 0, high = 0, wantedLow = 0, wantedHigh = 0;
+                enhance::FindClipPoints(pictures[k], low, high, percent);
+                referenceClipPoints(pictures[k], wantedLow, wantedHigh, percent);
+                EXPECT_EQ(low, wantedLow) << "picture " << k << ", " << percent << "%";
+                EXPECT_EQ(high, wantedHigh) << "picture " << k << ", " << percent << "%";
+            }
+        }
+    });
 }
 
 std::vector<enhance_test::Size> clipSizes()

@@ -184,19 +184,46 @@ class SmoothSharpenRandom : public ::testing::TestWithParam<RandomCase>
 TEST_P(SmoothSharpenRandom, MatchesPlainNineTapLoop)
 {
     const RandomCase &c = GetParam();
-    for (std::uint32_t seed = 1; seed <= 3; ++seed) {
-        for (int spread : { 20, 255 }) {
-            const image::TBitmap source
-                = enhance_test::randomPicture(c.size.width, c.size.height, seed, spread);
-            image::TBitmap fast(c.size.width, c.size.height), plain(c.size.width, c.size.height);
-            enhance::SmoothSharpen(
-                fast, source, c.settings.sharpen, c.settings.threshold, c.settings.amount);
-            referenceSmoothSharpen(
-                plain, source, c.settings.sharpen, c.settings.threshold, c.settings.amount);
-            ASSERT_EQ(enhance_test::bytesOf(fast), enhance_test::bytesOf(plain))
-                << "seed " << seed << " spread " << spread;
+    enhance_test::forEachLoopKind([&c] {
+        for (std::uint32_t seed = 1; seed <= 3; ++seed) {
+            for (int spread : { 20, 255 }) {
+                const image::TBitmap source
+                    = enhance_test::randomPicture(c.size.width, c.size.height, seed, spread);
+                image::TBitmap fast(c.size.width, c.size.height);
+                image::TBitmap plain(c.size.width, c.size.height);
+                enhance::SmoothSharpen(
+                    fast, source, c.settings.sharpen, c.settings.threshold, c.settings.amount);
+                referenceSmoothSharpen(
+                    plain, source, c.settings.sharpen, c.settings.threshold, c.settings.amount);
+                ASSERT_EQ(enhance_test::bytesOf(fast), enhance_test::bytesOf(plain))
+                    << "seed " << seed << " spread " << spread;
+            }
         }
-    }
+    });
+}
+
+// Only black and white: the largest weighted sums (25,500), the divisions nearest the next
+// integer and the pushes furthest past both ends, where a narrow or wrapping lane would show.
+TEST(SmoothSharpen, BlackAndWhiteExtremesMatchPlainLoop)
+{
+    enhance_test::forEachLoopKind([] {
+        for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+            image::TBitmap source = enhance_test::randomPicture(77, 9, seed);
+            for (int y = 0; y < source.Height(); ++y) {
+                std::uint8_t *row = source.ScanLine(y);
+                for (std::size_t i = 0; i < source.rowBytes(); ++i)
+                    row[i] = row[i] < 64 ? 0 : 255; // mostly white: sums at and near the top
+            }
+            for (const Settings &s : { Settings { true, 0, 4 }, Settings { true, 20, 4 },
+                     Settings { true, 1, 1 }, Settings { false, 0, 1 } }) {
+                image::TBitmap fast(77, 9), plain(77, 9);
+                enhance::SmoothSharpen(fast, source, s.sharpen, s.threshold, s.amount);
+                referenceSmoothSharpen(plain, source, s.sharpen, s.threshold, s.amount);
+                ASSERT_EQ(enhance_test::bytesOf(fast), enhance_test::bytesOf(plain))
+                    << "seed " << seed << " threshold " << s.threshold << " amount " << s.amount;
+            }
+        }
+    });
 }
 
 std::vector<RandomCase> randomCases()

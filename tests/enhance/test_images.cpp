@@ -1,5 +1,9 @@
 #include "test_images.h"
 
+#include "enhance/wide_loops.h"
+
+#include <gtest/gtest.h>
+
 #include <random>
 
 namespace enhance_test {
@@ -72,6 +76,23 @@ std::vector<Size> oddSizes()
 {
     return { { 1, 1 }, { 1, 7 }, { 7, 1 }, { 2, 2 }, { 3, 5 }, { 5, 3 }, { 17, 9 }, { 33, 2 },
         { 64, 33 }, { 100, 4 } };
+}
+
+void forEachLoopKind(const std::function<void()> &check)
+{
+    struct Restore {
+        ~Restore() { enhance::allowAvx2(true); }
+    } restore;
+    {
+        SCOPED_TRACE("portable loops");
+        enhance::allowAvx2(false);
+        check();
+    }
+    if (enhance::avx2Supported()) {
+        SCOPED_TRACE("AVX2 loops");
+        enhance::allowAvx2(true);
+        check();
+    }
 }
 
 } // namespace enhance_test

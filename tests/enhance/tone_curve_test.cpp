@@ -207,19 +207,67 @@ class ApplyToneCurveSizes : public ::testing::TestWithParam<enhance_test::Size>
 {
 };
 
-// Every byte of every row goes through the table; catches stride and tail slips.
+// Every byte of every row goes through the table; catches stride and tail slips. Dest comes as
+// an image of its own, as Source itself, and over part of a wider Source (row by row).
 TEST_P(ApplyToneCurveSizes, MapsEveryByteThroughTheTable)
 {
     const enhance_test::Size size = GetParam();
-    const image::TBitmap source = enhance_test::randomPicture(size.width, size.height, 3);
-    image::TBitmap dest(size.width, size.height);
-    enhance::ApplyToneCurve(dest, source, 10, 125, 240, 0, 127, 255);
+    enhance_test::forEachLoopKind([&size] {
+        const ToneTable table = pipelineTable(10, 240);
+        const auto expectMapped = [&table](const image::TBitmap &out, const image::TBitmap &in) {
+            for (int y = 0; y < out.Height(); ++y)
+                for (std::size_t i = 0; i < out.rowBytes(); ++i)
+                    ASSERT_EQ(out.ScanLine(y)[i], table[in.ScanLine(y)[i]])
+                        << "row " << y << " byte " << i;
+        };
+        const image::TBitmap source = enhance_test::randomPicture(size.width, size.height, 3);
+        image::TBitmap dest(size.width, size.height);
+        enhance::ApplyToneCurve(dest, source, 10, 125, 240, 0, 127, 255);
+        expectMapped(dest, source);
+
+        image::TBitmap inPlace;
+        inPlace.Assign(source);
+        enhance::ApplyToneCurve(inPlace, inPlace, 10, 125, 240, 0, 127, 255);
+        expectMapped(inPlace, source);
+
+        const image::TBitmap wider = enhance_test::randomPicture(size.width + 5, size.height, 4);
+        enhance::ApplyToneCurve(dest, wider, 10, 125, 240, 0, 127, 255);
+        expectMapped(dest, wider);
+    });
+}
+
+// A photo-sized picture is mapped in stretches by different loops; every byte must still go
+// through the table.
+TEST(ApplyToneCurve, LargePictureMapsEveryByte)
+{
+    const image::TBitmap source = enhance_test::randomPicture(1024, 700, 6);
     const ToneTable table = pipelineTable(10, 240);
-    const std::vector<std::uint8_t> in = enhance_test::bytesOf(source);
-    const std::vector<std::uint8_t> out = enhance_test::bytesOf(dest);
-    ASSERT_EQ(out.size(), in.size());
-    for (std::size_t i = 0; i < in.size(); ++i)
-        ASSERT_EQ(out[i], table[in[i]]) << "byte " << i;
+    enhance_test::forEachLoopKind([&source, &table] {
+        image::TBitmap dest(source.Width(), source.Height());
+        enhance::ApplyToneCurve(dest, source, 10, 125, 240, 0, 127, 255);
+        const std::vector<std::uint8_t> in = enhance_test::bytesOf(source);
+        const std::vector<std::uint8_t> out = enhance_test::bytesOf(dest);
+        ASSERT_EQ(out.size(), in.size());
+        for (std::size_t i = 0; i < in.size(); ++i)
+            ASSERT_EQ(out[i], table[in[i]]) << "byte " << i;
+    });
+}
+
+// The highest byte pairs index the end of the pair table.
+TEST(ApplyToneCurve, BlackAndWhiteMapToTheTableEnds)
+{
+    enhance_test::forEachLoopKind([] {
+        const image::TBitmap white = enhance_test::pictureOf(
+            40, 2, std::vector<enhance_test::Rgb>(80, enhance_test::Rgb { 255, 255, 255 }));
+        const image::TBitmap black(40, 2);
+        const ToneTable table = pipelineTable(10, 240);
+        for (const image::TBitmap *source : { &white, &black }) {
+            image::TBitmap dest(40, 2);
+            enhance::ApplyToneCurve(dest, *source, 10, 125, 240, 0, 127, 255);
+            const std::uint8_t wanted = table[source->ScanLine(0)[0]];
+            EXPECT_EQ(enhance_test::bytesOf(dest), std::vector<std::uint8_t>(240, wanted));
+        }
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ApplyToneCurveSizes, ::testing::ValuesIn(enhance_test::oddSizes()));
