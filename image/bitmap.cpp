@@ -8,7 +8,7 @@ namespace image {
 
 namespace {
 
-using Store = std::vector<std::uint8_t>;
+using Store = PixelStore;
 
 // Each thread keeps the pixel store it released last, when large, and hands it to the next
 // copy of the same size. The per-photo sequence copies a picture of one size again and again;
@@ -59,7 +59,7 @@ std::shared_ptr<Store> reusedOrNewStore(std::size_t bytes)
     }
     delete t_spare;                        // another size would only add to the peak
     t_spare = nullptr;
-    return adopt(new Store(bytes, 0));
+    return adopt(new Store(bytes));
 }
 
 std::shared_ptr<Store> zeroedStore(int width, int height)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/pixel_allocator.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -51,7 +53,7 @@ public:
 private:
     void detach();
 
-    using Store = std::vector<std::uint8_t>;
+    using Store = PixelStore;
 
     int m_width = 0;
     int m_height = 0;
