@@ -20,14 +20,16 @@ struct TRealPoint {
 using ToneTable = std::array<std::uint8_t, 256>;
 
 // The point of the Bezier curve of degree n with control points Points[0..n] at t, through the
-// Bernstein polynomials in a fixed order of evaluation (the order decides the rounding).
+// Bernstein polynomials in a fixed order of evaluation (the order decides the rounding). Throws
+// image::Error for a degree outside 0..60, where the binomial coefficients would overflow.
 TRealPoint BezierPoint(int n, const TPoint *Points, double t);
 
 // The point at t = i / n on the quadratic Bezier curve P0, P1, P2, coordinates truncated.
 TPoint CurvePoint(int i, int n, TPoint P0, TPoint P1, TPoint P2);
 
 // The 256-entry tone table of the curve from (InLow, OutLow) through (InMid, OutMid) to
-// (InHigh, OutHigh), sampled at six points and joined by straight pieces.
+// (InHigh, OutHigh), sampled at six points and joined by straight pieces. Any levels are safe:
+// writes outside the table are skipped and stored values are held to 0..255.
 ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMid, int OutHigh);
 
 // Maps every channel of every pixel of Source through the tone table into Dest. Dest's size

@@ -1,1 +1,118 @@
 #include "imageio/jpeg_image.h"
+
+#include "imageio/errors.h"
+#include "imageio/file_reading.h"
+#include "imageio/jpeg_decoder.h"
+#include "imageio/jpeg_encoder.h"
+#include "imageio/jpeg_markers.h"
+#include "imageio/safe_file_writer.h"
+
+#include <new>
+#include <utility>
+
+namespace imageio {
+
+namespace {
+
+constexpr int outOfMemoryNumber = 53;
+
+} // namespace
+
+struct TJPEGImage::State {
+    // None (hasBytes false) until loaded or encoded; empty when an empty picture was encoded.
+    std::vector<std::uint8_t> bytes;
+    bool hasBytes = false;
+    // The cached decode of bytes, or the picture taken by CopyFromBitmap.
+    image::TBitmap picture;
+    bool hasPicture = false;
+    // Application segments of the last file loaded; like ProgressiveSave they outlive
+    // CopyFromBitmap, so that the enhanced photo keeps its source's metadata.
+    JpegMarkers segments;
+};
+
+TJPEGImage::TJPEGImage()
+    : m_state(std::make_unique<State>())
+{
+}
+
+TJPEGImage::~TJPEGImage() = default;
+
+void TJPEGImage::LoadFile(const std::string &path)
+{
+    try {
+        std::vector<std::uint8_t> bytes = readWholeFile(path);
+        // An empty file has no header to read; it fails at decoding.
+        JpegHeader header;
+        if (!bytes.empty())
+            header = readJpegHeader(bytes);
+
+        State &s = *m_state;
+        s.bytes = std::move(bytes);
+        s.hasBytes = true;
+        s.picture = image::TBitmap();
+        s.hasPicture = false;
+        s.segments = std::move(header.keptSegments);
+        if (!s.bytes.empty())
+            ProgressiveSave = header.multipleScans;
+    } catch (const std::bad_alloc &) {
+        throw EStreamError();
+    }
+}
+
+const image::TBitmap &TJPEGImage::Decode()
+{
+    State &s = *m_state;
+    if (!s.hasPicture) {
+        // With no bytes at all, the codec reports an empty input.
+        s.picture = decodeJpeg(s.bytes);
+        s.hasPicture = true;
+    }
+    return s.picture;
+}
+
+void TJPEGImage::CopyToBitmap(image::TBitmap &target)
+{
+    try {
+        target.Assign(Decode());
+    } catch (const std::bad_alloc &) {
+        throw EJPEG(outOfMemoryNumber);
+    }
+}
+
+void TJPEGImage::CopyFromBitmap(const image::TBitmap &source)
+{
+    State &s = *m_state;
+    std::vector<std::uint8_t>().swap(s.bytes);
+    s.hasBytes = false;
+    s.picture.Assign(source);
+    s.hasPicture = true;
+}
+
+void TJPEGImage::Encode()
+{
+    State &s = *m_state;
+    if (s.hasBytes)
+        return;
+    if (s.hasPicture)
+        s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, s.segments);
+    else
+        s.bytes.clear();
+    s.hasBytes = true;
+}
+
+void TJPEGImage::SaveFile(const std::string &path)
+{
+    try {
+        Encode();
+        replaceFileContents(path, m_state->bytes);
+    } catch (const std::bad_alloc &) {
+        throw EStreamError();
+    }
+}
+
+const std::vector<std::uint8_t> &TJPEGImage::Bytes() const
+{
+    return m_state->bytes;
+}
+
+} // namespace imageio

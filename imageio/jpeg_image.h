@@ -21,8 +21,10 @@ public:
     TJPEGImage(const TJPEGImage &) = delete;
     TJPEGImage &operator=(const TJPEGImage &) = delete;
 
-    // Reads the whole file and its header. ProgressiveSave becomes whether it has more than one
-    // scan. An empty file loads; it fails later, at CopyToBitmap.
+    // Reads the whole file and its header; path is a byte string, used as it is. ProgressiveSave
+    // becomes whether it has more than one scan, and its APP1..APP13 and APP15 segments are kept
+    // for the next save (an ICC profile only from a colour file). An empty file loads; it fails
+    // later, at CopyToBitmap.
     void LoadFile(const std::string &path);
 
     // target becomes a copy of the decoded picture (decoded at most once per load). target is
@@ -32,8 +34,9 @@ public:
     // Drops the encoded bytes and takes a copy of source as the picture to encode.
     void CopyFromBitmap(const image::TBitmap &source);
 
-    // Encodes when no bytes are held, then replaces the file at path safely: the old file stays
-    // as it was unless the new one was written completely.
+    // Encodes when no bytes are held (the kept segments follow the JFIF header), then replaces
+    // the file at path safely: the old file stays as it was unless the new one was written
+    // completely. Throws EFCreateError, EWriteError, EStreamError or EJPEG.
     void SaveFile(const std::string &path);
 
     bool ProgressiveSave = false;
@@ -43,6 +46,11 @@ public:
     const std::vector<std::uint8_t> &Bytes() const;
 
 private:
+    // The decoded picture, decoding the held bytes on first use.
+    const image::TBitmap &Decode();
+    // Encodes the picture into the held bytes unless bytes are held already.
+    void Encode();
+
     struct State;
     std::unique_ptr<State> m_state;
 };

@@ -1,0 +1,78 @@
+#include "imageio/file_reading.h"
+
+#include "imageio/errors.h"
+
+#include <new>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace imageio {
+
+namespace {
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+std::vector<std::uint8_t> allocateBytes(off_t size)
+{
+    if (std::uintmax_t(size) > std::vector<std::uint8_t>().max_size())
+        throw EStreamError();
+    try {
+        return std::vector<std::uint8_t>(std::size_t(size));
+    } catch (const std::bad_alloc &) {
+        throw EStreamError();
+    } catch (const std::length_error &) {
+        throw EStreamError();
+    }
+}
+
+void readExactly(int fd, std::uint8_t *into, std::size_t count)
+{
+    while (count > 0) {
+        const ssize_t got = ::read(fd, into, count);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            throw EReadError();
+        into += got;
+        count -= std::size_t(got);
+    }
+}
+
+} // namespace
+
+std::vector<std::uint8_t> readWholeFile(const std::string &path)
+{
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever. It changes
+    // nothing for a regular file, the only kind we go on to read.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status = {};
+    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        throw EFOpenError(path);
+
+    std::vector<std::uint8_t> bytes = allocateBytes(status.st_size);
+    readExactly(file.get(), bytes.data(), bytes.size());
+    return bytes;
+}
+
+} // namespace imageio

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace imageio {
+
+// All bytes of the regular file at path (a byte string, used as it is). Throws EFOpenError when
+// it cannot be opened or is not a regular file (a folder, FIFO or device never blocks the call),
+// EReadError when fewer bytes can be read than its size, EStreamError when they do not fit in
+// memory.
+std::vector<std::uint8_t> readWholeFile(const std::string &path);
+
+} // namespace imageio

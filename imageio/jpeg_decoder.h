@@ -1,0 +1,27 @@
+#pragma once
+
+#include "image/bitmap.h"
+#include "imageio/jpeg_markers.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace imageio {
+
+struct JpegHeader {
+    bool multipleScans = false; // progressive, or sequential with separate component scans
+    JpegMarkers keptSegments; // see isKeptApplicationSegment; ICC profiles only of colour
+};
+
+// Reads the header of the JPEG file held in bytes. Throws EJPEG when the codec stops (52 for
+// something that is not a JPEG file, 41 for no bytes at all), EStreamError when the kept
+// segments do not fit in memory.
+JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes);
+
+// Decodes the JPEG file held in bytes at full size into a new 24-bit picture. Colour and
+// grayscale files come out as blue, green, red (grey repeated); CMYK and YCCK files are
+// converted from the codec's CMYK values. Throws EJPEG when the codec stops, and EJPEG 53 before
+// allocating anything for a picture too large for this machine or when memory runs out.
+image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes);
+
+} // namespace imageio

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+namespace imageio {
+
+// Whether a picture of width x height pixels may be decoded on this machine: its working memory
+// along the whole enhancement (about 12 bytes per pixel: the decoded picture, the codec's buffers
+// and the working images) must stay within half of physical memory. True when the amount of
+// physical memory cannot be found.
+bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height);
+
+} // namespace imageio

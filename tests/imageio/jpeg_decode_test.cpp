@@ -1,0 +1,175 @@
+#include "imageio/errors.h"
+#include "imageio/jpeg_image.h"
+
+#include "jpeg_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include <cstdio>
+#include <jpeglib.h>
+
+using image::TBitmap;
+using imageio::TJPEGImage;
+using namespace testjpeg;
+
+namespace {
+
+TBitmap decodeThroughImage(const Bytes &jpeg)
+{
+    const TempFolder folder;
+    writeFile(folder.path("in.jpg"), jpeg);
+    TJPEGImage image;
+    image.LoadFile(folder.path("in.jpg"));
+    TBitmap picture;
+    image.CopyToBitmap(picture);
+    return picture;
+}
+
+// Blue, green, red as the codec itself decodes the file; CMYK through the usual conversion.
+Bytes expectedBgr(const Bytes &jpeg, Kind kind)
+{
+    if (kind == Kind::Colour || kind == Kind::Grey)
+        return referenceDecode(jpeg, JCS_EXT_BGR);
+    Bytes bgr;
+    const Bytes cmyk = referenceDecode(jpeg, JCS_CMYK);
+    for (std::size_t i = 0; i < cmyk.size(); i += 4)
+        for (std::size_t ink : { 2, 1, 0 })
+            bgr.push_back(std::uint8_t((cmyk[i + ink] * cmyk[i + 3] + 127) / 255));
+    return bgr;
+}
+
+bool samePixels(const Bytes &expected, const TBitmap &picture)
+{
+    return expected.size() == picture.rowBytes() * std::size_t(picture.Height())
+        && std::equal(expected.begin(), expected.end(), picture.Bits());
+}
+
+// A pattern decodes exactly as the codec does it with our settings (catches flipped rows, a wrong
+// stride, wrong settings); a uniform colour keeps its colour (catches swapped channels and a
+// wrong CMYK conversion, independently of the reference).
+TEST(TJPEGImageDecode, MatchesTheCodecAndKeepsColours)
+{
+    struct Case {
+        Kind kind;
+        Scans scans;
+        int width, height;
+        std::vector<int> flat; // component values of a uniform picture ...
+        int blue, green, red; // ... and how it must come out
+    };
+    const Case cases[]
+        = { { Kind::Colour, Scans::Baseline, 24, 16, { 200, 120, 40 }, 40, 120, 200 },
+              { Kind::Colour, Scans::Progressive, 33, 17, { 10, 90, 250 }, 250, 90, 10 },
+              { Kind::Colour, Scans::Baseline, 7, 1, { 60, 70, 80 }, 80, 70, 60 },
+              { Kind::Grey, Scans::Baseline, 19, 9, { 123 }, 123, 123, 123 },
+              // Such files store inverted ink: 255 is no ink.
+              { Kind::Cmyk, Scans::Baseline, 24, 16, { 255, 128, 64, 200 }, 50, 100, 200 },
+              { Kind::Ycck, Scans::Progressive, 24, 16, { 64, 255, 128, 255 }, 128, 255, 64 } };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(
+            ::testing::Message() << "kind " << int(c.kind) << ", " << c.width << "x" << c.height);
+        Recipe recipe;
+        recipe.kind = c.kind;
+        recipe.scans = c.scans;
+        recipe.width = c.width;
+        recipe.height = c.height;
+        const Bytes patterned = makeJpeg(recipe);
+        const TBitmap picture = decodeThroughImage(patterned);
+        ASSERT_EQ(picture.Width(), c.width);
+        ASSERT_EQ(picture.Height(), c.height);
+        EXPECT_TRUE(samePixels(expectedBgr(patterned, c.kind), picture));
+
+        recipe.flat = c.flat;
+        recipe.quality = 100;
+        const TBitmap uniform = decodeThroughImage(makeJpeg(recipe));
+        for (int y : { 0, recipe.height - 1 }) {
+            EXPECT_NEAR(uniform.ScanLine(y)[0], c.blue, 2) << "row " << y;
+            EXPECT_NEAR(uniform.ScanLine(y)[1], c.green, 2) << "row " << y;
+            EXPECT_NEAR(uniform.ScanLine(y)[2], c.red, 2) << "row " << y;
+        }
+    }
+}
+
+// Cut inside its first scan, a file still decodes, at full size, to what the codec makes of it;
+// for a progressive file that includes block smoothing of the missing detail.
+TEST(TJPEGImageDecode, FileCutInsideItsFirstScanDecodesAtFullSize)
+{
+    for (Scans scans : { Scans::Baseline, Scans::Progressive }) {
+        Recipe recipe;
+        recipe.width = 64;
+        recipe.height = 48;
+        recipe.scans = scans;
+        Bytes jpeg = makeJpeg(recipe);
+        const std::size_t dataStart
+            = headerSegments(jpeg).back().offset + headerSegments(jpeg).back().length;
+        std::size_t dataEnd = dataStart; // the next marker other than a stuffed byte or restart
+        while (dataEnd + 1 < jpeg.size()
+            && !(jpeg[dataEnd] == 0xFF && jpeg[dataEnd + 1] != 0
+                && (jpeg[dataEnd + 1] < 0xD0 || jpeg[dataEnd + 1] > 0xD7)))
+            ++dataEnd;
+        jpeg.resize((dataStart + dataEnd) / 2);
+        const TBitmap picture = decodeThroughImage(jpeg);
+        EXPECT_EQ(picture.Width(), 64);
+        EXPECT_EQ(picture.Height(), 48);
+        EXPECT_TRUE(samePixels(expectedBgr(jpeg, Kind::Colour), picture));
+    }
+}
+
+Bytes cutBefore(int code)
+{
+    Bytes jpeg = makeJpeg({});
+    for (const SegmentPlace &place : headerSegments(jpeg))
+        if (place.code == code)
+            jpeg.resize(place.offset);
+    return jpeg;
+}
+
+// A header declaring 65500 x 65500 pixels, far beyond half of the test machine's memory.
+Bytes hugeHeader()
+{
+    Bytes jpeg = makeJpeg({});
+    for (const SegmentPlace &place : headerSegments(jpeg))
+        if (place.code == 0xC0)
+            for (std::size_t i : { 5, 6, 7, 8 }) // height, then width, big-endian
+                jpeg[place.offset + i] = i % 2 ? 0xFF : 0xDC;
+    return jpeg;
+}
+
+// The number users know, raised at the right operation, quickly, with the working image left as
+// it was.
+TEST(TJPEGImageDecode, FailuresReportTheClassicNumberAndLeaveTheTargetAlone)
+{
+    struct Case {
+        const char *name;
+        Bytes file;
+        bool failsAtLoad;
+        int number;
+    };
+    const Case cases[] = { { "not a JPEG", { 'h', 'e', 'l', 'l', 'o' }, true, 52 },
+        { "empty", {}, false, 41 }, { "cut before the frame", cutBefore(0xC0), true, 50 },
+        { "cut before the first scan", cutBefore(0xDA), true, 58 },
+        { "too large for this machine", hugeHeader(), false, 53 } };
+    const TempFolder folder;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(folder.path("bad.jpg"), c.file);
+        TJPEGImage image;
+        TBitmap target(3, 2);
+        target.ScanLine(1)[5] = 77;
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            image.LoadFile(folder.path("bad.jpg"));
+            EXPECT_FALSE(c.failsAtLoad) << "LoadFile accepted the file";
+            image.CopyToBitmap(target);
+            ADD_FAILURE() << "CopyToBitmap accepted the file";
+        } catch (const imageio::EJPEG &error) {
+            EXPECT_EQ(error.what(), "JPEG error #" + std::to_string(c.number));
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+        EXPECT_EQ(target.Width(), 3);
+        EXPECT_EQ(target.ScanLine(1)[5], 77);
+    }
+}
+
+} // namespace

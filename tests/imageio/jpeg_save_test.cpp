@@ -1,0 +1,267 @@
+#include "imageio/errors.h"
+#include "imageio/jpeg_image.h"
+
+#include "jpeg_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using image::TBitmap;
+using imageio::TJPEGImage;
+using namespace testjpeg;
+
+namespace {
+
+// The enhancement's road through the object: load, take the picture out, put it back, save.
+void roundTrip(const std::string &from, const std::string &to)
+{
+    TJPEGImage image;
+    image.LoadFile(from);
+    TBitmap picture;
+    image.CopyToBitmap(picture);
+    image.CopyFromBitmap(picture);
+    image.SaveFile(to);
+}
+
+mode_t modeOf(const std::string &path)
+{
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+class SaveTest : public ::testing::Test
+{
+protected:
+    TempFolder folder;
+    std::string source = folder.path("source.jpg");
+    std::string dest = folder.path("dest.jpg");
+};
+
+// Whatever the source's quality and density, the saved file is quality 90 with density unit 0,
+// 1 x 1; it is progressive exactly when the source had more than one scan.
+TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
+{
+    for (auto [scans, progressive] :
+        { std::pair { Scans::Baseline, false }, std::pair { Scans::Progressive, true },
+            std::pair { Scans::SeparateComponents, true } }) {
+        SCOPED_TRACE(int(scans));
+        Recipe recipe;
+        recipe.scans = scans;
+        recipe.quality = 40;
+        recipe.densityUnit = 1;
+        recipe.xDensity = 300;
+        recipe.yDensity = 72;
+        writeFile(source, makeJpeg(recipe));
+        roundTrip(source, dest);
+
+        const Header saved = readHeader(readFile(dest));
+        EXPECT_EQ(saved.progressiveMode, progressive);
+        EXPECT_EQ(saved.multipleScans, progressive);
+        EXPECT_EQ(saved.quantTables, standardQuantTables(90));
+        EXPECT_TRUE(saved.sawJfif);
+        EXPECT_EQ(std::vector<int>({ saved.densityUnit, saved.xDensity, saved.yDensity }),
+            std::vector<int>({ 0, 1, 1 }));
+        EXPECT_EQ(std::pair(saved.width, saved.height), std::pair(recipe.width, recipe.height));
+    }
+}
+
+// APP1 to APP15 and comments of a saved file, in file order.
+std::vector<std::pair<int, Bytes>> savedSegments(const std::string &path)
+{
+    const Bytes saved = readFile(path);
+    std::vector<std::pair<int, Bytes>> found;
+    for (const SegmentPlace &place : headerSegments(saved))
+        if (place.code > 0xE0)
+            found.emplace_back(place.code,
+                Bytes(saved.begin() + long(place.offset + 4),
+                    saved.begin() + long(place.offset + place.length)));
+    return found;
+}
+
+Bytes colourProfile(std::size_t size)
+{
+    Bytes data(size, 2);
+    std::copy_n("ICC_PROFILE", 12, data.begin());
+    return data;
+}
+
+// Exif, ICC, XMP and the like survive unchanged and in order right after the JFIF header; the
+// Adobe segment and comments do not. The ICC chunk is as long as a segment can be.
+TEST_F(SaveTest, KeepsApplicationSegmentsInSourceOrder)
+{
+    const std::vector<std::pair<int, Bytes>> kept
+        = { { 0xE1, Bytes(300, 1) }, { 0xE2, colourProfile(65533) }, { 0xE1, Bytes(40, 3) },
+              { 0xED, Bytes(12, 4) }, { 0xEF, Bytes(5, 5) } };
+    Recipe recipe;
+    for (const auto &[code, data] : kept)
+        recipe.segments.push_back({ code, data });
+    recipe.segments.insert(recipe.segments.begin() + 1, { 0xFE, Bytes(10, 9) });
+    recipe.segments.insert(
+        recipe.segments.begin() + 4, { 0xEE, { 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 1 } });
+    writeFile(source, makeJpeg(recipe));
+    roundTrip(source, dest);
+
+    EXPECT_TRUE(savedSegments(dest) == kept);
+    EXPECT_EQ(headerSegments(readFile(dest))[1].code, 0xE0);
+    EXPECT_EQ(headerSegments(readFile(dest))[2].code, 0xE1);
+}
+
+// The saved file is always colour; the profile of a grey or CMYK source does not describe it.
+TEST_F(SaveTest, DropsTheColourProfileOfGreyAndCmykSources)
+{
+    for (Kind kind : { Kind::Grey, Kind::Cmyk }) {
+        Recipe recipe;
+        recipe.kind = kind;
+        recipe.segments = { { 0xE2, colourProfile(100) }, { 0xE1, Bytes(30, 1) } };
+        writeFile(source, makeJpeg(recipe));
+        roundTrip(source, dest);
+        const auto found = savedSegments(dest);
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0].first, 0xE1);
+    }
+}
+
+// Without a new picture the loaded bytes are written as they were, also after decoding; a picture
+// put back is encoded anew. Source and destination may be the same file.
+TEST_F(SaveTest, WritesLoadedBytesUnlessAPictureWasTaken)
+{
+    Recipe recipe;
+    recipe.quality = 50;
+    const Bytes original = makeJpeg(recipe);
+    writeFile(source, original);
+    TJPEGImage image;
+    image.LoadFile(source);
+    image.SaveFile(dest);
+    EXPECT_EQ(readFile(dest), original);
+    TBitmap picture;
+    image.CopyToBitmap(picture);
+    image.SaveFile(dest);
+    EXPECT_EQ(readFile(dest), original);
+
+    roundTrip(source, source);
+    const Bytes encoded = readFile(source);
+    EXPECT_NE(encoded, original);
+    EXPECT_EQ(readHeader(encoded).quantTables, standardQuantTables(90));
+    EXPECT_EQ(folder.names(), (std::vector<std::string> { "dest.jpg", "source.jpg" }));
+}
+
+// Our encoder and decoder keep size, orientation and colours, also for a one-row picture and for
+// names that are not UTF-8.
+TEST_F(SaveTest, EncodedPictureDecodesBackCloseToIt)
+{
+    const std::string name = folder.path("caf\xe9\xff.jpg");
+    for (auto [width, height] : { std::pair { 40, 24 }, std::pair { 9, 1 } }) {
+        TBitmap picture(width, height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t *pixel = picture.ScanLine(y) + 3 * x;
+                pixel[0] = std::uint8_t(40 + 4 * x); // blue grows to the right
+                pixel[1] = std::uint8_t(100 + 5 * y); // green grows downwards
+                pixel[2] = 180;
+            }
+        TJPEGImage out;
+        out.CopyFromBitmap(picture);
+        out.SaveFile(name);
+        TJPEGImage in;
+        in.LoadFile(name);
+        TBitmap back;
+        in.CopyToBitmap(back);
+        ASSERT_EQ(back.Width(), width);
+        ASSERT_EQ(back.Height(), height);
+        for (std::size_t i = 0; i < picture.rowBytes() * std::size_t(height); ++i)
+            ASSERT_NEAR(back.Bits()[i], picture.Bits()[i], 6)
+                << width << "x" << height << " @" << i;
+    }
+}
+
+TEST_F(SaveTest, EmptyPictureSavesAnEmptyFile)
+{
+    writeFile(dest, makeJpeg({}));
+    TJPEGImage image;
+    image.CopyFromBitmap(TBitmap(0, 5));
+    image.SaveFile(dest);
+    EXPECT_TRUE(readFile(dest).empty());
+}
+
+TEST_F(SaveTest, ReplacedFileKeepsItsModeAndNewFileFollowsTheUmask)
+{
+    writeFile(dest, { 1, 2, 3 });
+    ASSERT_EQ(chmod(dest.c_str(), 0640), 0);
+    writeFile(source, makeJpeg({}));
+    roundTrip(source, dest);
+    roundTrip(source, folder.path("new.jpg"));
+
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(modeOf(dest), 0640u);
+    EXPECT_EQ(modeOf(folder.path("new.jpg")), 0666u & ~mask);
+}
+
+// A file size limit makes the write fall short the way a full disk does.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_saved {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+TEST_F(SaveTest, ShortWriteKeepsTheOldFileAndReportsIt)
+{
+    const Bytes old = makeJpeg({});
+    writeFile(dest, old);
+    TJPEGImage image;
+    image.CopyFromBitmap(TBitmap(256, 256)); // black, yet well over the limit below
+    try {
+        const FileSizeLimit limit(1024);
+        image.SaveFile(dest);
+        FAIL() << "the short write was not reported";
+    } catch (const imageio::EWriteError &error) {
+        EXPECT_STREQ(error.what(), "Stream write error");
+    }
+    EXPECT_EQ(readFile(dest), old);
+    EXPECT_EQ(folder.names(), std::vector<std::string> { "dest.jpg" });
+}
+
+// A destination that cannot be created or replaced fails with its path and is left as it was,
+// also a read-only file when running as root, who could write it.
+TEST_F(SaveTest, CannotCreateFileLeavesEverythingAsItWas)
+{
+    writeFile(folder.path("readonly.jpg"), { 9, 9, 9 });
+    chmod(folder.path("readonly.jpg").c_str(), 0444);
+    mkdir(folder.path("folder.jpg").c_str(), 0755);
+    const std::vector<std::string> before = folder.names();
+    TJPEGImage image;
+    image.CopyFromBitmap(TBitmap(8, 8));
+    for (const std::string &path :
+        { folder.path("missing/x.jpg"), folder.path("readonly.jpg"), folder.path("folder.jpg") }) {
+        try {
+            image.SaveFile(path);
+            ADD_FAILURE() << "saved to " << path;
+        } catch (const imageio::EFCreateError &error) {
+            EXPECT_EQ(error.what(), "Cannot create file " + path);
+        }
+    }
+    EXPECT_EQ(folder.names(), before);
+    EXPECT_EQ(readFile(folder.path("readonly.jpg")), Bytes({ 9, 9, 9 }));
+}
+
+} // namespace

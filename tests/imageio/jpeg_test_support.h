@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Makes and inspects JPEG files with libjpeg directly, independently of imageio.
+namespace testjpeg {
+
+using Bytes = std::vector<std::uint8_t>;
+
+enum class Kind { Colour, Grey, Cmyk, Ycck };
+enum class Scans { Baseline, Progressive, SeparateComponents };
+
+struct Segment {
+    int code = 0; // marker, e.g. 0xE1 for APP1, 0xFE for COM
+    Bytes data;
+};
+
+struct Recipe {
+    int width = 24, height = 16;
+    Kind kind = Kind::Colour;
+    Scans scans = Scans::Baseline;
+    int quality = 75;
+    int densityUnit = 0, xDensity = 1, yDensity = 1;
+    std::vector<Segment> segments; // written right after the codec's own header segments
+    std::vector<int> flat; // one value per component for a uniform picture, else a pattern
+};
+Bytes makeJpeg(const Recipe &recipe);
+
+// Decodes with Lumivor's settings (float DCT, block smoothing, fancy upsampling) into the given
+// libjpeg colour space; the samples row after row.
+Bytes referenceDecode(const Bytes &jpeg, int outColorSpace);
+
+struct Header {
+    int width = 0, height = 0;
+    bool multipleScans = false, progressiveMode = false, sawJfif = false;
+    int densityUnit = -1, xDensity = -1, yDensity = -1;
+    std::vector<std::vector<int>> quantTables; // the tables present, 64 entries each
+};
+Header readHeader(const Bytes &jpeg);
+
+// Tables 0 and 1 the codec makes for colour at this quality with baseline forced.
+std::vector<std::vector<int>> standardQuantTables(int quality);
+
+// The segments from SOI to the first SOS: code, offset of the FF byte, length with the marker.
+struct SegmentPlace {
+    int code;
+    std::size_t offset, length;
+};
+std::vector<SegmentPlace> headerSegments(const Bytes &jpeg);
+
+Bytes readFile(const std::string &path);
+void writeFile(const std::string &path, const Bytes &bytes);
+
+// A fresh folder under /tmp, removed with everything in it.
+class TempFolder
+{
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+    std::string path(const std::string &name) const { return m_path + "/" + name; }
+    std::vector<std::string> names() const; // sorted, hidden ones included
+
+private:
+    std::string m_path;
+};
+
+} // namespace testjpeg
