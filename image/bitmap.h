@@ -27,8 +27,9 @@ public:
     // Resizes to width x height; every pixel becomes 0. Negative sizes count as 0.
     void SetSize(int width, int height);
 
-    // Start of row y (0 = top). Throws EInvalidGraphicOperation "Scan line index out of range"
-    // for y outside 0..Height()-1. The writable form detaches a shared store first.
+    // Start of row y (0 = top); null in a picture 0 pixels wide. Throws EInvalidGraphicOperation
+    // "Scan line index out of range" for y outside 0..Height()-1. The writable form detaches a
+    // shared store first.
     std::uint8_t *ScanLine(int y);
     const std::uint8_t *ScanLine(int y) const;
 
