@@ -2,6 +2,7 @@
 // and no photo is lost or left half-written.
 #include "app/batch_run.h"
 
+#include "batch_program.h"
 #include "imageio/errors.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
@@ -219,6 +220,22 @@ TEST_F(FaultRun, FullDiskStopsTheRunAndKeepsTheOldFile)
     EXPECT_EQ(readBytes(destination.file("b.jpg")), enhancedBytes[1]);
     for (const std::string name : { "c.jpg", "d.jpg", "e.jpg" })
         EXPECT_EQ(readBytes(destination.file(name)), textBytes("old " + name)) << name;
+}
+
+// The same through lumivor-batch, started as from a shell with a file-size limit: it reports
+// the short write like a full disk instead of being killed halfway through saving.
+TEST_F(FaultRun, BatchProgramUnderAFileSizeLimitReportsTheShortWrite)
+{
+    const TempFolder destination;
+    for (const std::string &name : names)
+        writeText(destination.file(name), "old " + name);
+    const testing_support::ProgramRun run = testing_support::runBatchProgram(
+        { source.path(), destination.path() }, "/", long(limitBelowTheThird()));
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.errors, "Stream write error\n");
+    EXPECT_EQ(namesIn(destination.path()), names);
+    EXPECT_EQ(readBytes(destination.file("b.jpg")), enhancedBytes[1]);
+    EXPECT_EQ(readBytes(destination.file("c.jpg")), textBytes("old c.jpg"));
 }
 
 // The second listing is taken after counting: a photo removed before it is simply not there,

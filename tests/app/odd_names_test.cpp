@@ -2,18 +2,17 @@
 // by the folder run and by lumivor-batch alike.
 #include "app/batch_run.h"
 
+#include "batch_program.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using testing_support::namesIn;
 using testing_support::readBytes;
+using testing_support::runBatchProgram;
 using testing_support::TempFolder;
 using testing_support::writeSamplePhoto;
 
@@ -49,35 +48,6 @@ void enhanceWithRunBatch(const std::string &source, const std::string &destinati
     app::RunBatch(images, { [&] { return source; }, [&] { return destination; } }, observer);
 }
 
-// Runs lumivor-batch with exactly these arguments, from folder `workingFolder`, its standard
-// output into `output`. Returns the exit status, or -1 when it did not exit normally.
-int runBatchProgram(const std::vector<std::string> &args, const std::string &workingFolder,
-    const std::string &output)
-{
-    std::vector<char *> argv { const_cast<char *>(LUMIVOR_BATCH_PROGRAM) };
-    for (const std::string &arg : args)
-        argv.push_back(const_cast<char *>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || chdir(workingFolder.c_str()) != 0 || dup2(out, STDOUT_FILENO) < 0)
-            _exit(127);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
-}
-
-std::string textOf(const std::string &path)
-{
-    const std::vector<std::uint8_t> bytes = readBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // Both ways of running give the same files under the same names, each an enhanced photo.
 void expectSameNamesEnhanced(
     const std::string &source, const std::string &byRun, const std::string &byProgram)
@@ -95,20 +65,22 @@ void expectSameNamesEnhanced(
 
 TEST(OddNames, EveryNameIsEnhancedUnderTheSameName)
 {
-    const TempFolder source, byRun, byProgram, output;
+    const TempFolder source, byRun, byProgram;
     int seed = 0;
     for (const std::string &name : oddNames())
         writeSamplePhoto(source.file(name), 24, 16, ++seed);
     ASSERT_EQ(namesIn(source.path()).size(), oddNames().size());
 
     enhanceWithRunBatch(source.path(), byRun.path());
-    const std::string printed = output.file("stdout");
-    EXPECT_EQ(runBatchProgram({ "--jobs", "2", source.path(), byProgram.path() }, "/", printed), 0);
+    const testing_support::ProgramRun run
+        = runBatchProgram({ "--jobs", "2", source.path(), byProgram.path() });
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
 
     expectSameNamesEnhanced(source.path(), byRun.path(), byProgram.path());
-    const std::string text = textOf(printed);
+    const std::string &text = run.output;
     for (const std::string &name : oddNames())
         EXPECT_NE(text.find("] " + name + "\n"), std::string::npos) << name;
+    ASSERT_GE(text.size(), 5u);
     EXPECT_EQ(text.substr(text.size() - 5), "Done\n");
 }
 
@@ -116,7 +88,7 @@ TEST(OddNames, EveryNameIsEnhancedUnderTheSameName)
 // with a dash and given to lumivor-batch relative to its working folder.
 TEST(OddNames, FoldersSixtyDeepAndADashedRelativeSource)
 {
-    const TempFolder top, output;
+    const TempFolder top;
     std::string nested = top.path();
     for (int level = 1; level <= 60; ++level) {
         nested += "/level " + std::to_string(level) + " \xe2\x80\x94\xff";
@@ -131,7 +103,7 @@ TEST(OddNames, FoldersSixtyDeepAndADashedRelativeSource)
     writeSamplePhoto(source + "/deep.jpg", 30, 20, 2);
 
     enhanceWithRunBatch(source, byRun);
-    EXPECT_EQ(runBatchProgram({ "--", "-photos", "by program" }, nested, output.file("stdout")), 0);
+    EXPECT_EQ(runBatchProgram({ "--", "-photos", "by program" }, nested).exitStatus, 0);
 
     expectSameNamesEnhanced(source, byRun, byProgram);
 }
