@@ -160,7 +160,8 @@ TEST(CorruptFiles, TruncatedAtEveryMarkerAndInsideThePictureData)
                 EXPECT_TRUE(outcome.decoded && outcome.width == 40 && outcome.height == 24)
                     << where << ": " << outcome.text;
             for (const std::size_t inside : { 1, 2, 3 })
-                prober.probe(cut(jpeg, marker + inside));
+                if (marker + inside < jpeg.size())
+                    prober.probe(cut(jpeg, marker + inside));
         }
         // Inside the entropy-coded data of every scan: a quarter, half and three quarters in.
         const std::vector<std::size_t> markers = markerOffsets(jpeg);
