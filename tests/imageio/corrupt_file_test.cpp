@@ -231,6 +231,48 @@ TEST(CorruptFiles, HugeDeclaredSizeWithAlmostNoData)
     prober.report("65500 x 65500");
 }
 
+// A scan repeated over and over is only a warning to the codec, yet each costs a pass over the
+// picture: such a file is refused once it passes 1000 scans, a few bytes each here, instead of
+// being decoded for minutes. Up to that it decodes as before.
+TEST(CorruptFiles, ScansRepeatedWithoutEnd)
+{
+    Recipe grey;
+    grey.width = 512;
+    grey.height = 512;
+    grey.kind = Kind::Grey;
+    grey.scans = Scans::Progressive;
+    grey.flat = { 128 };
+    const Bytes jpeg = makeJpeg(grey);
+    const std::vector<std::size_t> markers = markerOffsets(jpeg);
+    int scans = 0;
+    std::size_t smallest = 0, smallestSize = jpeg.size();
+    for (std::size_t i = 0; i + 1 < markers.size(); ++i) {
+        if (jpeg[markers[i] + 1] != 0xDA)
+            continue;
+        ++scans;
+        if (markers[i + 1] - markers[i] < smallestSize) {
+            smallest = markers[i];
+            smallestSize = markers[i + 1] - markers[i];
+        }
+    }
+    const Bytes scan(jpeg.begin() + std::ptrdiff_t(smallest),
+        jpeg.begin() + std::ptrdiff_t(smallest + smallestSize));
+
+    Prober prober;
+    for (const int total : { 1000, 1001, 20000 }) {
+        Bytes repeated(jpeg.begin(), jpeg.end() - 2); // up to the end-of-image marker
+        for (int i = scans; i < total; ++i)
+            repeated.insert(repeated.end(), scan.begin(), scan.end());
+        repeated.insert(repeated.end(), { 0xFF, 0xD9 });
+        const Outcome outcome = prober.probe(repeated);
+        if (total <= 1000)
+            EXPECT_TRUE(outcome.decoded && outcome.width == 512) << total << ": " << outcome.text;
+        else
+            EXPECT_EQ(outcome.text, "JPEG error #14") << total;
+    }
+    prober.report("repeated scans");
+}
+
 TEST(CorruptFiles, TextAndEmptyFilesNamedJpg)
 {
     Prober prober;
