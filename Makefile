@@ -65,7 +65,8 @@ fuzz-build: deps
 fuzz: fuzz-build
 	mkdir -p $(FUZZ_CORPUS) $(FUZZ_ARTIFACTS)
 	$(SANITIZER_ENV) $(FUZZ_BUILD)/fuzz/jpeg_fuzz -max_total_time=$(SECONDS) -timeout=30 \
-	    -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix=$(FUZZ_ARTIFACTS)/ \
+	    -rss_limit_mb=2560 -dict=fuzz/jpeg.dict -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_ARTIFACTS)/ \
 	    $(FUZZ_CORPUS) $(FUZZ_BUILD)/fuzz/seeds tests/data/fuzz-regressions
 
 run: build
