@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <algorithm>
+
 TForm1 *Form1 = nullptr;
 
 namespace {
@@ -34,6 +36,24 @@ QLabel *plainLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// The two captions size themselves to their text, so that a desktop font wider than the one
+// the window was designed with never cuts them; where even that would run into the fields, the
+// caption's letters get smaller instead.
+QLabel *fitToText(QLabel *label)
+{
+    constexpr int fieldsLeft = 104;
+    constexpr int gap = 4;
+    constexpr int smallestPixelSize = 8;
+    const int widest = fieldsLeft - gap - label->x();
+    QFont captionFont = label->font();
+    while (label->sizeHint().width() > widest && captionFont.pixelSize() > smallestPixelSize) {
+        captionFont.setPixelSize(captionFont.pixelSize() - 1);
+        label->setFont(captionFont);
+    }
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     return label;
 }
 
@@ -68,8 +88,9 @@ TForm1::TForm1(QWidget *parent)
 
 void TForm1::createControls()
 {
-    Label1 = place(plainLabel(QStringLiteral("Source folder"), this), 8, 16, 63, 13);
-    Label2 = place(plainLabel(QStringLiteral("Destination folder"), this), 8, 56, 82, 13);
+    Label1 = fitToText(place(plainLabel(QStringLiteral("Source folder"), this), 8, 16, 63, 13));
+    Label2 = fitToText(
+        place(plainLabel(QStringLiteral("Destination folder"), this), 8, 56, 82, 13));
     lbFile = place(plainLabel(QString(), this), 104, 96, 401, 17);
     Edit1 = place(new QLineEdit(this), 104, 8, 401, 25);
     Edit2 = place(new QLineEdit(this), 104, 48, 401, 25);
@@ -89,7 +110,8 @@ void TForm1::createControls()
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, btnSrc);
     setTabOrder(btnSrc, btnDest);
-    setTabOrder(btnDest, btnOK);
+    setTabOrder(btnDest, ProgressBar1);    // takes no focus, but keeps its designed place
+    setTabOrder(ProgressBar1, btnOK);
     setTabOrder(btnOK, btnQuit);
     Edit1->setFocus();
 }

@@ -1,10 +1,13 @@
 #include "chooser/error_display.h"
 
+#include "image/error.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
 
 #include <cstdio>
+#include <new>
 
 namespace chooser {
 
@@ -51,10 +54,12 @@ void showCurrentException(QWidget *parent)
     std::string message;
     try {
         throw;
-    } catch (const std::exception &error) {
+    } catch (const image::Error &error) {
         message = error.what();
+    } catch (const std::bad_alloc &) {
+        message = "Out of memory";
     } catch (...) {
-        // Not one of ours and without a message: the box shows no text.
+        // Not one of ours: its text was never meant for users, so the box shows none.
     }
     currentErrorDisplay()(parent, QString::fromStdString(errorText(message)));
 }

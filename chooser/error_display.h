@@ -27,8 +27,8 @@ void showErrorBox(QWidget *parent, const QString &message);
 // The display every guard uses; showErrorBox until a test replaces it.
 ErrorDisplay &currentErrorDisplay();
 
-// Shows the exception in flight (call inside a catch block): its message for our errors and
-// every std::exception, no text for anything else.
+// Shows the exception in flight (call inside a catch block): the message of our own errors,
+// "Out of memory" for an allocation failure, and no text for anything else.
 void showCurrentException(QWidget *parent);
 
 // Runs work and shows whatever it throws; nothing leaves. Every slot that can reach a throwing

@@ -43,7 +43,7 @@ void countPixels(const std::uint8_t *pixels, std::size_t count, Histogram &histo
             ++partial[0][pixels[p * 3 + 2] + 2 * pixels[p * 3]];
         for (int level = 0; level < sumLevels; ++level)
             histogram[std::size_t(level / 3)] += std::int64_t(partial[0][level]) + partial[1][level]
-                                                 + partial[2][level] + partial[3][level];
+                + partial[2][level] + partial[3][level];
         pixels += chunk * 3;
         count -= chunk;
     }
@@ -68,8 +68,8 @@ void FindClipPoints(const image::TBitmap &Image, int &LowPoint, int &HighPoint, 
 {
     Histogram histogram {};
     if (!Image.Empty())
-        countPixels(Image.Bits(), std::size_t(Image.Width()) * std::size_t(Image.Height()),
-                    histogram);
+        countPixels(
+            Image.Bits(), std::size_t(Image.Width()) * std::size_t(Image.Height()), histogram);
 
     std::int64_t total = 0;
     for (std::int64_t counter : histogram)

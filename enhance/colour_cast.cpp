@@ -32,8 +32,8 @@ struct CastSums {
 // measures the rest. Every byte position is read as the start of a blue, green, red window and
 // a mask keeps the positions that start a pixel, so no bytes need reordering. Red - green sums
 // as the sum of red minus the sum of green, and SAD against zero sums bytes into 64 bits.
-std::size_t measureBlocks(const std::uint8_t *pixels, std::size_t bytes, std::uint8_t limit,
-                          CastSums &sums)
+std::size_t measureBlocks(
+    const std::uint8_t *pixels, std::size_t bytes, std::uint8_t limit, CastSums &sums)
 {
     // A block is three 16-byte chunks; pixels start where the position is a multiple of 3.
     alignas(16) std::uint8_t startBytes[blockBytes] = {};
@@ -91,7 +91,7 @@ std::size_t measureBlocks(const std::uint8_t *, std::size_t, std::uint8_t, CastS
 void measureRun(const std::uint8_t *pixels, std::size_t count, int tolerance, CastSums &sums)
 {
     if (tolerance < 0)
-        return;   // not even a grey pixel comes within a negative tolerance
+        return; // not even a grey pixel comes within a negative tolerance
     const std::size_t bytes = count * 3;
     std::size_t i
         = measureBlocks(pixels, bytes, std::uint8_t(tolerance > 255 ? 255 : tolerance), sums);
@@ -165,7 +165,7 @@ void ShiftChannels(image::TBitmap &Image, int RedShift, int GreenShift, int Blue
     // rise s that is min(v, 255 - s) + s, for a fall max(v, -s) - (-s): the same as adding and
     // then clamping to 0..255, in byte arithmetic that vectorises.
     std::uint8_t lower[blockBytes], upper[blockBytes], add[blockBytes];
-    const int shifts[3] = {limitShift(BlueShift), limitShift(GreenShift), limitShift(RedShift)};
+    const int shifts[3] = { limitShift(BlueShift), limitShift(GreenShift), limitShift(RedShift) };
     for (std::size_t k = 0; k < blockBytes; ++k) {
         const int shift = shifts[k % 3];
         lower[k] = std::uint8_t(shift < 0 ? -shift : 0);

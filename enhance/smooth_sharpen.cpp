@@ -25,7 +25,7 @@ constexpr Kernel makeKernel()
     const int corner = 7;
     // Truncated from single precision: 7 * 1.5f = 10.5f gives 10.
     const int edge = int(float(corner) * 1.5f);
-    return Kernel {corner, edge, 100 - 4 * corner - 4 * edge};
+    return Kernel { corner, edge, 100 - 4 * corner - 4 * edge };
 }
 
 struct Sharpening {
@@ -50,14 +50,13 @@ inline int finish(int original, int sum, const Sharpening &sharpening)
 // One pixel whose left and right neighbours start at byte offsets `left` and `right`: used for
 // the first and last column, where a neighbour outside the row is replaced by the pixel itself.
 void filterPixel(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *mid,
-                 const std::uint8_t *down, std::size_t at, std::size_t left, std::size_t right,
-                 const Kernel &kernel, const Sharpening &sharpening)
+    const std::uint8_t *down, std::size_t at, std::size_t left, std::size_t right,
+    const Kernel &kernel, const Sharpening &sharpening)
 {
     for (std::size_t c = 0; c < 3; ++c) {
         const std::size_t l = left + c, m = at + c, r = right + c;
         const int sum = kernel.corner * (up[l] + up[r] + down[l] + down[r])
-                        + kernel.edge * (up[m] + down[m] + mid[l] + mid[r])
-                        + kernel.centre * mid[m];
+            + kernel.edge * (up[m] + down[m] + mid[l] + mid[r]) + kernel.centre * mid[m];
         out[m] = std::uint8_t(finish(mid[m], sum, sharpening));
     }
 }
@@ -71,7 +70,7 @@ constexpr std::ptrdiff_t blockBytes = 32;
 // `nextDown`, when not null, is the row the next call will read as `down`: it is fetched a row
 // ahead.
 void sumAboveAndBelow(std::uint16_t *vertical, const std::uint8_t *up, const std::uint8_t *down,
-                      const std::uint8_t *nextDown, std::size_t count)
+    const std::uint8_t *nextDown, std::size_t count)
 {
     std::size_t i = 0;
     for (; i + std::size_t(blockBytes) <= count; i += std::size_t(blockBytes)) {
@@ -91,8 +90,7 @@ void sumAboveAndBelow(std::uint16_t *vertical, const std::uint8_t *up, const std
 // clamping. The kernel is fixed, so its weights are constants the compiler can fold.
 template <bool sharpen>
 void filterInterior(std::uint8_t *out, std::uint8_t *nextOut, const std::uint16_t *vertical,
-                    const std::uint8_t *mid, std::size_t from, std::size_t to, int threshold,
-                    int amount)
+    const std::uint8_t *mid, std::size_t from, std::size_t to, int threshold, int amount)
 {
     const std::int16_t limit = std::int16_t(threshold);
     const std::int16_t gain = std::int16_t(amount);
@@ -104,16 +102,15 @@ void filterInterior(std::uint8_t *out, std::uint8_t *nextOut, const std::uint16_
             prefetchWrite(nextOut + i);
         std::uint8_t result[blockBytes];
         for (std::ptrdiff_t k = 0; k < blockBytes; ++k) {
-            const std::uint16_t sum = std::uint16_t(7 * (v[k - 3] + v[k + 3])
-                                                    + 10 * (v[k] + m[k - 3] + m[k + 3])
-                                                    + 32 * m[k]);
+            const std::uint16_t sum = std::uint16_t(
+                7 * (v[k - 3] + v[k + 3]) + 10 * (v[k] + m[k - 3] + m[k + 3]) + 32 * m[k]);
             const std::uint16_t smoothed = std::uint16_t(sum / 100);
             if (sharpen) {
                 const std::int16_t o = m[k];
                 const std::int16_t diff = std::int16_t(o - smoothed);
                 const std::int16_t raised = std::int16_t(o + gain * diff);
-                const std::int16_t clamped = std::min(std::max(raised, std::int16_t(0)),
-                                                      std::int16_t(255));
+                const std::int16_t clamped
+                    = std::min(std::max(raised, std::int16_t(0)), std::int16_t(255));
                 const std::int16_t magnitude = std::max(diff, std::int16_t(-diff));
                 result[k] = std::uint8_t(magnitude < limit ? o : clamped);
             } else {
@@ -122,18 +119,18 @@ void filterInterior(std::uint8_t *out, std::uint8_t *nextOut, const std::uint16_
         }
         std::memcpy(out + i, result, sizeof result);
     }
-    const Sharpening sharpening {sharpen, threshold, amount};
+    const Sharpening sharpening { sharpen, threshold, amount };
     for (; i < to; ++i) {
         const int sum = 7 * (vertical[i - 3] + vertical[i + 3])
-                        + 10 * (vertical[i] + mid[i - 3] + mid[i + 3]) + 32 * mid[i];
+            + 10 * (vertical[i] + mid[i - 3] + mid[i + 3]) + 32 * mid[i];
         out[i] = std::uint8_t(finish(mid[i], sum, sharpening));
     }
 }
 
 } // namespace
 
-void SmoothSharpen(image::TBitmap &Dest, const image::TBitmap &Source, bool Sharpen,
-                   int Threshold, int Amount)
+void SmoothSharpen(
+    image::TBitmap &Dest, const image::TBitmap &Source, bool Sharpen, int Threshold, int Amount)
 {
     // The filter reads neighbours of pixels it has already written, so it needs two images;
     // and it writes Dest at Source's size.
@@ -142,8 +139,13 @@ void SmoothSharpen(image::TBitmap &Dest, const image::TBitmap &Source, bool Shar
     if (Dest.Width() != Source.Width() || Dest.Height() != Source.Height())
         throw image::Error("Smoothing needs source and destination images of the same size");
 
-    const Sharpening sharpening {Sharpen, Threshold < 0 ? 0 : Threshold > 20 ? 20 : Threshold,
-                                 Amount < 1 ? 1 : Amount > 4 ? 4 : Amount};
+    const Sharpening sharpening { Sharpen,
+        Threshold < 0        ? 0
+            : Threshold > 20 ? 20
+                             : Threshold,
+        Amount < 1       ? 1
+            : Amount > 4 ? 4
+                         : Amount };
     constexpr Kernel kernel = makeKernel();
     // The interior loop spells the weights out as constants.
     static_assert(kernel.corner == 7 && kernel.edge == 10 && kernel.centre == 32);
@@ -153,11 +155,12 @@ void SmoothSharpen(image::TBitmap &Dest, const image::TBitmap &Source, bool Shar
     if (width == 0 || height == 0)
         return;
 
-    // Dest first: should the two share a store, only Dest's side is detached.
-    std::uint8_t *outBits = Dest.Bits();
+    // Dest first: should the two share a store, only Dest's side is detached, without copying
+    // the pixels that every pass below overwrites.
+    std::uint8_t *outBits = Dest.BitsForOverwrite();
     const std::uint8_t *inBits = Source.Bits();
     const std::size_t rowBytes = Source.rowBytes();
-    const std::size_t last = rowBytes - 3;   // first byte of the last pixel
+    const std::size_t last = rowBytes - 3; // first byte of the last pixel
 
     std::vector<std::uint16_t> vertical(rowBytes);
     std::vector<const std::uint8_t *> rows(std::size_t(height) + 2);
@@ -182,7 +185,7 @@ void SmoothSharpen(image::TBitmap &Dest, const image::TBitmap &Source, bool Shar
             sumAboveAndBelow(vertical.data(), up, down, nextDown, rowBytes);
             if (sharpening.on)
                 filterInterior<true>(out, nextOut, vertical.data(), mid, 3, last,
-                                     sharpening.threshold, sharpening.amount);
+                    sharpening.threshold, sharpening.amount);
             else
                 filterInterior<false>(out, nextOut, vertical.data(), mid, 3, last, 0, 1);
         }

@@ -42,8 +42,8 @@ void setEntry(ToneTable &table, std::int64_t index, double value)
 
 // The straight piece from (x0, y0) towards (x, y): entries x0 .. last. The slope is rounded to
 // a 32-bit float, and (j - x0) * slope + y0 is exact in double for the index ranges here.
-void drawPiece(ToneTable &table, std::int64_t x0, std::int64_t y0, std::int64_t x,
-               std::int64_t y, std::int64_t last)
+void drawPiece(ToneTable &table, std::int64_t x0, std::int64_t y0, std::int64_t x, std::int64_t y,
+    std::int64_t last)
 {
     const float slope = float(double(y - y0) / double(x - x0));
     // Only indices inside the table can be written; the rest of the range would be skipped.
@@ -99,7 +99,7 @@ TPoint CurvePoint(int i, int n, TPoint P0, TPoint P1, TPoint P2)
 {
     // The double nearest to i / n, not i times the double nearest to 1 / n.
     const double t = double(i) / double(n);
-    const TPoint points[3] = {P0, P1, P2};
+    const TPoint points[3] = { P0, P1, P2 };
     const TRealPoint point = BezierPoint(2, points, t);
     TPoint result;
     result.X = truncateToInt(point.X);
@@ -131,13 +131,13 @@ ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMi
     // The control points hold ints; a level adjusted past the range of int (possible only for
     // inputs at its very ends) is held at the end of the range.
     const auto toInt = [](std::int64_t v) {
-        return int(v < std::numeric_limits<int>::min()   ? std::numeric_limits<int>::min()
-                   : v > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                                                         : v);
+        return int(v < std::numeric_limits<int>::min() ? std::numeric_limits<int>::min()
+                : v > std::numeric_limits<int>::max()  ? std::numeric_limits<int>::max()
+                                                       : v);
     };
-    const TPoint p0 {toInt(inLow), OutLow};
-    const TPoint p1 {toInt(inMid), OutMid};
-    const TPoint p2 {toInt(inHigh), OutHigh};
+    const TPoint p0 { toInt(inLow), OutLow };
+    const TPoint p1 { toInt(inMid), OutMid };
+    const TPoint p2 { toInt(inHigh), OutHigh };
 
     std::int64_t x0 = inLow, y0 = OutLow;
     for (int i = 1; i <= 6; ++i) {
@@ -163,7 +163,7 @@ ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMi
 }
 
 void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLow, int InMid,
-                    int InHigh, int OutLow, int OutMid, int OutHigh)
+    int InHigh, int OutLow, int OutMid, int OutHigh)
 {
     if (Source.Width() < Dest.Width() || Source.Height() < Dest.Height())
         throw image::Error("Tone curve needs a source image at least as large as the "
@@ -172,37 +172,39 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
     if (Dest.Empty())
         return;
 
-    // Dest first: it may share its store with Source, and only Dest's side is detached.
-    std::uint8_t *out = Dest.Bits();
+    // Dest first: it may share its store with Source, and only Dest's side is detached. Every
+    // byte of Dest is written, so unless Dest is Source its old pixels need no copy.
+    std::uint8_t *out = &Dest == &Source ? Dest.Bits() : Dest.BitsForOverwrite();
     const std::size_t rowBytes = Dest.rowBytes();
     // Two bytes per lookup: a table over byte pairs halves the lookups. Built through memcpy so
     // that a pair reads and writes the same way on either byte order.
     std::vector<std::uint16_t> pairs(65536);
     for (int first = 0; first < 256; ++first) {
         for (int second = 0; second < 256; ++second) {
-            const std::uint8_t in[2] = {std::uint8_t(first), std::uint8_t(second)};
-            const std::uint8_t mapped[2] = {table[std::size_t(first)], table[std::size_t(second)]};
+            const std::uint8_t in[2] = { std::uint8_t(first), std::uint8_t(second) };
+            const std::uint8_t mapped[2]
+                = { table[std::size_t(first)], table[std::size_t(second)] };
             std::uint16_t key = 0, value = 0;
             std::memcpy(&key, in, 2);
             std::memcpy(&value, mapped, 2);
             pairs[key] = value;
         }
     }
-    const auto mapRun = [&table, &pairs](std::uint8_t *to, const std::uint8_t *from,
-                                         std::size_t count) {
-        std::size_t i = 0;
-        for (; i + 16 <= count; i += 16) {
-            prefetchAhead(from, i, count);
-            prefetchAhead(to, i, count);
-            std::uint16_t keys[8], values[8];
-            std::memcpy(keys, from + i, 16);
-            for (int k = 0; k < 8; ++k)
-                values[k] = pairs[keys[k]];
-            std::memcpy(to + i, values, 16);
-        }
-        for (; i < count; ++i)
-            to[i] = table[from[i]];
-    };
+    const auto mapRun
+        = [&table, &pairs](std::uint8_t *to, const std::uint8_t *from, std::size_t count) {
+              std::size_t i = 0;
+              for (; i + 16 <= count; i += 16) {
+                  prefetchAhead(from, i, count);
+                  prefetchAhead(to, i, count);
+                  std::uint16_t keys[8], values[8];
+                  std::memcpy(keys, from + i, 16);
+                  for (int k = 0; k < 8; ++k)
+                      values[k] = pairs[keys[k]];
+                  std::memcpy(to + i, values, 16);
+              }
+              for (; i < count; ++i)
+                  to[i] = table[from[i]];
+          };
     if (Source.Width() == Dest.Width()) {
         mapRun(out, Source.Bits(), rowBytes * std::size_t(Dest.Height()));
     } else {

@@ -2,16 +2,74 @@
 
 #include "image/error.h"
 
+#include <algorithm>
+
 namespace image {
 
 namespace {
 
-std::shared_ptr<std::vector<std::uint8_t>> newStore(int width, int height)
+using Store = std::vector<std::uint8_t>;
+
+// Each thread keeps the pixel store it released last, when large, and hands it to the next
+// copy of the same size. The per-photo sequence copies a picture of one size again and again;
+// reusing a store skips the page faults of fresh memory, which cost more than the copy itself.
+// A store of another size is freed rather than kept, so the spare never adds to the peak.
+constexpr std::size_t smallestSpareBytes = std::size_t(1) << 20;
+
+thread_local Store *t_spare = nullptr;
+thread_local bool t_spareUsable = true;     // false once the thread's spare has been freed
+
+struct SpareOwner {
+    ~SpareOwner()
+    {
+        delete t_spare;
+        t_spare = nullptr;
+        t_spareUsable = false;
+    }
+};
+thread_local SpareOwner t_spareOwner;
+
+void releaseStore(Store *store) noexcept
+{
+    if (t_spareUsable && !t_spare && store->size() >= smallestSpareBytes) {
+        (void)&t_spareOwner;               // makes sure the owner frees it at thread exit
+        t_spare = store;
+        return;
+    }
+    delete store;
+}
+
+std::shared_ptr<Store> adopt(Store *store)
+{
+    try {
+        return std::shared_ptr<Store>(store, releaseStore);
+    } catch (...) {
+        delete store;
+        throw;
+    }
+}
+
+// A store of `bytes` bytes with unspecified contents.
+std::shared_ptr<Store> reusedOrNewStore(std::size_t bytes)
+{
+    if (t_spare && t_spare->size() == bytes) {
+        Store *spare = t_spare;
+        t_spare = nullptr;
+        return adopt(spare);
+    }
+    delete t_spare;                        // another size would only add to the peak
+    t_spare = nullptr;
+    return adopt(new Store(bytes, 0));
+}
+
+std::shared_ptr<Store> zeroedStore(int width, int height)
 {
     const std::size_t bytes = std::size_t(width) * std::size_t(height) * 3;
     if (bytes == 0)
         return nullptr;
-    return std::make_shared<std::vector<std::uint8_t>>(bytes);
+    std::shared_ptr<Store> store = reusedOrNewStore(bytes);
+    std::fill(store->begin(), store->end(), std::uint8_t(0));
+    return store;
 }
 
 } // namespace
@@ -25,7 +83,7 @@ void TBitmap::SetSize(int width, int height)
 {
     width = width < 0 ? 0 : width;
     height = height < 0 ? 0 : height;
-    m_pixels = newStore(width, height);    // allocate first: a failure leaves *this unchanged
+    m_pixels = zeroedStore(width, height);    // allocate first: a failure leaves *this unchanged
     m_width = width;
     m_height = height;
 }
@@ -77,12 +135,24 @@ bool TBitmap::SharesPixelsWith(const TBitmap &other) const
     return m_pixels && m_pixels == other.m_pixels;
 }
 
+std::uint8_t *TBitmap::BitsForOverwrite()
+{
+    if (!m_pixels)
+        return nullptr;
+    if (m_pixels.use_count() > 1)
+        m_pixels = reusedOrNewStore(m_pixels->size());
+    return m_pixels->data();
+}
+
 void TBitmap::detach()
 {
     // use_count() is exact here: every TBitmap is used by one thread at a time, and a store only
     // gains owners through Assign on that same thread.
-    if (m_pixels && m_pixels.use_count() > 1)
-        m_pixels = std::make_shared<std::vector<std::uint8_t>>(*m_pixels);
+    if (m_pixels && m_pixels.use_count() > 1) {
+        std::shared_ptr<Store> copy = reusedOrNewStore(m_pixels->size());
+        std::copy(m_pixels->begin(), m_pixels->end(), copy->begin());
+        m_pixels = std::move(copy);
+    }
 }
 
 } // namespace image

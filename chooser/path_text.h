@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <string>
+
+namespace chooser {
+
+// File names are bytes here; these convert them the way Qt's own file classes do, so a name
+// that is not valid in the locale's encoding survives the round trip.
+inline std::string toBytes(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+inline QString fromBytes(const std::string &bytes)
+{
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+} // namespace chooser

@@ -1,0 +1,360 @@
+#include "chooser/directory_list_box.h"
+#include "chooser/drive_combo_box.h"
+#include "chooser/file_list_box.h"
+#include "chooser/path_label.h"
+#include "chooser/pick_folder.h"
+#include "chooser/select_dir_dlg.h"
+#include "test_support.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using chooser::PickFolder;
+using chooser::TSelectDirDlg;
+using namespace testing_support;
+
+namespace {
+
+// Root passes permission checks through two capabilities; without them in the effective set it
+// meets a folder's permissions like anyone else. Restored on destruction.
+class WithoutFileCapabilities
+{
+public:
+    WithoutFileCapabilities()
+    {
+        if (syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = { m_saved[0], m_saved[1] };
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_active = syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~WithoutFileCapabilities()
+    {
+        if (m_active)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+    bool active() const { return m_active; }
+
+private:
+    __user_cap_header_struct m_header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct m_saved[2] {};
+    bool m_active = false;
+};
+
+constexpr int allOptions = 7;
+
+// A press first: the view opens only a row that the same button pressed.
+void openRow(chooser::TDirectoryListBox *list, const QString &text)
+{
+    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
+    QVERIFY(!found.isEmpty());
+    const QPoint where = list->visualItemRect(found.first()).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, where);
+}
+
+void typeAndPressOk(TSelectDirDlg *dialog, const QString &text)
+{
+    dialog->DirEdit->clear();
+    QTest::keyClicks(dialog->DirEdit, text);
+    dialog->OKButton->click();
+}
+
+} // namespace
+
+class tst_SelectDirDlg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+    void init();
+    void cleanup();
+    void layoutAsDesigned();
+    void okOnExistingFolderGivesThePathShown();
+    void newPathIsCreatedAfterYes_data();
+    void newPathIsCreatedAfterYes();
+    void noKeepsTheDialogOpen();
+    void folderThatCannotBeCreatedRaises_data();
+    void folderThatCannotBeCreatedRaises();
+    void cancelEscapeAndCloseGiveFalse();
+    void nextChooserOpensWhereTheLastLeft();
+    void folderThatCannotBeEnteredShowsError_data();
+    void folderThatCannotBeEnteredShowsError();
+    void volumeEntersItsLastFolderOrReportsAndStays();
+
+private:
+    QString path(const QString &relative) const { return m_tree->path(relative); }
+    std::unique_ptr<TempTree> m_tree;
+};
+
+void tst_SelectDirDlg::init()
+{
+    m_tree = std::make_unique<TempTree>();
+    m_tree->make({ "photos/b.jpg", "photos/A.jpg", "photos/.hidden.jpg", "photos/2005/",
+        "photos/.thumbs/", "other/" });
+    QDir::setCurrent(path(QStringLiteral("photos")));
+}
+
+void tst_SelectDirDlg::cleanup()
+{
+    m_tree.reset();
+    QVERIFY(noWindowLeftOpen());
+}
+
+void tst_SelectDirDlg::layoutAsDesigned()
+{
+    TSelectDirDlg dialog;
+    dialog.setAllowNewFolder(true);
+    dialog.setHelpContext(1000);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Select Directory"));
+    QCOMPARE(dialog.minimumSize(), QSize(424, 255));
+    QCOMPARE(dialog.maximumSize(), QSize(424, 255));
+    QCOMPARE(dialog.DirList->geometry(), QRect(8, 72, 213, 138));
+    QCOMPARE(dialog.DirLabel->geometry(), dialog.DirEdit->geometry());
+    QVERIFY(dialog.DirEdit->isVisible() && !dialog.DirLabel->isVisible());
+    QVERIFY(!dialog.NetButton->isVisible());
+    QVERIFY(dialog.OKButton->isDefault());
+    QCOMPARE(QApplication::focusWidget(), dialog.DirList);
+
+    QList<QWidget *> buddies; // of "Directory &Name:", "&Directories:", "&Files:", "D&rives:"
+    for (const QLabel *label : dialog.findChildren<QLabel *>())
+        if (label->buddy())
+            buddies << label->buddy();
+    QCOMPARE(buddies,
+        QList<QWidget *>({ dialog.DirEdit, dialog.DirList, dialog.FileList, dialog.DriveList }));
+
+    // The lists show the folder; hidden entries are left out.
+    QCOMPARE(dialog.DirEdit->text(), path(QStringLiteral("photos")));
+    QCOMPARE(dialog.FileList->count(), 2);
+    QVERIFY(dialog.DirList->findItems(QStringLiteral(".thumbs"), Qt::MatchExactly).isEmpty());
+
+    ModalWatcher<QMessageBox> help([](QMessageBox *box) { box->accept(); });
+    dialog.HelpButton->click();
+    QVERIFY(help.seen());
+
+    dialog.setHelpContext(0);
+    QVERIFY(!dialog.HelpButton->isVisible());
+    QCOMPARE(dialog.OKButton->pos(), QPoint(256, 224));
+    QCOMPARE(dialog.CancelButton->pos(), QPoint(340, 224));
+    dialog.close();
+}
+
+void tst_SelectDirDlg::okOnExistingFolderGivesThePathShown()
+{
+    ModalWatcher<QMessageBox> question([](QMessageBox *box) { box->reject(); });
+    ModalWatcher<TSelectDirDlg> pressOk([](TSelectDirDlg *dialog) {
+        openRow(dialog->DirList, QStringLiteral("2005"));
+        dialog->OKButton->click();
+    });
+    QString folder;
+    QVERIFY(PickFolder(folder, allOptions, 1000));
+    QVERIFY(!question.seen());
+    QCOMPARE(folder, path(QStringLiteral("photos/2005")));
+    QCOMPARE(currentFolder(), folder);
+}
+
+void tst_SelectDirDlg::newPathIsCreatedAfterYes_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("created");
+    QTest::newRow("absolute, trailing /") << "ROOT/new/sub/"
+                                          << "new/sub";
+    QTest::newRow("relative to the folder shown") << "fresh/deeper"
+                                                  << "photos/fresh/deeper";
+    QTest::newRow("one relative name") << "single"
+                                       << "photos/single";
+}
+
+void tst_SelectDirDlg::newPathIsCreatedAfterYes()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, created);
+    typed.replace(QStringLiteral("ROOT"), m_tree->root);
+
+    QStringList seen; // title, text, icon, default button
+    ModalWatcher<QMessageBox> answerYes([&](QMessageBox *box) {
+        seen << box->windowTitle() << box->text() << QString::number(box->icon())
+             << box->defaultButton()->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    ModalWatcher<TSelectDirDlg> type([&](TSelectDirDlg *dialog) { typeAndPressOk(dialog, typed); });
+    QString folder;
+    QVERIFY(PickFolder(folder, allOptions, 1000));
+    QCOMPARE(seen,
+        QStringList({ "Confirm", "The specified directory does not exist. Create it?",
+            QString::number(QMessageBox::Question), "&Yes" }));
+    QCOMPARE(folder, typed);
+    QVERIFY(QFileInfo(path(created)).isDir());
+}
+
+void tst_SelectDirDlg::noKeepsTheDialogOpen()
+{
+    const QString missing = path(QStringLiteral("not/yet"));
+    bool stillOpen = false;
+    ModalWatcher<TSelectDirDlg> type([&](TSelectDirDlg *dialog) {
+        ModalWatcher<QMessageBox> answerNo([](QMessageBox *box) {
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == QStringLiteral("&No"))
+                    button->click();
+        });
+        typeAndPressOk(dialog, missing);
+        stillOpen = answerNo.seen() && dialog->isVisible() && dialog->DirEdit->text() == missing;
+        dialog->CancelButton->click();
+    });
+    QString folder = QStringLiteral("kept");
+    QVERIFY(!PickFolder(folder, allOptions, 1000));
+    QVERIFY(stillOpen);
+    QCOMPARE(folder, QStringLiteral("kept"));
+    QVERIFY(!QFileInfo::exists(missing));
+}
+
+void tst_SelectDirDlg::folderThatCannotBeCreatedRaises_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("below a file") << QStringLiteral("b.jpg/sub");
+}
+
+// The caller's folder stays, and success is not reported for a folder that is not there.
+void tst_SelectDirDlg::folderThatCannotBeCreatedRaises()
+{
+    QFETCH(QString, typed);
+    ModalWatcher<QMessageBox> answerYes([](QMessageBox *box) { box->defaultButton()->click(); });
+    ModalWatcher<TSelectDirDlg> type([&](TSelectDirDlg *dialog) { typeAndPressOk(dialog, typed); });
+    QString folder = QStringLiteral("kept");
+    try {
+        PickFolder(folder, allOptions, 1000);
+        QFAIL("no error");
+    } catch (const platform::EInOutError &error) {
+        QVERIFY(QString::fromUtf8(error.what()).startsWith("Unable to create directory"));
+    }
+    QVERIFY(answerYes.seen());
+    QCOMPARE(folder, QStringLiteral("kept"));
+}
+
+void tst_SelectDirDlg::cancelEscapeAndCloseGiveFalse()
+{
+    const QString typed = path(QStringLiteral("dropped"));
+    for (int how = 0; how < 3; ++how) {
+        ModalWatcher<TSelectDirDlg> leave([&](TSelectDirDlg *dialog) {
+            dialog->DirEdit->setText(typed);
+            if (how == 0)
+                dialog->CancelButton->click();
+            else if (how == 1)
+                QTest::keyClick(dialog->DirList, Qt::Key_Escape);
+            else
+                dialog->close();
+        });
+        QString folder = QStringLiteral("kept");
+        QVERIFY(!PickFolder(folder, allOptions, 1000));
+        QCOMPARE(folder, QStringLiteral("kept"));
+    }
+    QVERIFY(!QFileInfo::exists(typed));
+}
+
+// The first chooser walks into 2005 and is cancelled; the next two open there, the last one
+// although it was given a starting folder that cannot be entered.
+void tst_SelectDirDlg::nextChooserOpensWhereTheLastLeft()
+{
+    QStringList openedAt;
+    const QStringList starts { QString(), QString(), path(QStringLiteral("missing")) };
+    for (int i = 0; i < 3; ++i) {
+        ModalWatcher<TSelectDirDlg> look([&](TSelectDirDlg *dialog) {
+            openedAt << dialog->DirList->directory();
+            if (i == 0)
+                openRow(dialog->DirList, QStringLiteral("2005"));
+            dialog->CancelButton->click();
+        });
+        QString folder = starts[i];
+        QVERIFY(!PickFolder(folder, allOptions, 1000));
+    }
+    const QString walked = path(QStringLiteral("photos/2005"));
+    QCOMPARE(openedAt, QStringList({ path(QStringLiteral("photos")), walked, walked }));
+}
+
+void tst_SelectDirDlg::folderThatCannotBeEnteredShowsError_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("removed") << QStringLiteral("removed");
+    QTest::newRow("now a file") << QStringLiteral("file");
+    QTest::newRow("no permission") << QStringLiteral("permission");
+}
+
+// The folder is listed, then becomes impossible to enter: the error reaches the error display,
+// the dialog stays open on its folder and goes on working.
+void tst_SelectDirDlg::folderThatCannotBeEnteredShowsError()
+{
+    QFETCH(QString, how);
+    std::unique_ptr<WithoutFileCapabilities> asUser;
+    if (how == QStringLiteral("permission") && geteuid() == 0) {
+        asUser = std::make_unique<WithoutFileCapabilities>();
+        if (!asUser->active())
+            QSKIP("root enters any folder, and its capabilities cannot be dropped here");
+    }
+    const QString bad = path(QStringLiteral("photos/bad"));
+    m_tree->make({ "photos/bad/" });
+    ErrorRecorder errors;
+    TSelectDirDlg dialog;
+    dialog.setAllowNewFolder(true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    if (how == QStringLiteral("permission")) {
+        QVERIFY(QFile::setPermissions(bad, {}));
+    } else {
+        QVERIFY(QDir().rmdir(bad));
+        if (how == QStringLiteral("file"))
+            m_tree->make({ "photos/bad" });
+    }
+
+    openRow(dialog.DirList, QStringLiteral("bad"));
+    QCOMPARE(errors.messages.size(), 1);
+    QVERIFY2(errors.messages[0].contains(bad), qPrintable(errors.messages[0]));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos")));
+    QCOMPARE(dialog.DirEdit->text(), path(QStringLiteral("photos")));
+    QCOMPARE(currentFolder(), path(QStringLiteral("photos")));
+
+    openRow(dialog.DirList, QStringLiteral("2005"));
+    QCOMPARE(dialog.FileList->directory(), path(QStringLiteral("photos/2005")));
+    QCOMPARE(errors.messages.size(), 1);
+    QFile::setPermissions(
+        bad, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    dialog.close();
+}
+
+void tst_SelectDirDlg::volumeEntersItsLastFolderOrReportsAndStays()
+{
+    auto volume = [](const QString &mountPoint) {
+        return platform::Volume { QFile::encodeName(mountPoint).toStdString(), {}, {}, {}, {} };
+    };
+    ErrorRecorder errors;
+    TSelectDirDlg dialog;
+    dialog.setVolumes({ volume(QStringLiteral("/")), volume(path(QStringLiteral("other"))),
+        volume(path(QStringLiteral("gone"))) });
+    dialog.DirList->setDirectory(path(QStringLiteral("photos/2005")));
+
+    dialog.DriveList->setDrive(path(QStringLiteral("other")));
+    QCOMPARE(dialog.DirEdit->text(), path(QStringLiteral("other")));
+    dialog.DriveList->setDrive(QStringLiteral("/")); // back to the folder last shown there
+    QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos/2005")));
+
+    dialog.DriveList->setDrive(path(QStringLiteral("gone")));
+    QCOMPARE(errors.messages.size(), 1);
+    QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos/2005")));
+    QCOMPARE(dialog.DriveList->drive(), QStringLiteral("/"));
+}
+
+QTEST_MAIN(tst_SelectDirDlg)
+#include "tst_select_dir_dlg.moc"
