@@ -74,6 +74,12 @@ std::shared_ptr<Store> zeroedStore(int width, int height)
 
 } // namespace
 
+void releaseSpareStore()
+{
+    delete t_spare;
+    t_spare = nullptr;
+}
+
 TBitmap::TBitmap(int width, int height)
 {
     SetSize(width, height);
