@@ -30,7 +30,8 @@ TEST(FuzzRegressions, EachKeptInputEndsInAPhotoOrAnError)
             ADD_FAILURE() << name << ": not one of our errors: " << error.what();
         }
     }
-    std::cout << replayed << " inputs replayed\n";
+    if (replayed == 0)
+        GTEST_SKIP() << "no input kept yet";
 }
 
 } // namespace
