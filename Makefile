@@ -1,16 +1,31 @@
 # Quick start on a fresh Debian 12 machine, as root:
 #   make run    install what is missing, build, start the window
-#   make test   install what is missing, build, run every test headless
+#   make test   install what is missing, build, run every test headless, then the core tests
+#               under AddressSanitizer and UndefinedBehaviorSanitizer, then a one-minute fuzz run
+#   make fuzz SECONDS=N   fuzz the per-photo sequence for N seconds
 
 BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+SECONDS    ?= 60
 
-# Debian packages the build and the tests need.
+# Debian packages the build and the tests need; clang-14 and its runtime only for the fuzzer.
 PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev googletest libgtest-dev libbenchmark-dev \
-           qt6-base-dev libgl-dev
+           qt6-base-dev libgl-dev clang-14 libclang-rt-14-dev
 
-.PHONY: all deps configure build test run clean
+# The core without Qt or benchmarks: what the sanitizer and fuzz builds need.
+CORE_ARGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVOR_WITH_QT=OFF -DLUMIVOR_BENCH=OFF
+
+# Fail on the first report, and with the whole stack of an undefined-behaviour report.
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+FUZZ_CORPUS = $(FUZZ_BUILD)/corpus
+FUZZ_ARTIFACTS = $(FUZZ_BUILD)/artifacts
+
+.PHONY: all deps configure build test run clean sanitize fuzz-build fuzz
 
 all: build
 
@@ -31,9 +46,31 @@ build: configure
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) sanitize
+	$(MAKE) fuzz SECONDS=60
+
+# image, imageio, enhance, platform and the folder run, under ASan and UBSan.
+sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) $(CORE_ARGS) -DLUMIVOR_SANITIZE=ON $(CMAKE_ARGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+fuzz-build: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) $(CORE_ARGS) -DLUMIVOR_TESTS=OFF \
+	    -DLUMIVOR_FUZZ=ON $(CMAKE_ARGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# New inputs collect in $(FUZZ_CORPUS); the seeds and the kept regressions are only read. A crash
+# or a run over 30 seconds stops it with the input in $(FUZZ_ARTIFACTS).
+fuzz: fuzz-build
+	mkdir -p $(FUZZ_CORPUS) $(FUZZ_ARTIFACTS)
+	$(SANITIZER_ENV) $(FUZZ_BUILD)/fuzz/jpeg_fuzz -max_total_time=$(SECONDS) -timeout=30 \
+	    -rss_limit_mb=2560 -dict=fuzz/jpeg.dict -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_ARTIFACTS)/ \
+	    $(FUZZ_CORPUS) $(FUZZ_BUILD)/fuzz/seeds tests/data/fuzz-regressions
 
 run: build
 	$(BUILD)/app/lumivor
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

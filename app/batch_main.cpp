@@ -2,6 +2,7 @@
 #include "app/batch_run.h"
 #include "app/batch_options.h"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -40,6 +41,9 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    // Under a file-size limit a write beyond it must fail as on a full disk ("Stream write
+    // error", the old photo kept, no temporary file left) instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     const app::BatchFolders folders{[&] { return options.source; },
                                     [&] { return options.destination; }};
     PrintingObserver observer;

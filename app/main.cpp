@@ -4,10 +4,14 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <memory>
 
 int main(int argc, char **argv)
 {
+    // Under a file-size limit a write beyond it must fail as on a full disk, with an error
+    // shown and the old photo kept, instead of killing the program mid-save.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The command line is handed to Qt only for its own platform settings; the program reads
     // nothing from it.
     std::unique_ptr<QApplication> application;

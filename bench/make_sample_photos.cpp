@@ -1,5 +1,5 @@
-// make-sample-photos FOLDER COUNT WIDTH HEIGHT: writes COUNT photo-like JPEG files
-// (photo_0001.jpg ...) for the speed and memory scripts.
+// make-sample-photos FOLDER COUNT WIDTH HEIGHT [progressive]: writes COUNT photo-like JPEG files
+// (photo_0001.jpg ...) for the speed and memory scripts, baseline unless asked otherwise.
 #include "bench/bench_images.h"
 #include "imageio/jpeg_image.h"
 
@@ -10,8 +10,8 @@
 
 int main(int argc, char **argv)
 {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: make-sample-photos FOLDER COUNT WIDTH HEIGHT\n");
+    if (argc != 5 && !(argc == 6 && std::string(argv[5]) == "progressive")) {
+        std::fprintf(stderr, "usage: make-sample-photos FOLDER COUNT WIDTH HEIGHT [progressive]\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -25,6 +25,7 @@ int main(int argc, char **argv)
             std::snprintf(name, sizeof name, "/photo_%04d.jpg", i);
             imageio::TJPEGImage jpeg;
             jpeg.CopyFromBitmap(picture);
+            jpeg.ProgressiveSave = argc == 6;
             jpeg.SaveFile(folder + name);
         }
     } catch (const std::exception &error) {

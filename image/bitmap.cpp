@@ -74,6 +74,12 @@ std::shared_ptr<Store> zeroedStore(int width, int height)
 
 } // namespace
 
+void releaseSpareStore()
+{
+    delete t_spare;
+    t_spare = nullptr;
+}
+
 TBitmap::TBitmap(int width, int height)
 {
     SetSize(width, height);
@@ -92,6 +98,9 @@ std::uint8_t *TBitmap::ScanLine(int y)
 {
     if (y < 0 || y >= m_height)
         throw EInvalidGraphicOperation("Scan line index out of range");
+    // A picture 0 pixels wide has rows but no store: its rows hold no bytes.
+    if (!m_pixels)
+        return nullptr;
     detach();
     return m_pixels->data() + std::size_t(y) * rowBytes();
 }
@@ -100,6 +109,8 @@ const std::uint8_t *TBitmap::ScanLine(int y) const
 {
     if (y < 0 || y >= m_height)
         throw EInvalidGraphicOperation("Scan line index out of range");
+    if (!m_pixels)
+        return nullptr;
     return m_pixels->data() + std::size_t(y) * rowBytes();
 }
 

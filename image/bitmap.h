@@ -29,8 +29,9 @@ public:
     // Resizes to width x height; every pixel becomes 0. Negative sizes count as 0.
     void SetSize(int width, int height);
 
-    // Start of row y (0 = top). Throws EInvalidGraphicOperation "Scan line index out of range"
-    // for y outside 0..Height()-1. The writable form detaches a shared store first.
+    // Start of row y (0 = top); null in a picture 0 pixels wide. Throws EInvalidGraphicOperation
+    // "Scan line index out of range" for y outside 0..Height()-1. The writable form detaches a
+    // shared store first.
     std::uint8_t *ScanLine(int y);
     const std::uint8_t *ScanLine(int y) const;
 
@@ -59,5 +60,10 @@ private:
     int m_height = 0;
     std::shared_ptr<Store> m_pixels;
 };
+
+// Frees the pixel store this thread keeps for the next copy of the same size. For a step that is
+// about to need that much memory for something else, such as the codec's whole-picture buffers
+// of a progressive encoding: kept, the spare would add a whole picture to the peak.
+void releaseSpareStore();
 
 } // namespace image

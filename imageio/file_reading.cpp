@@ -1,6 +1,7 @@
 #include "imageio/file_reading.h"
 
 #include "imageio/errors.h"
+#include "imageio/memory_budget.h"
 
 #include <new>
 
@@ -35,7 +36,10 @@ private:
 
 std::vector<std::uint8_t> allocateBytes(off_t size)
 {
-    if (std::uintmax_t(size) > std::vector<std::uint8_t>().max_size())
+    // Checked before allocating: the allocation of a file-sized buffer can succeed on an
+    // overcommitting system and only fail, fatally, once the bytes are touched.
+    if (std::uintmax_t(size) > std::vector<std::uint8_t>().max_size()
+        || !fileFitsInMemory(std::uint64_t(size)))
         throw EStreamError();
     try {
         return std::vector<std::uint8_t>(std::size_t(size));

@@ -18,14 +18,36 @@ namespace imageio {
 
 namespace {
 
+// A multi-scan file may repeat its scans without end (the codec only warns about that), and
+// every scan is a pass over the whole picture, so a small crafted file could keep a run busy for
+// hours. Real encoders write a few dozen scans at most.
+constexpr int mostScans = 1000;
+
+extern "C" {
+
+// Called between the codec's steps while it reads the scans of a multi-scan file.
+static void limitScans(j_common_ptr common) noexcept
+{
+    const auto cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    if (cinfo->input_scan_number > mostScans)
+        ERREXIT4(cinfo, JERR_BAD_PROGRESSION, cinfo->Ss, cinfo->Se, cinfo->Ah, cinfo->Al);
+}
+
+} // extern "C"
+
 // Heap-only: no guarded step's frame owns it, so nothing in it can be clobbered by a longjmp.
 struct Decoder {
     jpeg_decompress_struct cinfo {};
     ErrorManager errors {};
+    jpeg_progress_mgr progress {};
     bool created = false;
     bool multipleScans = false;
 
-    Decoder() { cinfo.err = useErrorManager(errors); }
+    Decoder()
+    {
+        cinfo.err = useErrorManager(errors);
+        progress.progress_monitor = limitScans;
+    }
     ~Decoder()
     {
         if (created)
@@ -47,6 +69,7 @@ int readHeader(Decoder *d, const std::uint8_t *bytes, std::size_t size, bool kee
         return d->errors.msg_code;
     jpeg_create_decompress(&d->cinfo);
     d->created = true;
+    d->cinfo.progress = &d->progress; // after creating, which clears it
     jpeg_mem_src(&d->cinfo, bytes, static_cast<unsigned long>(size));
     for (int n = 0; keepSegments && n < 16; ++n) {
         if (isKeptApplicationSegment(n))

@@ -20,7 +20,8 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes);
 
 // Decodes the JPEG file held in bytes at full size into a new 24-bit picture. Colour and
 // grayscale files come out as blue, green, red (grey repeated); CMYK and YCCK files are
-// converted from the codec's CMYK values. Throws EJPEG when the codec stops, and EJPEG 53 before
+// converted from the codec's CMYK values. Throws EJPEG when the codec stops (14 for a file of
+// more than 1000 scans, which only a damaged or crafted file has), and EJPEG 53 before
 // allocating anything for a picture too large for this machine or when memory runs out.
 image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes);
 

@@ -165,6 +165,9 @@ std::vector<std::uint8_t> encodeJpeg(
     if (picture.Empty())
         return bytes;
 
+    // The picture is encoded while the working images still hold theirs; a store kept for reuse
+    // would only add a picture to the peak, next to the codec's buffers.
+    image::releaseSpareStore();
     const auto encoder = std::make_unique<Encoder>(&bytes);
     const auto check = [&encoder](int code) {
         if (code == 0)

@@ -10,4 +10,9 @@ namespace imageio {
 // physical memory cannot be found.
 bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height);
 
+// Whether a file of this many bytes may be read into memory whole: at most half of physical
+// memory, so that a huge file named like a photo fails cleanly instead of exhausting the machine.
+// True when the amount of physical memory cannot be found.
+bool fileFitsInMemory(std::uint64_t bytes);
+
 } // namespace imageio

@@ -84,6 +84,9 @@ TEST(TBitmap, EmptyAndNegativeSizes)
     EXPECT_EQ(bitmap.Width(), 0);
     EXPECT_TRUE(bitmap.Empty());
     EXPECT_EQ(bitmap.Bits(), nullptr);
+    // Its four rows exist but hold no bytes; asking for one must not touch a missing store.
+    EXPECT_EQ(bitmap.ScanLine(3), nullptr);
+    EXPECT_EQ(static_cast<const TBitmap &>(bitmap).ScanLine(0), nullptr);
     bitmap.SetSize(2, 1);
     EXPECT_EQ(bitmap.ScanLine(0)[5], 0);
 }

@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testjpeg;
 
@@ -30,6 +32,25 @@ TEST(TJPEGImageLoad, OnlyRegularFilesOpen)
             EXPECT_EQ(error.what(), "Cannot open file " + path);
         }
     }
+}
+
+// A file larger than this machine could hold while enhancing it (here a sparse one of three
+// quarters of physical memory, which costs no disk) is refused before its buffer is allocated;
+// filling that buffer would otherwise bring the machine to its knees or the program down.
+TEST(TJPEGImageLoad, FileTooLargeForMemoryIsRefusedBeforeReading)
+{
+    const TempFolder folder;
+    const std::string path = folder.path("huge.jpg");
+    const off_t size = off_t(sysconf(_SC_PHYS_PAGES) / 4 * 3) * off_t(sysconf(_SC_PAGE_SIZE));
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    const bool made = ftruncate(fd, size) == 0;
+    close(fd);
+    if (!made)
+        GTEST_SKIP() << "this file system cannot hold a sparse file of " << size << " bytes";
+
+    imageio::TJPEGImage image;
+    EXPECT_THROW(image.LoadFile(path), imageio::EStreamError);
 }
 
 // The table is keyed on names; a slip would show at its ends, at the renamed Huffman check, in

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Memory figures of lumivor-batch:
+#  - peak resident memory for one photo of 12 and of 48 megapixels, in bytes per pixel, over
+#    the baseline of a run over an empty folder (target: at most 10 bytes per pixel + 50 MB);
+#  - resident memory after 20 and after COUNT small photos of one folder run (target: growth
+#    within 10 %).
+# Usage: bench/memory_figures.sh [BUILD_DIR] [COUNT]
+set -euo pipefail
+build=${1:-build}
+count=${2:-2000}
+
+work=$(mktemp -d /tmp/lumivor-memory-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+peak_kb() {   # peak_kb SOURCE DEST: maximum resident set of one lumivor-batch run, in kB
+    /usr/bin/time -f '%M' -o "$work/time" "$build/app/lumivor-batch" "$1" "$2" > /dev/null
+    cat "$work/time"
+}
+
+mkdir -p "$work/empty" "$work/out"
+base=$(peak_kb "$work/empty" "$work/out")
+printf 'empty run: %d kB\n' "$base"
+# A progressive source and its progressive output each hold a whole picture of coefficients.
+for size in "4000 3000" "4000 3000 progressive" "8000 6000" "8000 6000 progressive"; do
+    set -- $size
+    rm -rf "$work/one" && mkdir -p "$work/one"
+    "$build/bench/make-sample-photos" "$work/one" 1 "$@"
+    pixels=$(( $1 * $2 ))
+    peak=$(peak_kb "$work/one" "$work/out")
+    limit_kb=$(( (pixels * 10 + 50 * 1024 * 1024) / 1024 ))
+    printf '%dx%d %-11s (%d MP): peak %d kB, %.2f bytes per pixel over the empty run; limit %d kB: %s\n' \
+        "$1" "$2" "${3:-baseline}" $(( pixels / 1000000 )) "$peak" \
+        "$(echo "($peak - $base) * 1024 / $pixels" | bc -l)" "$limit_kb" \
+        "$([ $(( peak - base )) -le "$limit_kb" ] && echo within || echo OVER)"
+done
+
+mkdir -p "$work/many"
+"$build/bench/make-sample-photos" "$work/many" "$count" 320 240
+"$build/bench/memory-over-run" "$work/many"

@@ -1,0 +1,53 @@
+#include "batch_program.h"
+
+#include "tests/support/temp_folder.h"
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+ProgramRun runBatchProgram(
+    const std::vector<std::string> &args, const std::string &workingFolder, long fileSizeLimit)
+{
+    const TempFolder captured;
+    const std::string outPath = captured.file("stdout");
+    const std::string errPath = captured.file("stderr");
+    std::vector<char *> argv { const_cast<char *>(LUMIVOR_BATCH_PROGRAM) };
+    for (const std::string &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0
+            || chdir(workingFolder.c_str()) != 0)
+            _exit(127);
+        if (fileSizeLimit > 0) {
+            std::signal(SIGXFSZ, SIG_DFL);
+            rlimit limit {};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = rlim_t(fileSizeLimit);
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ProgramRun run;
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
+        run.exitStatus = WEXITSTATUS(status);
+    const std::vector<std::uint8_t> out = readBytes(outPath);
+    const std::vector<std::uint8_t> err = readBytes(errPath);
+    run.output.assign(out.begin(), out.end());
+    run.errors.assign(err.begin(), err.end());
+    return run;
+}
+
+} // namespace testing_support

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// How one run of the built lumivor-batch ended.
+struct ProgramRun {
+    int exitStatus = -1; // -1 when it did not exit normally (killed by a signal)
+    std::string output; // standard output
+    std::string errors; // standard error
+};
+
+// Runs lumivor-batch with exactly these arguments (no shell) from workingFolder. A nonzero
+// fileSizeLimit caps each file it writes, with SIGXFSZ at its default action as in a fresh shell.
+ProgramRun runBatchProgram(const std::vector<std::string> &args,
+    const std::string &workingFolder = "/", long fileSizeLimit = 0);
+
+} // namespace testing_support

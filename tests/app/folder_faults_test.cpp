@@ -1,0 +1,306 @@
+// A folder run meets a changing, failing or filling file system: it stops with a clear error,
+// and no photo is lost or left half-written.
+#include "app/batch_run.h"
+
+#include "batch_program.h"
+#include "imageio/errors.h"
+#include "tests/support/photos.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+#include <ftw.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testing_support::namesIn;
+using testing_support::readBytes;
+using testing_support::TempFolder;
+using testing_support::writeSamplePhoto;
+using testing_support::writeText;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes textBytes(const std::string &text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+// Records the calls and lets a test act on the file system at any of them.
+class HookObserver : public app::BatchObserver
+{
+public:
+    void countKnown(int fileCount) override
+    {
+        events.push_back("count " + std::to_string(fileCount));
+        if (onCount)
+            onCount();
+    }
+    void fileStarted(const std::string &name, int number) override
+    {
+        events.push_back("start " + std::to_string(number) + " " + name);
+        if (onStart)
+            onStart(number);
+    }
+    void fileFinished(int filesDone) override
+    {
+        events.push_back("done " + std::to_string(filesDone));
+        if (onFinish)
+            onFinish(filesDone);
+    }
+    void done() override { events.push_back("Done"); }
+
+    std::function<void()> onCount;
+    std::function<void(int)> onStart;
+    std::function<void(int)> onFinish;
+    std::vector<std::string> events;
+};
+
+app::BatchFolders fixed(const std::string &source, const std::string &destination)
+{
+    return { [source] { return source; }, [destination] { return destination; } };
+}
+
+// The text of the error that ended the run, or "" when it ended normally.
+std::string runAndCatch(
+    const std::string &source, const std::string &destination, app::BatchObserver &observer)
+{
+    enhance::TWorkingImages images;
+    try {
+        app::RunBatch(images, fixed(source, destination), observer);
+    } catch (const image::Error &error) {
+        return error.what();
+    }
+    return "";
+}
+
+int removeEntry(const char *path, const struct stat *, int, struct FTW *)
+{
+    return remove(path);
+}
+
+void removeTree(const std::string &path)
+{
+    nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+// Each file the process writes may grow to `bytes` at most; a write beyond fails with EFBIG
+// instead of killing the process, as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+// Five photos a.jpg .. e.jpg; the third is much larger than the others once enhanced, so that a
+// file-size limit between the two sizes stops the run exactly there.
+class FaultRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 5; ++i) {
+            const std::string name = std::string(1, char('a' + i)) + ".jpg";
+            names.push_back(name);
+            if (i == 2)
+                writeSamplePhoto(source.file(name), 400, 300, i);
+            else
+                writeSamplePhoto(source.file(name), 40, 30, i);
+            originals.push_back(readBytes(source.file(name)));
+        }
+        app::RunBatch(m_images, fixed(source.path(), enhanced.path()), m_quiet);
+        for (const std::string &name : names)
+            enhancedBytes.push_back(readBytes(enhanced.file(name)));
+    }
+
+    // A limit that the enhanced a, b, d and e fit under and the enhanced c does not.
+    rlim_t limitBelowTheThird() const
+    {
+        std::size_t others = 0;
+        for (int i : { 0, 1, 3, 4 })
+            others = std::max(others, enhancedBytes[std::size_t(i)].size());
+        EXPECT_LT(2 * others, enhancedBytes[2].size());
+        return rlim_t(2 * others);
+    }
+
+    TempFolder source;
+    TempFolder enhanced; // what a clean run writes
+    std::vector<std::string> names;
+    std::vector<Bytes> originals;
+    std::vector<Bytes> enhancedBytes;
+
+private:
+    enhance::TWorkingImages m_images;
+    HookObserver m_quiet;
+};
+
+// Enhancing a folder into itself, something fails at the third photo: the two before are fully
+// enhanced, the third and the rest are exactly the originals, and no temporary file is left.
+TEST_F(FaultRun, FailureAtOnePhotoInPlaceKeepsEveryOriginalFromThereOn)
+{
+    struct Injection {
+        const char *what;
+        std::function<void()> prepare;
+        std::string expectedError;
+        rlim_t fileSizeLimit;
+    };
+    const std::string third = source.file("c.jpg");
+    const Injection injections[] = {
+        { "read-only photo", [&] { chmod(third.c_str(), 0444); }, "Cannot create file " + third,
+            RLIM_INFINITY },
+        { "disk full while saving it", [] {}, "Stream write error", limitBelowTheThird() },
+        { "damaged photo", [&] { writeText(third, "not a photo"); }, "JPEG error #52",
+            RLIM_INFINITY },
+    };
+    for (const Injection &injection : injections) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            testing_support::writeBytes(source.file(names[i]), originals[i]);
+            chmod(source.file(names[i]).c_str(), 0644);
+        }
+        injection.prepare();
+        const Bytes thirdBefore = readBytes(third);
+
+        HookObserver observer;
+        std::string error;
+        {
+            const FileSizeLimit limit(injection.fileSizeLimit);
+            error = runAndCatch(source.path(), source.path(), observer);
+        }
+        EXPECT_EQ(error, injection.expectedError) << injection.what;
+        EXPECT_EQ(observer.events.back(), "start 3 c.jpg") << injection.what;
+        EXPECT_EQ(namesIn(source.path()), names) << injection.what;
+        EXPECT_EQ(readBytes(source.file("a.jpg")), enhancedBytes[0]) << injection.what;
+        EXPECT_EQ(readBytes(source.file("b.jpg")), enhancedBytes[1]) << injection.what;
+        EXPECT_EQ(readBytes(third), thirdBefore) << injection.what;
+        EXPECT_EQ(readBytes(source.file("d.jpg")), originals[3]) << injection.what;
+        EXPECT_EQ(readBytes(source.file("e.jpg")), originals[4]) << injection.what;
+    }
+}
+
+// A real short write through lumivor-batch, started as from a shell with a file-size limit,
+// into a destination holding older versions of the photos: it reports the short write like a
+// full disk instead of being killed halfway through saving, and the failing photo's old file
+// stays.
+TEST_F(FaultRun, BatchProgramUnderAFileSizeLimitReportsTheShortWrite)
+{
+    const TempFolder destination;
+    for (const std::string &name : names)
+        writeText(destination.file(name), "old " + name);
+    const testing_support::ProgramRun run = testing_support::runBatchProgram(
+        { source.path(), destination.path() }, "/", long(limitBelowTheThird()));
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.errors, "Stream write error\n");
+    EXPECT_EQ(namesIn(destination.path()), names);
+    EXPECT_EQ(readBytes(destination.file("b.jpg")), enhancedBytes[1]);
+    EXPECT_EQ(readBytes(destination.file("c.jpg")), textBytes("old c.jpg"));
+}
+
+// The second listing is taken after counting: a photo removed before it is simply not there,
+// but one removed after it, before its turn, stops the run with a clear error rather than
+// being passed over, so a photo that went missing (a card pulled, a share gone) is never
+// reported as done.
+TEST_F(FaultRun, PhotoThatVanishesBeforeItsTurnStopsTheRun)
+{
+    const TempFolder destination;
+    HookObserver observer;
+    observer.onStart = [&](int number) {
+        if (number == 1)
+            unlink(source.file("d.jpg").c_str());
+    };
+    EXPECT_EQ(runAndCatch(source.path(), destination.path(), observer),
+        "Cannot open file " + source.file("d.jpg"));
+    EXPECT_EQ(observer.events.back(), "start 4 d.jpg");
+    EXPECT_EQ(
+        namesIn(destination.path()), (std::vector<std::string> { "a.jpg", "b.jpg", "c.jpg" }));
+
+    HookObserver counting;
+    counting.onCount = [&] { unlink(source.file("e.jpg").c_str()); };
+    EXPECT_EQ(runAndCatch(source.path(), destination.path(), counting), "");
+    EXPECT_EQ(counting.events.front(), "count 4");
+    EXPECT_EQ(counting.events.back(), "Done");
+}
+
+// Whatever takes a photo's name, in the folder from the start or swapped in during the run, is
+// either left out or refused; nothing blocks on a FIFO.
+TEST_F(FaultRun, FolderFifoAndDanglingLinkNamedJpg)
+{
+    const std::vector<std::pair<const char *, std::function<void(const std::string &)>>> makers {
+        { "folder", [](const std::string &path) { mkdir(path.c_str(), 0755); } },
+        { "FIFO", [](const std::string &path) { mkfifo(path.c_str(), 0644); } },
+        { "dangling link", [](const std::string &path) { symlink("nowhere.jpg", path.c_str()); } },
+    };
+    for (const auto &[what, make] : makers) {
+        make(source.file("x.jpg"));
+        const TempFolder destination;
+        HookObserver observer;
+        observer.onStart = [&](int number) {
+            if (number == 1) {
+                unlink(source.file("b.jpg").c_str());
+                make(source.file("b.jpg"));
+            }
+        };
+        EXPECT_EQ(runAndCatch(source.path(), destination.path(), observer),
+            "Cannot open file " + source.file("b.jpg"))
+            << what;
+        EXPECT_EQ(observer.events.front(), "count 5") << what;
+        EXPECT_EQ(namesIn(destination.path()), std::vector<std::string> { "a.jpg" }) << what;
+
+        removeTree(source.file("b.jpg"));
+        removeTree(source.file("x.jpg"));
+        testing_support::writeBytes(source.file("b.jpg"), originals[1]);
+    }
+}
+
+// After the first photo the destination folder is removed, or replaced by a file.
+TEST_F(FaultRun, DestinationThatBecomesUnwritableStopsAtTheNextPhoto)
+{
+    for (const bool replaceByFile : { false, true }) {
+        const TempFolder parent;
+        const std::string destination = parent.file("out");
+        mkdir(destination.c_str(), 0755);
+        HookObserver observer;
+        observer.onFinish = [&](int filesDone) {
+            if (filesDone == 1) {
+                removeTree(destination);
+                if (replaceByFile)
+                    writeText(destination, "in the way");
+            }
+        };
+        EXPECT_EQ(runAndCatch(source.path(), destination, observer),
+            "Cannot create file " + destination + "/b.jpg");
+        EXPECT_EQ(observer.events.back(), "start 2 b.jpg");
+        EXPECT_EQ(namesIn(parent.path()),
+            replaceByFile ? std::vector<std::string> { "out" } : std::vector<std::string> {});
+        if (replaceByFile) {
+            EXPECT_EQ(readBytes(destination), textBytes("in the way"));
+        }
+        for (std::size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(readBytes(source.file(names[i])), originals[i]);
+    }
+}
+
+} // namespace

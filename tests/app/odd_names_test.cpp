@@ -1,0 +1,111 @@
+// File and folder names are bytes: every one is read, enhanced and written under the same name,
+// by the folder run and by lumivor-batch alike.
+#include "app/batch_run.h"
+
+#include "batch_program.h"
+#include "tests/support/photos.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using testing_support::namesIn;
+using testing_support::readBytes;
+using testing_support::runBatchProgram;
+using testing_support::TempFolder;
+using testing_support::writeSamplePhoto;
+
+namespace {
+
+class SilentObserver : public app::BatchObserver
+{
+public:
+    void countKnown(int) override { }
+    void fileStarted(const std::string &, int) override { }
+    void fileFinished(int) override { }
+    void done() override { }
+};
+
+const std::vector<std::string> &oddNames()
+{
+    static const std::vector<std::string> names {
+        "with  two spaces .jpg", "it's \"quoted\".jpg", "-leading dash.jpg", "new\nline.jpg",
+        "tab\tand back\\slash.jpg", "wild*card?[x].jpg",
+        "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac.jpg", // Greek
+        "\xe5\x86\x99\xe7\x9c\x9f.jpg", // CJK
+        "\xf0\x9f\x93\xb7 camera.jpg", // emoji
+        "not utf-8 \xff\xfe\x80\xc3.jpg",
+        std::string(251, 'n') + ".jpg", // the longest name a folder entry can have
+    };
+    return names;
+}
+
+void enhanceWithRunBatch(const std::string &source, const std::string &destination)
+{
+    enhance::TWorkingImages images;
+    SilentObserver observer;
+    app::RunBatch(images, { [&] { return source; }, [&] { return destination; } }, observer);
+}
+
+// Both ways of running give the same files under the same names, each an enhanced photo.
+void expectSameNamesEnhanced(
+    const std::string &source, const std::string &byRun, const std::string &byProgram)
+{
+    const std::vector<std::string> names = namesIn(source);
+    EXPECT_EQ(namesIn(byRun), names);
+    EXPECT_EQ(namesIn(byProgram), names);
+    for (const std::string &name : names) {
+        const std::vector<std::uint8_t> written = readBytes(byRun + "/" + name);
+        EXPECT_FALSE(written.empty()) << name;
+        EXPECT_NE(written, readBytes(source + "/" + name)) << name;
+        EXPECT_EQ(readBytes(byProgram + "/" + name), written) << name;
+    }
+}
+
+TEST(OddNames, EveryNameIsEnhancedUnderTheSameName)
+{
+    const TempFolder source, byRun, byProgram;
+    int seed = 0;
+    for (const std::string &name : oddNames())
+        writeSamplePhoto(source.file(name), 24, 16, ++seed);
+    ASSERT_EQ(namesIn(source.path()).size(), oddNames().size());
+
+    enhanceWithRunBatch(source.path(), byRun.path());
+    const testing_support::ProgramRun run
+        = runBatchProgram({ "--jobs", "2", source.path(), byProgram.path() });
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
+
+    expectSameNamesEnhanced(source.path(), byRun.path(), byProgram.path());
+    const std::string &text = run.output;
+    for (const std::string &name : oddNames())
+        EXPECT_NE(text.find("] " + name + "\n"), std::string::npos) << name;
+    ASSERT_GE(text.size(), 5u);
+    EXPECT_EQ(text.substr(text.size() - 5), "Done\n");
+}
+
+// Folders 60 deep, named with spaces and bytes that are not UTF-8, the source's name beginning
+// with a dash and given to lumivor-batch relative to its working folder.
+TEST(OddNames, FoldersSixtyDeepAndADashedRelativeSource)
+{
+    const TempFolder top;
+    std::string nested = top.path();
+    for (int level = 1; level <= 60; ++level) {
+        nested += "/level " + std::to_string(level) + " \xe2\x80\x94\xff";
+        ASSERT_EQ(mkdir(nested.c_str(), 0755), 0) << level;
+    }
+    const std::string source = nested + "/-photos";
+    const std::string byRun = nested + "/by run";
+    const std::string byProgram = nested + "/by program";
+    for (const std::string &folder : { source, byRun, byProgram })
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    writeSamplePhoto(source + "/" + oddNames()[9], 30, 20, 1);
+    writeSamplePhoto(source + "/deep.jpg", 30, 20, 2);
+
+    enhanceWithRunBatch(source, byRun);
+    EXPECT_EQ(runBatchProgram({ "--", "-photos", "by program" }, nested).exitStatus, 0);
+
+    expectSameNamesEnhanced(source, byRun, byProgram);
+}
+
+} // namespace
