@@ -44,10 +44,11 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The sanitizer and fuzz runs come first, so that the run ends with the summary of every test.
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) sanitize
 	$(MAKE) fuzz SECONDS=60
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # image, imageio, enhance, platform and the folder run, under ASan and UBSan.
 sanitize: deps

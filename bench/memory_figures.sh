@@ -21,15 +21,17 @@ mkdir -p "$work/empty" "$work/out"
 base=$(peak_kb "$work/empty" "$work/out")
 printf 'empty run: %d kB\n' "$base"
 # A progressive source and its progressive output each hold a whole picture of coefficients.
-for size in "4000 3000" "4000 3000 progressive" "8000 6000" "8000 6000 progressive"; do
+# Two photos in one run show whether the previous photo is still held while the next is read.
+for size in "1 4000 3000" "1 4000 3000 progressive" "1 8000 6000" "1 8000 6000 progressive" \
+            "2 8000 6000 progressive"; do
     set -- $size
     rm -rf "$work/one" && mkdir -p "$work/one"
-    "$build/bench/make-sample-photos" "$work/one" 1 "$@"
-    pixels=$(( $1 * $2 ))
+    "$build/bench/make-sample-photos" "$work/one" "$1" "$2" "$3" ${4:-}
+    pixels=$(( $2 * $3 ))
     peak=$(peak_kb "$work/one" "$work/out")
     limit_kb=$(( (pixels * 10 + 50 * 1024 * 1024) / 1024 ))
-    printf '%dx%d %-11s (%d MP): peak %d kB, %.2f bytes per pixel over the empty run; limit %d kB: %s\n' \
-        "$1" "$2" "${3:-baseline}" $(( pixels / 1000000 )) "$peak" \
+    printf '%d x %dx%d %-11s (%d MP): peak %d kB, %.2f bytes per pixel over the empty run; limit %d kB: %s\n' \
+        "$1" "$2" "$3" "${4:-baseline}" $(( pixels / 1000000 )) "$peak" \
         "$(echo "($peak - $base) * 1024 / $pixels" | bc -l)" "$limit_kb" \
         "$([ $(( peak - base )) -le "$limit_kb" ] && echo within || echo OVER)"
 done

@@ -27,6 +27,11 @@ void EnhancePhoto(TWorkingImages &Window, const std::string &SourcePath,
     image::TBitmap &first = Window.FirstImage();
     image::TBitmap &second = Window.SecondImage();
 
+    // Both images are replaced below; letting the previous photo go first keeps two photos from
+    // being held at once while the next one is decoded.
+    first = image::TBitmap();
+    second = image::TBitmap();
+
     imageio::TJPEGImage jpeg;
     jpeg.LoadFile(SourcePath);
     jpeg.CopyToBitmap(first);
