@@ -1,7 +1,7 @@
 # Quick start on a fresh Debian 12 machine, as root:
 #   make run    install what is missing, build, start the window
-#   make test   install what is missing, build, run every test headless, then the core tests
-#               under AddressSanitizer and UndefinedBehaviorSanitizer, then a one-minute fuzz run
+#   make test   install what is missing, build, run the core tests under AddressSanitizer
+#               and UndefinedBehaviorSanitizer, a one-minute fuzz run, then every test headless
 #   make fuzz SECONDS=N   fuzz the per-photo sequence for N seconds
 
 BUILD      ?= build
