@@ -39,9 +39,7 @@ void TDirectoryListBox::setDirectory(const QString &path)
 {
     if (path.isEmpty())
         return;
-    std::string target = platform::ExpandFileName(toBytes(path));
-    if (target.size() > 1 && target.back() == '/')
-        target.pop_back();
+    const std::string target = absoluteFolder(path);
     // Volumes here are case-sensitive, so the comparison is exact.
     if (fromBytes(target) == m_directory)
         return;

@@ -80,9 +80,7 @@ void TFileListBox::setDirectory(const QString &path)
 {
     if (path.isEmpty())
         return;
-    std::string target = platform::ExpandFileName(toBytes(path));
-    if (target.size() > 1 && target.back() == '/')
-        target.pop_back();
+    const std::string target = absoluteFolder(path);
     if (fromBytes(target) == m_directory)
         return;
     platform::SetCurrentDir(target);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/folders.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -18,6 +20,16 @@ inline std::string toBytes(const QString &path)
 inline QString fromBytes(const std::string &bytes)
 {
     return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+// A folder typed or picked, made absolute against the current folder, as the lists keep it:
+// without a trailing "/" except for "/" itself.
+inline std::string absoluteFolder(const QString &path)
+{
+    std::string folder = platform::ExpandFileName(toBytes(path));
+    if (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
 }
 
 } // namespace chooser

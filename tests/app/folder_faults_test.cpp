@@ -7,6 +7,8 @@
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 
+#include "tests/support/file_size_limit.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -90,31 +92,7 @@ void removeTree(const std::string &path)
     nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-// Each file the process writes may grow to `bytes` at most; a write beyond fails with EFBIG
-// instead of killing the process, as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit m_saved {};
-    void (*m_oldHandler)(int) = nullptr;
-};
+using testing_support::FileSizeLimit;
 
 // Five photos a.jpg .. e.jpg; the third is much larger than the others once enhanced, so that a
 // file-size limit between the two sizes stops the run exactly there.

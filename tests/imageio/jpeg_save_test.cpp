@@ -3,6 +3,8 @@
 
 #include "jpeg_test_support.h"
 
+#include "tests/support/file_size_limit.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -201,28 +203,7 @@ TEST_F(SaveTest, ReplacedFileKeepsItsModeAndNewFileFollowsTheUmask)
     EXPECT_EQ(modeOf(folder.path("new.jpg")), 0666u & ~mask);
 }
 
-// A file size limit makes the write fall short the way a full disk does.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_saved {};
-    void (*m_oldHandler)(int) = nullptr;
-};
+using testing_support::FileSizeLimit;
 
 TEST_F(SaveTest, ShortWriteKeepsTheOldFileAndReportsIt)
 {

@@ -149,39 +149,12 @@ std::vector<SegmentPlace> headerSegments(const Bytes &jpeg)
 
 Bytes readFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("test cannot read " + path);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    return testing_support::readBytes(path);
 }
 
 void writeFile(const std::string &path, const Bytes &bytes)
 {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-TempFolder::TempFolder()
-{
-    char pattern[] = "/tmp/imageio_test.XXXXXX";
-    if (!mkdtemp(pattern))
-        throw std::runtime_error("test cannot make a temporary folder");
-    m_path = pattern;
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::vector<std::string> TempFolder::names() const
-{
-    std::vector<std::string> found;
-    for (const auto &entry : std::filesystem::directory_iterator(m_path))
-        found.push_back(entry.path().filename().string());
-    std::sort(found.begin(), found.end());
-    return found;
+    testing_support::writeBytes(path, bytes);
 }
 
 } // namespace testjpeg

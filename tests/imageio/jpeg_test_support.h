@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/temp_folder.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,18 +56,13 @@ Bytes readFile(const std::string &path);
 void writeFile(const std::string &path, const Bytes &bytes);
 
 // A fresh folder under /tmp, removed with everything in it.
-class TempFolder
+class TempFolder : public testing_support::TempFolder
 {
 public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    std::string path(const std::string &name) const { return m_path + "/" + name; }
-    std::vector<std::string> names() const; // sorted, hidden ones included
-
-private:
-    std::string m_path;
+    using testing_support::TempFolder::path;
+    std::string path(const std::string &name) const { return file(name); }
+    // Sorted, hidden ones included.
+    std::vector<std::string> names() const { return testing_support::namesIn(path()); }
 };
 
 } // namespace testjpeg
