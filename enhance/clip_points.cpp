@@ -1,5 +1,6 @@
 #include "enhance/clip_points.h"
 
+#include "enhance/pixel_starts.h"
 #include "enhance/prefetch.h"
 #include "enhance/wide_loops.h"
 
@@ -177,12 +178,8 @@ using Levels = std::int64_t[sumLevels];
 std::size_t countTails(const std::uint8_t *pixels, std::size_t count, Band band, Levels &levels)
 {
     constexpr std::size_t blockBytes = 48;
-    alignas(16) std::uint8_t startBytes[blockBytes] = {};
-    for (std::size_t k = 0; k < blockBytes; k += 3)
-        startBytes[k] = 0xff;
     __m128i starts[3];
-    for (int c = 0; c < 3; ++c)
-        starts[c] = _mm_load_si128(reinterpret_cast<const __m128i *>(startBytes + 16 * c));
+    loadPixelStartMasks(starts);
     const __m128i low = _mm_set1_epi8(char(band.low));
     const __m128i high = _mm_set1_epi8(char(band.high));
     const __m128i zero = _mm_setzero_si128();

@@ -1,5 +1,6 @@
 #include "enhance/colour_cast.h"
 
+#include "enhance/pixel_starts.h"
 #include "enhance/prefetch.h"
 #include "enhance/wide_loops.h"
 
@@ -57,13 +58,8 @@ struct CastSums {
 std::size_t measureBlocks(
     const std::uint8_t *pixels, std::size_t bytes, std::uint8_t limit, CastSums &sums)
 {
-    // A block is three 16-byte chunks; pixels start where the position is a multiple of 3.
-    alignas(16) std::uint8_t startBytes[blockBytes] = {};
-    for (std::size_t k = 0; k < blockBytes; k += 3)
-        startBytes[k] = 0xff;
     __m128i starts[3];
-    for (int c = 0; c < 3; ++c)
-        starts[c] = _mm_load_si128(reinterpret_cast<const __m128i *>(startBytes + 16 * c));
+    loadPixelStartMasks(starts);
 
     const __m128i zero = _mm_setzero_si128();
     const __m128i ones = _mm_set1_epi8(1);
