@@ -118,10 +118,14 @@ void TForm1::createControls()
 
 void TForm1::connectHandlers()
 {
-    connect(btnQuit, &QPushButton::clicked, this, [this] { runGuarded(&TForm1::btnQuitClick, btnQuit); });
-    connect(btnSrc, &QPushButton::clicked, this, [this] { runGuarded(&TForm1::btnSrcClick, btnSrc); });
-    connect(btnDest, &QPushButton::clicked, this, [this] { runGuarded(&TForm1::btnDestClick, btnDest); });
-    connect(btnOK, &QPushButton::clicked, this, [this] { runGuarded(&TForm1::btnOKClick, btnOK); });
+    connect(btnQuit, &QPushButton::clicked, this,
+            [this] { runGuarded(&TForm1::btnQuitClick, btnQuit); });
+    connect(btnSrc, &QPushButton::clicked, this,
+            [this] { runGuarded(&TForm1::btnSrcClick, btnSrc); });
+    connect(btnDest, &QPushButton::clicked, this,
+            [this] { runGuarded(&TForm1::btnDestClick, btnDest); });
+    connect(btnOK, &QPushButton::clicked, this,
+            [this] { runGuarded(&TForm1::btnOKClick, btnOK); });
     // Esc anywhere in the window presses "Quit", as a dialog's cancel button would.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);

@@ -10,31 +10,44 @@ namespace {
 
 using Store = PixelStore;
 
-// Each thread keeps the pixel store it released last, when large, and hands it to the next
-// copy of the same size. The per-photo sequence copies a picture of one size again and again;
-// reusing a store skips the page faults of fresh memory, which cost more than the copy itself.
-// A store of another size is freed rather than kept, so the spare never adds to the peak.
+// Each thread keeps the two pixel stores it released last, when large, and hands them to the
+// next copies of the same size. The per-photo sequence copies a picture of one size again and
+// again, and two stores are free at a time between its steps; reusing them skips the page faults
+// of fresh memory, which cost more than the copies themselves. Stores of another size are freed
+// rather than kept, so the spares never add to the peak.
 constexpr std::size_t smallestSpareBytes = std::size_t(1) << 20;
+constexpr int spareCount = 2;
 
-thread_local Store *t_spare = nullptr;
-thread_local bool t_spareUsable = true;     // false once the thread's spare has been freed
+thread_local Store *t_spares[spareCount] = {};
+thread_local bool t_sparesUsable = true;    // false once the thread's spares have been freed
+
+void freeSpares() noexcept
+{
+    for (Store *&spare : t_spares) {
+        delete spare;
+        spare = nullptr;
+    }
+}
 
 struct SpareOwner {
     ~SpareOwner()
     {
-        delete t_spare;
-        t_spare = nullptr;
-        t_spareUsable = false;
+        freeSpares();
+        t_sparesUsable = false;
     }
 };
 thread_local SpareOwner t_spareOwner;
 
 void releaseStore(Store *store) noexcept
 {
-    if (t_spareUsable && !t_spare && store->size() >= smallestSpareBytes) {
-        (void)&t_spareOwner;               // makes sure the owner frees it at thread exit
-        t_spare = store;
-        return;
+    if (t_sparesUsable && store->size() >= smallestSpareBytes) {
+        (void)&t_spareOwner;               // makes sure the owner frees them at thread exit
+        for (Store *&spare : t_spares) {
+            if (!spare) {
+                spare = store;
+                return;
+            }
+        }
     }
     delete store;
 }
@@ -52,13 +65,14 @@ std::shared_ptr<Store> adopt(Store *store)
 // A store of `bytes` bytes with unspecified contents.
 std::shared_ptr<Store> reusedOrNewStore(std::size_t bytes)
 {
-    if (t_spare && t_spare->size() == bytes) {
-        Store *spare = t_spare;
-        t_spare = nullptr;
-        return adopt(spare);
+    for (Store *&spare : t_spares) {
+        if (spare && spare->size() == bytes) {
+            Store *reused = spare;
+            spare = nullptr;
+            return adopt(reused);
+        }
     }
-    delete t_spare;                        // another size would only add to the peak
-    t_spare = nullptr;
+    freeSpares();                          // another size would only add to the peak
     return adopt(new Store(bytes));
 }
 
@@ -76,8 +90,7 @@ std::shared_ptr<Store> zeroedStore(int width, int height)
 
 void releaseSpareStore()
 {
-    delete t_spare;
-    t_spare = nullptr;
+    freeSpares();
 }
 
 TBitmap::TBitmap(int width, int height)

@@ -61,9 +61,9 @@ private:
     std::shared_ptr<Store> m_pixels;
 };
 
-// Frees the pixel store this thread keeps for the next copy of the same size. For a step that is
+// Frees the pixel stores this thread keeps for the next copies of the same size. For a step
 // about to need that much memory for something else, such as the codec's whole-picture buffers
-// of a progressive encoding: kept, the spare would add a whole picture to the peak.
+// of a progressive encoding: kept, the spares would add whole pictures to the peak.
 void releaseSpareStore();
 
 } // namespace image
