@@ -15,28 +15,27 @@ app::BatchOptions parse(std::vector<const char *> args)
 
 TEST(BatchOptions, ReadsFoldersAndJobsInAnyOrder)
 {
-    const app::BatchOptions plain = parse({"in", "out"});
+    const app::BatchOptions plain = parse({ "in", "out" });
     EXPECT_EQ(plain.source, "in");
     EXPECT_EQ(plain.destination, "out");
     EXPECT_EQ(plain.jobs, 1);
-    EXPECT_EQ(parse({"--jobs", "2", "in", "out"}).jobs, 2);
-    EXPECT_EQ(parse({"in", "out", "--jobs=4"}).jobs, 4);
-    EXPECT_TRUE(parse({"--help"}).help);
+    EXPECT_EQ(parse({ "--jobs", "2", "in", "out" }).jobs, 2);
+    EXPECT_EQ(parse({ "in", "out", "--jobs=4" }).jobs, 4);
+    EXPECT_TRUE(parse({ "--help" }).help);
 }
 
 TEST(BatchOptions, FoldersMayBeginWithADashAfterTheEndOfOptions)
 {
-    const app::BatchOptions options = parse({"--", "-in", "--out"});
+    const app::BatchOptions options = parse({ "--", "-in", "--out" });
     EXPECT_EQ(options.source, "-in");
     EXPECT_EQ(options.destination, "--out");
 }
 
 TEST(BatchOptions, RefusesWhatItCannotRead)
 {
-    for (const std::vector<const char *> &args :
-         std::vector<std::vector<const char *>>{{}, {"in"}, {"a", "b", "c"}, {"--jobs", "0", "a", "b"},
-                                                {"--jobs", "x", "a", "b"}, {"--jobs"},
-                                                {"--jobs=2x", "a", "b"}, {"--fast", "a", "b"}})
+    for (const std::vector<const char *> &args : std::vector<std::vector<const char *>> { {},
+             { "in" }, { "a", "b", "c" }, { "--jobs", "0", "a", "b" }, { "--jobs", "x", "a", "b" },
+             { "--jobs" }, { "--jobs=2x", "a", "b" }, { "--fast", "a", "b" } })
         EXPECT_THROW(parse(args), std::invalid_argument) << args.size();
 }
 

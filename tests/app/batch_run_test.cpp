@@ -9,9 +9,9 @@
 
 #include <sys/stat.h>
 
-using testing_support::TempFolder;
 using testing_support::namesIn;
 using testing_support::readBytes;
+using testing_support::TempFolder;
 using testing_support::writeSamplePhoto;
 using testing_support::writeText;
 
@@ -21,12 +21,18 @@ namespace {
 class RecordingObserver : public app::BatchObserver
 {
 public:
-    void countKnown(int fileCount) override { events.push_back("count " + std::to_string(fileCount)); }
+    void countKnown(int fileCount) override
+    {
+        events.push_back("count " + std::to_string(fileCount));
+    }
     void fileStarted(const std::string &name, int number) override
     {
         events.push_back("start " + std::to_string(number) + " " + name);
     }
-    void fileFinished(int filesDone) override { events.push_back("done " + std::to_string(filesDone)); }
+    void fileFinished(int filesDone) override
+    {
+        events.push_back("done " + std::to_string(filesDone));
+    }
     void done() override { events.push_back("Done"); }
 
     std::vector<std::string> events;
@@ -34,7 +40,7 @@ public:
 
 app::BatchFolders fixed(const std::string &source, const std::string &destination)
 {
-    return {[source] { return source; }, [destination] { return destination; }};
+    return { [source] { return source; }, [destination] { return destination; } };
 }
 
 class BatchRun : public ::testing::Test
@@ -59,10 +65,11 @@ TEST_F(BatchRun, EnhancesEveryPhotoInNameOrderAndReportsProgress)
 
     run(m_source.path(), m_destination.path());
 
-    const std::vector<std::string> expected{"count 3", "start 1 C.JPG", "done 1", "start 2 a.jpg",
-                                            "done 2",  "start 3 b.jpg", "done 3", "Done"};
+    const std::vector<std::string> expected { "count 3", "start 1 C.JPG", "done 1", "start 2 a.jpg",
+        "done 2", "start 3 b.jpg", "done 3", "Done" };
     EXPECT_EQ(m_observer.events, expected);
-    EXPECT_EQ(namesIn(m_destination.path()), (std::vector<std::string>{"C.JPG", "a.jpg", "b.jpg"}));
+    EXPECT_EQ(
+        namesIn(m_destination.path()), (std::vector<std::string> { "C.JPG", "a.jpg", "b.jpg" }));
     for (const std::string &name : namesIn(m_destination.path())) {
         imageio::TJPEGImage written;
         written.LoadFile(m_destination.file(name));
@@ -75,10 +82,10 @@ TEST_F(BatchRun, EnhancesEveryPhotoInNameOrderAndReportsProgress)
 
 TEST_F(BatchRun, EmptyOrMissingSourceFinishesAtOnceWritingNothing)
 {
-    for (const std::string &source : {m_source.path(), m_source.file("missing")}) {
+    for (const std::string &source : { m_source.path(), m_source.file("missing") }) {
         m_observer.events.clear();
         run(source, m_destination.path());
-        EXPECT_EQ(m_observer.events, (std::vector<std::string>{"count 0", "Done"})) << source;
+        EXPECT_EQ(m_observer.events, (std::vector<std::string> { "count 0", "Done" })) << source;
     }
     EXPECT_TRUE(namesIn(m_destination.path()).empty());
 }
@@ -92,7 +99,7 @@ TEST_F(BatchRun, LeavesOutFoldersHiddenFilesAndOtherExtensions)
 
     run(m_source.path(), m_destination.path());
 
-    EXPECT_EQ(namesIn(m_destination.path()), std::vector<std::string>{"PHOTO.JPG"});
+    EXPECT_EQ(namesIn(m_destination.path()), std::vector<std::string> { "PHOTO.JPG" });
 }
 
 // Every photo is read whole before it is written, and no temporary file may stay behind.
@@ -104,7 +111,7 @@ TEST_F(BatchRun, DestinationEqualToSourceReplacesEveryPhoto)
 
     run(m_source.path(), m_source.path());
 
-    EXPECT_EQ(namesIn(m_source.path()), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(namesIn(m_source.path()), (std::vector<std::string> { "a.jpg", "b.jpg" }));
     EXPECT_NE(readBytes(m_source.file("a.jpg")), originalA);
     imageio::TJPEGImage replaced;
     replaced.LoadFile(m_source.file("a.jpg"));
@@ -124,7 +131,7 @@ TEST_F(BatchRun, MissingDestinationStopsAtTheFirstFile)
     } catch (const imageio::EFCreateError &error) {
         EXPECT_EQ(std::string(error.what()), "Cannot create file " + destination + "/a.jpg");
     }
-    EXPECT_EQ(m_observer.events, (std::vector<std::string>{"count 2", "start 1 a.jpg"}));
+    EXPECT_EQ(m_observer.events, (std::vector<std::string> { "count 2", "start 1 a.jpg" }));
 }
 
 // The folder texts are used exactly as they stand, composed afresh for each file.
@@ -134,8 +141,11 @@ TEST_F(BatchRun, PathsAreComposedFromTheCurrentTextsForEveryFile)
     writeSamplePhoto(m_source.file("b.jpg"));
     int destinationAsked = 0;
     const std::string slashEnded = m_destination.path() + "/";
-    const app::BatchFolders folders{[&] { return m_source.path(); },
-                                    [&] { ++destinationAsked; return slashEnded; }};
+    const app::BatchFolders folders { [&] { return m_source.path(); },
+        [&] {
+            ++destinationAsked;
+            return slashEnded;
+        } };
     app::RunBatch(m_images, folders, m_observer);
     EXPECT_EQ(destinationAsked, 2);
     EXPECT_EQ(namesIn(m_destination.path()).size(), 2u);
@@ -167,9 +177,9 @@ TEST_F(ParallelBatchRun, OutputIsTheSameWhateverTheNumberOfJobs)
 TEST_F(ParallelBatchRun, ReportsTheFirstErrorInListingOrderAfterFinishingEarlierFiles)
 {
     writeSamplePhoto(m_source.file("a.jpg"));
-    writeText(m_source.file("b.jpg"), "");                  // fails with "JPEG error #41"
+    writeText(m_source.file("b.jpg"), ""); // fails with "JPEG error #41"
     writeSamplePhoto(m_source.file("c.jpg"));
-    writeText(m_source.file("d.jpg"), "not a photo");       // fails with "JPEG error #52"
+    writeText(m_source.file("d.jpg"), "not a photo"); // fails with "JPEG error #52"
     try {
         runWith(2, m_destination.path());
         FAIL() << "the run did not fail";

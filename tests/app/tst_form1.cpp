@@ -410,7 +410,8 @@ void tst_Form1::errorTextAppendsAFullStop_data()
 {
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QByteArray>("shown");
-    QTest::newRow("letter") << QByteArray("Cannot open file /a/b") << QByteArray("Cannot open file /a/b.");
+    QTest::newRow("letter") << QByteArray("Cannot open file /a/b")
+                            << QByteArray("Cannot open file /a/b.");
     QTest::newRow("digit") << QByteArray("JPEG error #52") << QByteArray("JPEG error #52.");
     QTest::newRow("slash") << QByteArray("in /") << QByteArray("in /.");
     QTest::newRow("full stop") << QByteArray("Stopped.") << QByteArray("Stopped.");

@@ -35,7 +35,7 @@ TEST(TBitmap, RowsAreContiguousTopDown)
 TEST(TBitmap, RowIndexOutsideThePictureIsRefused)
 {
     TBitmap bitmap(2, 2);
-    for (int y : {-1, 2, 1000}) {
+    for (int y : { -1, 2, 1000 }) {
         try {
             bitmap.ScanLine(y);
             FAIL() << "row " << y << " was accepted";
@@ -61,7 +61,7 @@ TEST(TBitmap, AssignedCopiesAreIndependentInBothDirections)
 
     TBitmap second;
     second.Assign(copy);
-    copy.ScanLine(0)[0] = 17;          // write through the original holder this time
+    copy.ScanLine(0)[0] = 17; // write through the original holder this time
     EXPECT_EQ(second.ScanLine(0)[0], patterned(4, 3).ScanLine(0)[0]);
     EXPECT_EQ(second.ScanLine(1)[0], 200);
 }
@@ -94,13 +94,14 @@ TEST(TBitmap, EmptyAndNegativeSizes)
 // Writing a whole picture anew must never show through in an image that shared the old pixels.
 TEST(TBitmap, OverwriteLeavesSharersUnchanged)
 {
-    const TBitmap original = patterned(600, 700);     // large enough to be kept as a spare
+    const TBitmap original = patterned(600, 700); // large enough to be kept as a spare
     TBitmap writer;
     writer.Assign(original);
     std::uint8_t *bits = writer.BitsForOverwrite();
     std::fill(bits, bits + writer.rowBytes() * 700, std::uint8_t(9));
     EXPECT_FALSE(writer.SharesPixelsWith(original));
-    EXPECT_EQ(std::memcmp(original.Bits(), patterned(600, 700).Bits(), original.rowBytes() * 700), 0);
+    EXPECT_EQ(
+        std::memcmp(original.Bits(), patterned(600, 700).Bits(), original.rowBytes() * 700), 0);
     EXPECT_EQ(writer.ScanLine(699)[0], 9);
 }
 
@@ -111,10 +112,10 @@ TEST(TBitmap, ReusedStoresStartClean)
         TBitmap scratch = patterned(600, 700);
         TBitmap sharer;
         sharer.Assign(scratch);
-        scratch.ScanLine(0)[0] = 1;                   // detach: scratch gets its own store
-    }                                                 // both stores released here
+        scratch.ScanLine(0)[0] = 1; // detach: scratch gets its own store
+    } // both stores released here
     const TBitmap fresh(600, 700);
-    for (int y : {0, 350, 699})
+    for (int y : { 0, 350, 699 })
         for (std::size_t i = 0; i < fresh.rowBytes(); ++i)
             ASSERT_EQ(fresh.ScanLine(y)[i], 0) << "row " << y;
 
