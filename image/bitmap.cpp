@@ -52,14 +52,11 @@ void releaseStore(Store *store) noexcept
     delete store;
 }
 
+// When the shared_ptr cannot be made it hands the store to releaseStore itself before
+// throwing, so nothing more is to be freed here.
 std::shared_ptr<Store> adopt(Store *store)
 {
-    try {
-        return std::shared_ptr<Store>(store, releaseStore);
-    } catch (...) {
-        delete store;
-        throw;
-    }
+    return std::shared_ptr<Store>(store, releaseStore);
 }
 
 // A store of `bytes` bytes with unspecified contents.

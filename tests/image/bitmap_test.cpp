@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 using image::TBitmap;
 
@@ -124,4 +126,47 @@ TEST(TBitmap, ReusedStoresStartClean)
     copy.Assign(source);
     copy.ScanLine(5)[0] = 77;
     EXPECT_EQ(std::memcmp(copy.ScanLine(6), source.ScanLine(6), copy.rowBytes()), 0);
+}
+
+namespace {
+
+// Small allocations to let through before one fails; negative: none fails.
+thread_local int t_smallAllocationsBeforeFailure = -1;
+
+} // namespace
+
+void *operator new(std::size_t size)
+{
+    if (size <= 64 && t_smallAllocationsBeforeFailure >= 0
+        && t_smallAllocationsBeforeFailure-- == 0)
+        throw std::bad_alloc();
+    if (void *block = std::malloc(size == 0 ? 1 : size))
+        return block;
+    throw std::bad_alloc();
+}
+
+void operator delete(void *block) noexcept
+{
+    std::free(block);
+}
+
+void operator delete(void *block, std::size_t) noexcept
+{
+    std::free(block);
+}
+
+// A store whose bookkeeping cannot be allocated must be freed exactly once: freed twice, or kept
+// for reuse and freed as well, the next picture would be written into freed memory.
+TEST(TBitmap, FailedBookkeepingFreesTheStoreOnce)
+{
+    for (const int height : {10, 400}) {    // a small store, and one large enough to keep
+        t_smallAllocationsBeforeFailure = 1; // the store's own object passes, its owner fails
+        EXPECT_THROW(TBitmap(1000, height), std::bad_alloc);
+        t_smallAllocationsBeforeFailure = -1;
+        TBitmap next(1000, height);
+        const TBitmap other = patterned(1000, height);
+        next.Assign(other);
+        next.ScanLine(0)[0] = 5;
+        EXPECT_EQ(next.ScanLine(height - 1)[7], other.ScanLine(height - 1)[7]);
+    }
 }
