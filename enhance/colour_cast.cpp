@@ -311,7 +311,9 @@ void shiftBytes(
 #endif
     // Every block length is a whole number of pixels, so each step starts on a blue byte.
     i += shiftBlocks(from + i, to + i, total - i, shifts);
-    for (std::size_t k = 0; i < total; ++i, ++k) {
+    // Where no block loop ran (a processor without SSE2) the rest is the whole picture, so the
+    // pattern is indexed by channel, never past its end.
+    for (std::size_t k = 0; i < total; ++i, k = k == 2 ? 0 : k + 1) {
         const int raised = from[i] + shifts.rise[k];
         const int clipped = raised > 255 ? 255 : raised;
         to[i] = std::uint8_t(clipped > shifts.fall[k] ? clipped - shifts.fall[k] : 0);
