@@ -73,6 +73,9 @@ public:
         }
     }
 
+    // No worker takes a new file from now on.
+    void stop() { m_stop.store(true); }
+
     // The failure of the earliest file in listing order, if any.
     std::exception_ptr firstFailure() const
     {
@@ -83,26 +86,27 @@ public:
     }
 
 private:
+    // Nothing may leave a worker thread: every failure, also of the bookkeeping around the
+    // photo, is kept for the run to report.
     void enhanceOne(enhance::TWorkingImages &images, std::size_t index)
     {
-        const std::string &name = m_names[index];
-        std::string sourcePath;
-        std::string destPath;
-        {
-            const std::lock_guard<std::mutex> lock(m_lock);
-            m_observer.fileStarted(name, int(index) + 1);
-            destPath = pathIn(m_folders.destination(), name);
-            sourcePath = pathIn(m_folders.source(), name);
-        }
         try {
+            const std::string &name = m_names[index];
+            std::string sourcePath;
+            std::string destPath;
+            {
+                const std::lock_guard<std::mutex> lock(m_lock);
+                m_observer.fileStarted(name, int(index) + 1);
+                destPath = pathIn(m_folders.destination(), name);
+                sourcePath = pathIn(m_folders.source(), name);
+            }
             enhance::EnhancePhoto(images, sourcePath, destPath);
+            const std::lock_guard<std::mutex> lock(m_lock);
+            m_observer.fileFinished(++m_filesDone);
         } catch (...) {
             m_failures[index] = std::current_exception();     // each worker writes its own slot
-            m_stop.store(true);
-            return;
+            stop();
         }
-        const std::lock_guard<std::mutex> lock(m_lock);
-        m_observer.fileFinished(++m_filesDone);
     }
 
     const BatchFolders &m_folders;
@@ -129,8 +133,17 @@ void RunBatchInParallel(int jobs, const BatchFolders &folders, BatchObserver &ob
 
     ParallelRun run(folders, observer, platform::FindMatchingFiles(pattern));
     std::vector<std::thread> workers;
-    for (int i = 0; i < jobs; ++i)
-        workers.emplace_back([&run] { run.work(); });
+    try {
+        for (int i = 0; i < jobs; ++i)
+            workers.emplace_back([&run] { run.work(); });
+    } catch (...) {
+        // No more threads to be had: the started ones finish their photos before the error
+        // is reported.
+        run.stop();
+        for (std::thread &worker : workers)
+            worker.join();
+        throw;
+    }
     for (std::thread &worker : workers)
         worker.join();
 
