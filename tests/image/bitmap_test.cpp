@@ -145,6 +145,10 @@ void *operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// The replacement new above takes its blocks from malloc, so free is the matching release;
+// the compiler cannot see that pairing across the replacement.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void *block) noexcept
 {
     std::free(block);
@@ -154,6 +158,7 @@ void operator delete(void *block, std::size_t) noexcept
 {
     std::free(block);
 }
+#pragma GCC diagnostic pop
 
 // A store whose bookkeeping cannot be allocated must be freed exactly once: freed twice, or kept
 // for reuse and freed as well, the next picture would be written into freed memory.
