@@ -218,6 +218,88 @@ ENHANCE_AVX2 std::size_t filterInteriorAvx2(std::uint8_t *out, std::uint8_t *nex
     return i;
 }
 
+#if ENHANCE_HAVE_AVX512_LOOPS
+// The AVX2 arithmetic on 64-byte registers: the same pairs, weights, division and pushes, lane
+// for lane, so the bytes are the same.
+ENHANCE_AVX512 inline __m512i pairs512(__m512i a, __m512i b, bool high)
+{
+    return high ? _mm512_unpackhi_epi8(a, b) : _mm512_unpacklo_epi8(a, b);
+}
+
+template <bool sharpen>
+ENHANCE_AVX512 inline __m512i filterLanes512(
+    const __m512i (&taps)[9], bool high, __m512i gain, __m512i limit)
+{
+    const __m512i sevens = _mm512_set1_epi8(7);
+    const __m512i tens = _mm512_set1_epi8(10);
+    const __m512i corners
+        = _mm512_add_epi16(_mm512_maddubs_epi16(pairs512(taps[0], taps[6], high), sevens),
+            _mm512_maddubs_epi16(pairs512(taps[2], taps[8], high), sevens));
+    const __m512i edges
+        = _mm512_add_epi16(_mm512_maddubs_epi16(pairs512(taps[1], taps[7], high), tens),
+            _mm512_maddubs_epi16(pairs512(taps[3], taps[5], high), tens));
+    const __m512i centre = pairs512(taps[4], _mm512_setzero_si512(), high);
+    const __m512i sum
+        = _mm512_add_epi16(_mm512_add_epi16(corners, edges), _mm512_slli_epi16(centre, 5));
+    const __m512i smoothed = _mm512_srli_epi16(
+        _mm512_mulhi_epu16(sum, _mm512_set1_epi16(divideBy100Factor)), divideBy100Shift);
+    if (!sharpen)
+        return smoothed;
+    const __m512i diff = _mm512_sub_epi16(centre, smoothed);
+    // Pushed only where |diff| reaches the threshold; elsewhere the unfiltered value stays.
+    const __mmask32 push = _mm512_cmpge_epi16_mask(_mm512_abs_epi16(diff), limit);
+    return _mm512_mask_add_epi16(centre, push, centre, _mm512_mullo_epi16(diff, gain));
+}
+
+// The filtered bytes of one block of 64, in order, from its nine taps.
+template <bool sharpen>
+ENHANCE_AVX512 inline __m512i filterBlock512(const __m512i (&taps)[9], __m512i gain, __m512i limit)
+{
+    // The unpacking and the pack both work within 16-byte quarters: the bytes come back in order.
+    const __m512i low = filterLanes512<sharpen>(taps, false, gain, limit);
+    const __m512i high = filterLanes512<sharpen>(taps, true, gain, limit);
+    return _mm512_packus_epi16(low, high);
+}
+
+ENHANCE_AVX512 inline __m512i load512(const std::uint8_t *at)
+{
+    return _mm512_loadu_si512(at);
+}
+
+// The interior bytes from..to-1 of one row, 64 at a time, and the last few in one short block.
+template <bool sharpen>
+ENHANCE_AVX512 void filterInteriorAvx512(std::uint8_t *out, std::uint8_t *nextOut,
+    const std::uint8_t *up, const std::uint8_t *mid, const std::uint8_t *down,
+    const std::uint8_t *nextDown, std::size_t from, std::size_t to, int threshold, int amount)
+{
+    const __m512i gain = _mm512_set1_epi16(std::int16_t(amount));
+    const __m512i limit = _mm512_set1_epi16(std::int16_t(threshold));
+    std::size_t i = from;
+    for (; i + 64 <= to; i += 64) {
+        if (nextDown)
+            prefetchRead(nextDown + i);
+        if (nextOut)
+            prefetchWrite(nextOut + i);
+        // Bytes i - 3 .. i + 66 of each row: all inside the row, since to + 3 <= the row's end.
+        const __m512i taps[9] = { load512(up + i - 3), load512(up + i), load512(up + i + 3),
+            load512(mid + i - 3), load512(mid + i), load512(mid + i + 3), load512(down + i - 3),
+            load512(down + i), load512(down + i + 3) };
+        _mm512_storeu_si512(out + i, filterBlock512<sharpen>(taps, gain, limit));
+    }
+    if (i < to) {
+        // Fewer than 64 left: only their bytes are read from each tap and written, so the block
+        // stays inside the row like the others.
+        const __mmask64 rest = (__mmask64(1) << (to - i)) - 1;
+        const __m512i taps[9] = { _mm512_maskz_loadu_epi8(rest, up + i - 3),
+            _mm512_maskz_loadu_epi8(rest, up + i), _mm512_maskz_loadu_epi8(rest, up + i + 3),
+            _mm512_maskz_loadu_epi8(rest, mid + i - 3), _mm512_maskz_loadu_epi8(rest, mid + i),
+            _mm512_maskz_loadu_epi8(rest, mid + i + 3), _mm512_maskz_loadu_epi8(rest, down + i - 3),
+            _mm512_maskz_loadu_epi8(rest, down + i), _mm512_maskz_loadu_epi8(rest, down + i + 3) };
+        _mm512_mask_storeu_epi8(out + i, rest, filterBlock512<sharpen>(taps, gain, limit));
+    }
+}
+#endif
+
 // The interior bytes from..to-1 of one row straight from the three source rows, one at a time:
 // the few left over after the last whole block.
 void filterInteriorTail(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *mid,
@@ -266,8 +348,10 @@ void SmoothSharpen(
     const std::size_t rowBytes = Source.rowBytes();
     const std::size_t last = rowBytes - 3; // first byte of the last pixel
 
-    // The AVX2 loop reads the three rows directly; only the portable loop needs vertical sums.
-    const bool wide = avx2Enabled();
+    // The AVX2 and AVX-512 loops read the three rows directly; only the portable loop needs
+    // vertical sums.
+    const bool widest = avx512Enabled();
+    const bool wide = widest || avx2Enabled();
     std::vector<std::uint16_t> vertical(wide ? 0 : rowBytes);
     std::vector<const std::uint8_t *> rows(std::size_t(height) + 2);
     for (int y = 0; y < height; ++y)
@@ -287,7 +371,15 @@ void SmoothSharpen(
         std::uint8_t *nextOut = more ? out + rowBytes : nullptr;
 
         filterPixel(out, up, mid, down, 0, 0, width > 1 ? 3 : 0, kernel, sharpening);
-        if (width > 2 && wide) {
+        if (width > 2 && widest) {
+#if ENHANCE_HAVE_AVX512_LOOPS
+            if (sharpening.on)
+                filterInteriorAvx512<true>(out, nextOut, up, mid, down, nextDown, 3, last,
+                    sharpening.threshold, sharpening.amount);
+            else
+                filterInteriorAvx512<false>(out, nextOut, up, mid, down, nextDown, 3, last, 0, 1);
+#endif
+        } else if (width > 2 && wide) {
 #if ENHANCE_HAVE_AVX2_LOOPS
             const std::size_t done = sharpening.on
                 ? filterInteriorAvx2<true>(out, nextOut, up, mid, down, nextDown, 3, last,
