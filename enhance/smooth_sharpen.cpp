@@ -219,16 +219,14 @@ ENHANCE_AVX2 std::size_t filterInteriorAvx2(std::uint8_t *out, std::uint8_t *nex
 }
 
 #if ENHANCE_HAVE_AVX512_LOOPS
-// The AVX2 arithmetic on 64-byte registers: the same pairs, weights, division and pushes, lane
-// for lane, so the bytes are the same.
+// The AVX2 weighing and division on 64-byte registers, lane for lane: the same smoothed values.
 ENHANCE_AVX512 inline __m512i pairs512(__m512i a, __m512i b, bool high)
 {
     return high ? _mm512_unpackhi_epi8(a, b) : _mm512_unpacklo_epi8(a, b);
 }
 
-template <bool sharpen>
-ENHANCE_AVX512 inline __m512i filterLanes512(
-    const __m512i (&taps)[9], bool high, __m512i gain, __m512i limit)
+// The smoothed values of one half of a block, in 16-bit lanes, from the nine taps.
+ENHANCE_AVX512 inline __m512i smoothLanes512(const __m512i (&taps)[9], bool high)
 {
     const __m512i sevens = _mm512_set1_epi8(7);
     const __m512i tens = _mm512_set1_epi8(10);
@@ -241,24 +239,37 @@ ENHANCE_AVX512 inline __m512i filterLanes512(
     const __m512i centre = pairs512(taps[4], _mm512_setzero_si512(), high);
     const __m512i sum
         = _mm512_add_epi16(_mm512_add_epi16(corners, edges), _mm512_slli_epi16(centre, 5));
-    const __m512i smoothed = _mm512_srli_epi16(
+    return _mm512_srli_epi16(
         _mm512_mulhi_epu16(sum, _mm512_set1_epi16(divideBy100Factor)), divideBy100Shift);
-    if (!sharpen)
-        return smoothed;
-    const __m512i diff = _mm512_sub_epi16(centre, smoothed);
-    // Pushed only where |diff| reaches the threshold; elsewhere the unfiltered value stays.
-    const __mmask32 push = _mm512_cmpge_epi16_mask(_mm512_abs_epi16(diff), limit);
-    return _mm512_mask_add_epi16(centre, push, centre, _mm512_mullo_epi16(diff, gain));
 }
 
-// The filtered bytes of one block of 64, in order, from its nine taps.
+// The filtered bytes of one block of 64, in order, from its nine taps. `limit` holds the
+// threshold in every byte; `amount` is 1..4.
 template <bool sharpen>
-ENHANCE_AVX512 inline __m512i filterBlock512(const __m512i (&taps)[9], __m512i gain, __m512i limit)
+ENHANCE_AVX512 inline __m512i filterBlock512(const __m512i (&taps)[9], int amount, __m512i limit)
 {
     // The unpacking and the pack both work within 16-byte quarters: the bytes come back in order.
-    const __m512i low = filterLanes512<sharpen>(taps, false, gain, limit);
-    const __m512i high = filterLanes512<sharpen>(taps, true, gain, limit);
-    return _mm512_packus_epi16(low, high);
+    // The smoothed values are 0..255 already, so the pack saturates nothing.
+    const __m512i smoothed
+        = _mm512_packus_epi16(smoothLanes512(taps, false), smoothLanes512(taps, true));
+    if (!sharpen)
+        return smoothed;
+    // Sharpening on 64 bytes at once: the difference split into its part above and its part
+    // below zero (one of them is zero), each multiplied and applied with unsigned saturation,
+    // which is the clamp to 0..255. Saturating at every step stays exact: once a product
+    // reaches 255 the sum or difference is clamped at 255 or 0 anyway.
+    const __m512i original = taps[4];
+    const __m512i above = _mm512_subs_epu8(original, smoothed);
+    const __m512i below = _mm512_subs_epu8(smoothed, original);
+    // |difference| < threshold keeps the original.
+    const __mmask64 push = _mm512_cmpge_epu8_mask(_mm512_or_si512(above, below), limit);
+    __m512i up = above, down = below;
+    for (int k = 1; k < amount; ++k) {
+        up = _mm512_adds_epu8(up, above);
+        down = _mm512_adds_epu8(down, below);
+    }
+    const __m512i raised = _mm512_mask_adds_epu8(original, push, original, up);
+    return _mm512_mask_subs_epu8(raised, push, raised, down);
 }
 
 ENHANCE_AVX512 inline __m512i load512(const std::uint8_t *at)
@@ -272,8 +283,7 @@ ENHANCE_AVX512 void filterInteriorAvx512(std::uint8_t *out, std::uint8_t *nextOu
     const std::uint8_t *up, const std::uint8_t *mid, const std::uint8_t *down,
     const std::uint8_t *nextDown, std::size_t from, std::size_t to, int threshold, int amount)
 {
-    const __m512i gain = _mm512_set1_epi16(std::int16_t(amount));
-    const __m512i limit = _mm512_set1_epi16(std::int16_t(threshold));
+    const __m512i limit = _mm512_set1_epi8(char(threshold));
     std::size_t i = from;
     for (; i + 64 <= to; i += 64) {
         if (nextDown)
@@ -284,7 +294,7 @@ ENHANCE_AVX512 void filterInteriorAvx512(std::uint8_t *out, std::uint8_t *nextOu
         const __m512i taps[9] = { load512(up + i - 3), load512(up + i), load512(up + i + 3),
             load512(mid + i - 3), load512(mid + i), load512(mid + i + 3), load512(down + i - 3),
             load512(down + i), load512(down + i + 3) };
-        _mm512_storeu_si512(out + i, filterBlock512<sharpen>(taps, gain, limit));
+        _mm512_storeu_si512(out + i, filterBlock512<sharpen>(taps, amount, limit));
     }
     if (i < to) {
         // Fewer than 64 left: only their bytes are read from each tap and written, so the block
@@ -295,7 +305,7 @@ ENHANCE_AVX512 void filterInteriorAvx512(std::uint8_t *out, std::uint8_t *nextOu
             _mm512_maskz_loadu_epi8(rest, mid + i - 3), _mm512_maskz_loadu_epi8(rest, mid + i),
             _mm512_maskz_loadu_epi8(rest, mid + i + 3), _mm512_maskz_loadu_epi8(rest, down + i - 3),
             _mm512_maskz_loadu_epi8(rest, down + i), _mm512_maskz_loadu_epi8(rest, down + i + 3) };
-        _mm512_mask_storeu_epi8(out + i, rest, filterBlock512<sharpen>(taps, gain, limit));
+        _mm512_mask_storeu_epi8(out + i, rest, filterBlock512<sharpen>(taps, amount, limit));
     }
 }
 #endif
