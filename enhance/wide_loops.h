@@ -45,6 +45,8 @@ bool avx512Enabled();
 bool avx512VbmiEnabled();
 
 // Switches the AVX-512 loops on (true, where supported) or off (false), leaving AVX2 as it is.
+// They are on to begin with: wide registers can slow a core's clock, but a whole photo (decode,
+// operations, encode) measured no slower with them, and the operations clearly faster.
 // Not for use while an operation runs.
 void allowAvx512(bool allowed);
 
