@@ -218,6 +218,98 @@ ENHANCE_AVX2 std::size_t filterInteriorAvx2(std::uint8_t *out, std::uint8_t *nex
     return i;
 }
 
+#if ENHANCE_HAVE_AVX512_LOOPS
+// The AVX2 weighing and division on 64-byte registers, lane for lane: the same smoothed values.
+ENHANCE_AVX512 inline __m512i pairs512(__m512i a, __m512i b, bool high)
+{
+    return high ? _mm512_unpackhi_epi8(a, b) : _mm512_unpacklo_epi8(a, b);
+}
+
+// The smoothed values of one half of a block, in 16-bit lanes, from the nine taps.
+ENHANCE_AVX512 inline __m512i smoothLanes512(const __m512i (&taps)[9], bool high)
+{
+    const __m512i sevens = _mm512_set1_epi8(7);
+    const __m512i tens = _mm512_set1_epi8(10);
+    const __m512i corners
+        = _mm512_add_epi16(_mm512_maddubs_epi16(pairs512(taps[0], taps[6], high), sevens),
+            _mm512_maddubs_epi16(pairs512(taps[2], taps[8], high), sevens));
+    const __m512i edges
+        = _mm512_add_epi16(_mm512_maddubs_epi16(pairs512(taps[1], taps[7], high), tens),
+            _mm512_maddubs_epi16(pairs512(taps[3], taps[5], high), tens));
+    const __m512i centre = pairs512(taps[4], _mm512_setzero_si512(), high);
+    const __m512i sum
+        = _mm512_add_epi16(_mm512_add_epi16(corners, edges), _mm512_slli_epi16(centre, 5));
+    return _mm512_srli_epi16(
+        _mm512_mulhi_epu16(sum, _mm512_set1_epi16(divideBy100Factor)), divideBy100Shift);
+}
+
+// The filtered bytes of one block of 64, in order, from its nine taps. `limit` holds the
+// threshold in every byte; `amount` is 1..4.
+template <bool sharpen>
+ENHANCE_AVX512 inline __m512i filterBlock512(const __m512i (&taps)[9], int amount, __m512i limit)
+{
+    // The unpacking and the pack both work within 16-byte quarters: the bytes come back in order.
+    // The smoothed values are 0..255 already, so the pack saturates nothing.
+    const __m512i smoothed
+        = _mm512_packus_epi16(smoothLanes512(taps, false), smoothLanes512(taps, true));
+    if (!sharpen)
+        return smoothed;
+    // Sharpening on 64 bytes at once: the difference split into its part above and its part
+    // below zero (one of them is zero), each multiplied and applied with unsigned saturation,
+    // which is the clamp to 0..255. Saturating at every step stays exact: once a product
+    // reaches 255 the sum or difference is clamped at 255 or 0 anyway.
+    const __m512i original = taps[4];
+    const __m512i above = _mm512_subs_epu8(original, smoothed);
+    const __m512i below = _mm512_subs_epu8(smoothed, original);
+    // |difference| < threshold keeps the original.
+    const __mmask64 push = _mm512_cmpge_epu8_mask(_mm512_or_si512(above, below), limit);
+    __m512i up = above, down = below;
+    for (int k = 1; k < amount; ++k) {
+        up = _mm512_adds_epu8(up, above);
+        down = _mm512_adds_epu8(down, below);
+    }
+    const __m512i raised = _mm512_mask_adds_epu8(original, push, original, up);
+    return _mm512_mask_subs_epu8(raised, push, raised, down);
+}
+
+ENHANCE_AVX512 inline __m512i load512(const std::uint8_t *at)
+{
+    return _mm512_loadu_si512(at);
+}
+
+// The interior bytes from..to-1 of one row, 64 at a time, and the last few in one short block.
+template <bool sharpen>
+ENHANCE_AVX512 void filterInteriorAvx512(std::uint8_t *out, std::uint8_t *nextOut,
+    const std::uint8_t *up, const std::uint8_t *mid, const std::uint8_t *down,
+    const std::uint8_t *nextDown, std::size_t from, std::size_t to, int threshold, int amount)
+{
+    const __m512i limit = _mm512_set1_epi8(char(threshold));
+    std::size_t i = from;
+    for (; i + 64 <= to; i += 64) {
+        if (nextDown)
+            prefetchRead(nextDown + i);
+        if (nextOut)
+            prefetchWrite(nextOut + i);
+        // Bytes i - 3 .. i + 66 of each row: all inside the row, since to + 3 <= the row's end.
+        const __m512i taps[9] = { load512(up + i - 3), load512(up + i), load512(up + i + 3),
+            load512(mid + i - 3), load512(mid + i), load512(mid + i + 3), load512(down + i - 3),
+            load512(down + i), load512(down + i + 3) };
+        _mm512_storeu_si512(out + i, filterBlock512<sharpen>(taps, amount, limit));
+    }
+    if (i < to) {
+        // Fewer than 64 left: only their bytes are read from each tap and written, so the block
+        // stays inside the row like the others.
+        const __mmask64 rest = (__mmask64(1) << (to - i)) - 1;
+        const __m512i taps[9] = { _mm512_maskz_loadu_epi8(rest, up + i - 3),
+            _mm512_maskz_loadu_epi8(rest, up + i), _mm512_maskz_loadu_epi8(rest, up + i + 3),
+            _mm512_maskz_loadu_epi8(rest, mid + i - 3), _mm512_maskz_loadu_epi8(rest, mid + i),
+            _mm512_maskz_loadu_epi8(rest, mid + i + 3), _mm512_maskz_loadu_epi8(rest, down + i - 3),
+            _mm512_maskz_loadu_epi8(rest, down + i), _mm512_maskz_loadu_epi8(rest, down + i + 3) };
+        _mm512_mask_storeu_epi8(out + i, rest, filterBlock512<sharpen>(taps, amount, limit));
+    }
+}
+#endif
+
 // The interior bytes from..to-1 of one row straight from the three source rows, one at a time:
 // the few left over after the last whole block.
 void filterInteriorTail(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *mid,
@@ -266,8 +358,10 @@ void SmoothSharpen(
     const std::size_t rowBytes = Source.rowBytes();
     const std::size_t last = rowBytes - 3; // first byte of the last pixel
 
-    // The AVX2 loop reads the three rows directly; only the portable loop needs vertical sums.
-    const bool wide = avx2Enabled();
+    // The AVX2 and AVX-512 loops read the three rows directly; only the portable loop needs
+    // vertical sums.
+    const bool widest = avx512Enabled();
+    const bool wide = widest || avx2Enabled();
     std::vector<std::uint16_t> vertical(wide ? 0 : rowBytes);
     std::vector<const std::uint8_t *> rows(std::size_t(height) + 2);
     for (int y = 0; y < height; ++y)
@@ -287,7 +381,15 @@ void SmoothSharpen(
         std::uint8_t *nextOut = more ? out + rowBytes : nullptr;
 
         filterPixel(out, up, mid, down, 0, 0, width > 1 ? 3 : 0, kernel, sharpening);
-        if (width > 2 && wide) {
+        if (width > 2 && widest) {
+#if ENHANCE_HAVE_AVX512_LOOPS
+            if (sharpening.on)
+                filterInteriorAvx512<true>(out, nextOut, up, mid, down, nextDown, 3, last,
+                    sharpening.threshold, sharpening.amount);
+            else
+                filterInteriorAvx512<false>(out, nextOut, up, mid, down, nextDown, 3, last, 0, 1);
+#endif
+        } else if (width > 2 && wide) {
 #if ENHANCE_HAVE_AVX2_LOOPS
             const std::size_t done = sharpening.on
                 ? filterInteriorAvx2<true>(out, nextOut, up, mid, down, nextDown, 3, last,

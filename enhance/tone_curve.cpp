@@ -154,6 +154,39 @@ std::size_t mapPairsWide(
 }
 #endif
 
+#if ENHANCE_HAVE_AVX512_LOOPS
+// Maps bytes through the 256-entry table held in four 64-byte registers: two two-register byte
+// permutes look up the low 7 bits of each byte in either half of the table, and the top bit
+// picks between them. No pair table, no gathers; the run's last bytes go in one short block.
+ENHANCE_AVX512_VBMI inline __m512i mapSixtyFour(
+    __m512i keys, __m512i first, __m512i second, __m512i third, __m512i fourth)
+{
+    const __m512i low = _mm512_permutex2var_epi8(first, keys, second);
+    const __m512i high = _mm512_permutex2var_epi8(third, keys, fourth);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(keys), low, high);
+}
+
+ENHANCE_AVX512_VBMI void mapBytesAvx512(
+    std::uint8_t *to, const std::uint8_t *from, std::size_t count, const ToneTable &table)
+{
+    const __m512i first = _mm512_loadu_si512(table.data());
+    const __m512i second = _mm512_loadu_si512(table.data() + 64);
+    const __m512i third = _mm512_loadu_si512(table.data() + 128);
+    const __m512i fourth = _mm512_loadu_si512(table.data() + 192);
+    std::size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        mapPrefetch(from, to, i, count);
+        _mm512_storeu_si512(
+            to + i, mapSixtyFour(_mm512_loadu_si512(from + i), first, second, third, fourth));
+    }
+    if (i < count) {
+        const __mmask64 rest = (__mmask64(1) << (count - i)) - 1;
+        _mm512_mask_storeu_epi8(to + i, rest,
+            mapSixtyFour(_mm512_maskz_loadu_epi8(rest, from + i), first, second, third, fourth));
+    }
+}
+#endif
+
 } // namespace
 
 TRealPoint BezierPoint(int n, const TPoint *Points, double t)
@@ -276,6 +309,18 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
     // byte of Dest is written, so unless Dest is Source its old pixels need no copy.
     std::uint8_t *out = &Dest == &Source ? Dest.Bits() : Dest.BitsForOverwrite();
     const std::size_t rowBytes = Dest.rowBytes();
+#if ENHANCE_HAVE_AVX512_LOOPS
+    if (avx512VbmiEnabled()) {
+        if (Source.Width() == Dest.Width()) {
+            mapBytesAvx512(out, Source.Bits(), rowBytes * std::size_t(Dest.Height()), table);
+        } else {
+            for (int y = 0; y < Dest.Height(); ++y)
+                mapBytesAvx512(
+                    out + std::size_t(y) * rowBytes, Source.ScanLine(y), rowBytes, table);
+        }
+        return;
+    }
+#endif
     // Two bytes per lookup: a table over byte pairs halves the lookups. Built through memcpy so
     // that a pair reads and writes the same way on either byte order.
     std::vector<std::uint16_t> pairs(65536 + pairPadding);

@@ -226,6 +226,32 @@ TEST(SmoothSharpen, BlackAndWhiteExtremesMatchPlainLoop)
     });
 }
 
+// Rows whose interior ends just before, at and just after a whole number of 32- and 64-byte
+// blocks, or holds less than one block, under every threshold and amount: the last short block
+// of a row and the pushes right at the threshold, where an off-by-one would show.
+TEST(SmoothSharpen, RowEndsAroundBlockSizesMatchPlainLoop)
+{
+    enhance_test::forEachLoopKind([] {
+        for (int width : { 12, 13, 22, 23, 24, 33, 34, 35, 44, 65, 66, 67 }) {
+            const image::TBitmap source = enhance_test::randomPicture(width, 3, 11, 40);
+            for (int threshold = 0; threshold <= 20; ++threshold) {
+                for (int amount = 1; amount <= 4; ++amount) {
+                    image::TBitmap fast(width, 3), plain(width, 3);
+                    enhance::SmoothSharpen(fast, source, true, threshold, amount);
+                    referenceSmoothSharpen(plain, source, true, threshold, amount);
+                    ASSERT_EQ(enhance_test::bytesOf(fast), enhance_test::bytesOf(plain))
+                        << "width " << width << " threshold " << threshold << " amount " << amount;
+                }
+            }
+            image::TBitmap fast(width, 3), plain(width, 3);
+            enhance::SmoothSharpen(fast, source, false, 0, 1);
+            referenceSmoothSharpen(plain, source, false, 0, 1);
+            ASSERT_EQ(enhance_test::bytesOf(fast), enhance_test::bytesOf(plain))
+                << "width " << width << " smoothing only";
+        }
+    });
+}
+
 std::vector<RandomCase> randomCases()
 {
     std::vector<RandomCase> cases;

@@ -81,16 +81,29 @@ std::vector<Size> oddSizes()
 void forEachLoopKind(const std::function<void()> &check)
 {
     struct Restore {
-        ~Restore() { enhance::allowAvx2(true); }
+        ~Restore()
+        {
+            enhance::allowAvx2(true);
+            enhance::allowAvx512(true);
+        }
     } restore;
     {
         SCOPED_TRACE("portable loops");
         enhance::allowAvx2(false);
+        enhance::allowAvx512(false);
         check();
     }
     if (enhance::avx2Supported()) {
         SCOPED_TRACE("AVX2 loops");
         enhance::allowAvx2(true);
+        enhance::allowAvx512(false);
+        check();
+    }
+    if (enhance::avx512Supported()) {
+        SCOPED_TRACE(enhance::avx512VbmiSupported() ? "AVX-512 loops (with VBMI)"
+                                                    : "AVX-512 loops (without VBMI)");
+        enhance::allowAvx2(true);
+        enhance::allowAvx512(true);
         check();
     }
 }
