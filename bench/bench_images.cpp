@@ -26,4 +26,10 @@ image::TBitmap photoLike(int width, int height)
     return picture;
 }
 
+const image::TBitmap &photo()
+{
+    static const image::TBitmap picture = photoLike(photoWidth, photoHeight);
+    return picture;
+}
+
 } // namespace bench

@@ -20,14 +20,9 @@
 
 namespace {
 
-constexpr int photoWidth = 4000;
-constexpr int photoHeight = 3000;
-
-const image::TBitmap &photo()
-{
-    static const image::TBitmap picture = bench::photoLike(photoWidth, photoHeight);
-    return picture;
-}
+using bench::photo;
+using bench::photoHeight;
+using bench::photoWidth;
 
 // Dest as the operations meet it after their copy has been paid for: a store of its own.
 image::TBitmap ownedCopy(const image::TBitmap &source)

@@ -17,14 +17,9 @@
 
 namespace {
 
-constexpr int photoWidth = 4000;
-constexpr int photoHeight = 3000;
-
-const image::TBitmap &photo()
-{
-    static const image::TBitmap picture = bench::photoLike(photoWidth, photoHeight);
-    return picture;
-}
+using bench::photo;
+using bench::photoHeight;
+using bench::photoWidth;
 
 // The photo as a JPEG file, written once per process.
 const std::string &photoFile()
