@@ -1,6 +1,6 @@
 // make-fuzz-seeds FOLDER: writes the small photo files the fuzzer starts from, one of each kind
 // the decoder treats differently.
-#include "tests/imageio/jpeg_test_support.h"
+#include "tests/support/jpeg_files.h"
 
 #include <cstdio>
 #include <string>

@@ -2,7 +2,7 @@
 #include "imageio/jpeg_error_number.h"
 #include "imageio/jpeg_image.h"
 
-#include "jpeg_test_support.h"
+#include "tests/support/jpeg_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "imageio/errors.h"
 #include "imageio/jpeg_image.h"
 
-#include "jpeg_test_support.h"
+#include "tests/support/jpeg_files.h"
 
 #include <gtest/gtest.h>
 

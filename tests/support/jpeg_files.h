@@ -3,6 +3,7 @@
 #include "tests/support/temp_folder.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct Recipe {
     int densityUnit = 0, xDensity = 1, yDensity = 1;
     std::vector<Segment> segments; // written right after the codec's own header segments
     std::vector<int> flat; // one value per component for a uniform picture, else a pattern
+    // When set, the value of component k at column x, row y (0..255); flat is then ignored.
+    std::function<int(int x, int y, int k)> sample;
 };
 Bytes makeJpeg(const Recipe &recipe);
 

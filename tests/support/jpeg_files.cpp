@@ -1,4 +1,4 @@
-#include "jpeg_test_support.h"
+#include "tests/support/jpeg_files.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -79,7 +79,9 @@ Bytes makeJpeg(const Recipe &recipe)
     for (int y = 0; y < recipe.height; ++y) {
         for (int x = 0; x < recipe.width; ++x)
             for (int k = 0; k < components; ++k)
-                row[std::size_t(x * components + k)] = std::uint8_t(recipe.flat.empty()
+                row[std::size_t(x * components + k)] = std::uint8_t(recipe.sample
+                        ? recipe.sample(x, y, k)
+                        : recipe.flat.empty()
                         ? (x * 9 + y * 13 + k * 70 + (x / 4 + y / 4) % 2 * 40) % 256
                         : recipe.flat[std::size_t(k)]);
         JSAMPROW rowPointer = row.data();
