@@ -2,7 +2,8 @@
 
 #include "app/batch_run.h"
 #include "app/form_progress.h"
-#include "chooser/error_display.h"
+#include "app/error_display.h"
+#include "chooser/error_hook.h"
 #include "chooser/pick_folder.h"
 
 #include <QCloseEvent>
@@ -81,6 +82,8 @@ TForm1::TForm1(QWidget *parent)
     setFixedSize(clientWidth, clientHeight);
     move(202, 287);
 
+    // Errors in the folder chooser reach the same display as the window's own.
+    chooser::setErrorHandler(app::showCurrentException);
     createControls();
     connectHandlers();
     FormCreate(this);
@@ -134,7 +137,7 @@ void TForm1::connectHandlers()
 
 void TForm1::runGuarded(void (TForm1::*handler)(QObject *), QObject *sender)
 {
-    chooser::reportErrors(this, [&] { (this->*handler)(sender); });
+    app::reportErrors(this, [&] { (this->*handler)(sender); });
 }
 
 void TForm1::FormCreate(QObject *)

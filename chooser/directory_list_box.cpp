@@ -1,6 +1,6 @@
 #include "chooser/directory_list_box.h"
 
-#include "chooser/error_display.h"
+#include "chooser/error_hook.h"
 #include "chooser/glyph_delegate.h"
 #include "chooser/glyphs.h"
 #include "chooser/path_text.h"
@@ -125,7 +125,7 @@ void TDirectoryListBox::buildRows()
 void TDirectoryListBox::openRow(QListWidgetItem *entry)
 {
     const QString path = entry->data(PathRole).toString();
-    reportErrors(this, [&] { setDirectory(path); });
+    forwardErrors(this, [&] { setDirectory(path); });
 }
 
 } // namespace chooser

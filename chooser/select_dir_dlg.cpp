@@ -2,7 +2,7 @@
 
 #include "chooser/directory_list_box.h"
 #include "chooser/drive_combo_box.h"
-#include "chooser/error_display.h"
+#include "chooser/error_hook.h"
 #include "chooser/file_list_box.h"
 #include "chooser/path_label.h"
 #include "chooser/path_text.h"
@@ -166,7 +166,7 @@ void TSelectDirDlg::setHelpContext(int context)
 
 void TSelectDirDlg::DirListChange()
 {
-    reportErrors(this, [this] {
+    forwardErrors(this, [this] {
         const QString folder = DirList->directory();
         DirLabel->setText(folder);
         DirEdit->setText(DirLabel->text());
@@ -178,7 +178,7 @@ void TSelectDirDlg::DirListChange()
 
 void TSelectDirDlg::DriveListChange()
 {
-    reportErrors(this, [this] {
+    forwardErrors(this, [this] {
         try {
             DirList->setDrive(DriveList->drive());
         } catch (...) {

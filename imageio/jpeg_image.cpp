@@ -1,11 +1,11 @@
 #include "imageio/jpeg_image.h"
 
 #include "imageio/errors.h"
-#include "imageio/file_reading.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jpeg_encoder.h"
 #include "imageio/jpeg_markers.h"
-#include "imageio/safe_file_writer.h"
+#include "platform/file_reading.h"
+#include "platform/safe_file_writer.h"
 
 #include <new>
 #include <utility>
@@ -39,8 +39,12 @@ TJPEGImage::~TJPEGImage() = default;
 
 void TJPEGImage::LoadFile(const std::string &path)
 {
+    LoadFromBytes(platform::readWholeFile(path));
+}
+
+void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
+{
     try {
-        std::vector<std::uint8_t> bytes = readWholeFile(path);
         // An empty file has no header to read; it fails at decoding.
         JpegHeader header;
         if (!bytes.empty())
@@ -55,7 +59,7 @@ void TJPEGImage::LoadFile(const std::string &path)
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
     } catch (const std::bad_alloc &) {
-        throw EStreamError();
+        throw core::EStreamError();
     }
 }
 
@@ -103,10 +107,19 @@ void TJPEGImage::Encode()
 void TJPEGImage::SaveFile(const std::string &path)
 {
     try {
-        Encode();
-        replaceFileContents(path, m_state->bytes);
+        platform::replaceFileContents(path, SaveToBytes());
     } catch (const std::bad_alloc &) {
-        throw EStreamError();
+        throw core::EStreamError();
+    }
+}
+
+const std::vector<std::uint8_t> &TJPEGImage::SaveToBytes()
+{
+    try {
+        Encode();
+        return m_state->bytes;
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
     }
 }
 

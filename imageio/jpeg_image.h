@@ -11,7 +11,7 @@ namespace imageio {
 
 // One JPEG file in memory: its encoded bytes and, once needed, the decoded picture.
 // Life of one photo: LoadFile, CopyToBitmap, CopyFromBitmap, SaveFile, destroy.
-// Every failure throws an image::Error subclass (see imageio/errors.h); after a failure the
+// Every failure throws an core::Error subclass (see imageio/errors.h); after a failure the
 // object is fit only to be destroyed.
 class TJPEGImage
 {
@@ -27,6 +27,9 @@ public:
     // later, at CopyToBitmap.
     void LoadFile(const std::string &path);
 
+    // LoadFile for a file already in memory.
+    void LoadFromBytes(std::vector<std::uint8_t> bytes);
+
     // target becomes a copy of the decoded picture (decoded at most once per load). target is
     // unchanged when decoding fails.
     void CopyToBitmap(image::TBitmap &target);
@@ -38,6 +41,9 @@ public:
     // the file at path safely: the old file stays as it was unless the new one was written
     // completely. Throws EFCreateError, EWriteError, EStreamError or EJPEG.
     void SaveFile(const std::string &path);
+
+    // Encodes when no bytes are held, as SaveFile does, and returns the bytes it would write.
+    const std::vector<std::uint8_t> &SaveToBytes();
 
     bool ProgressiveSave = false;
     std::uint8_t Quality = 90;

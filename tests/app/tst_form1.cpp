@@ -1,7 +1,7 @@
 #include "app/unit1.h"
-#include "chooser/error_display.h"
+#include "app/error_display.h"
 #include "chooser/select_dir_dlg.h"
-#include "image/error.h"
+#include "core/error.h"
 #include "tests/chooser/test_support.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
@@ -85,7 +85,7 @@ void tst_Form1::init()
 {
     m_startFolder = QDir::currentPath();
     m_errors.clear();
-    chooser::currentErrorDisplay() = [this](QWidget *, const QString &message) {
+    app::currentErrorDisplay() = [this](QWidget *, const QString &message) {
         m_errors << message;
     };
 }
@@ -93,7 +93,7 @@ void tst_Form1::init()
 void tst_Form1::cleanup()
 {
     QDir::setCurrent(m_startFolder);
-    chooser::currentErrorDisplay() = chooser::showErrorBox;
+    app::currentErrorDisplay() = app::showErrorBox;
     QVERIFY(QApplication::topLevelWidgets().isEmpty()
             || std::none_of(QApplication::topLevelWidgets().begin(),
                             QApplication::topLevelWidgets().end(),
@@ -336,7 +336,7 @@ void tst_Form1::closeDuringARunWaitsForItsEnd()
 
 void tst_Form1::errorsReachARealErrorBox()
 {
-    chooser::currentErrorDisplay() = chooser::showErrorBox;
+    app::currentErrorDisplay() = app::showErrorBox;
     TempFolder source;
     testing_support::writeText(source.file("broken.jpg"), "not a photo");
     TForm1 window;
@@ -357,7 +357,7 @@ void tst_Form1::errorsReachARealErrorBox()
     QVERIFY(watcher.seen());
     QCOMPARE(text, QString("JPEG error #52."));
     QCOMPARE(icon, QMessageBox::Critical);
-    QCOMPARE(title, chooser::applicationTitle(QCoreApplication::applicationFilePath()));
+    QCOMPARE(title, app::applicationTitle(QCoreApplication::applicationFilePath()));
     QVERIFY(window.isVisible());
     window.close();
 }
@@ -399,10 +399,10 @@ void tst_Form1::folderButtonsFillTheirFieldOnlyOnOK()
 
 void tst_Form1::onlyOurErrorsShowTheirText()
 {
-    chooser::reportErrors(nullptr, [] { throw image::Error("Cannot open file x"); });
-    chooser::reportErrors(nullptr, [] { throw std::bad_alloc(); });
-    chooser::reportErrors(nullptr, [] { throw std::logic_error("vector::_M_range_check"); });
-    chooser::reportErrors(nullptr, [] { throw 42; });
+    app::reportErrors(nullptr, [] { throw core::Error("Cannot open file x"); });
+    app::reportErrors(nullptr, [] { throw std::bad_alloc(); });
+    app::reportErrors(nullptr, [] { throw std::logic_error("vector::_M_range_check"); });
+    app::reportErrors(nullptr, [] { throw 42; });
     QCOMPARE(m_errors, (QStringList{"Cannot open file x.", "Out of memory.", "", ""}));
 }
 
@@ -426,7 +426,7 @@ void tst_Form1::errorTextAppendsAFullStop()
 {
     QFETCH(QByteArray, message);
     QFETCH(QByteArray, shown);
-    QCOMPARE(QByteArray::fromStdString(chooser::errorText(message.toStdString())), shown);
+    QCOMPARE(QByteArray::fromStdString(app::errorText(message.toStdString())), shown);
 }
 
 void tst_Form1::applicationTitleComesFromTheExecutable_data()
@@ -442,7 +442,7 @@ void tst_Form1::applicationTitleComesFromTheExecutable()
 {
     QFETCH(QString, path);
     QFETCH(QString, title);
-    QCOMPARE(chooser::applicationTitle(path), title);
+    QCOMPARE(app::applicationTitle(path), title);
 }
 
 QTEST_MAIN(tst_Form1)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chooser/error_display.h"
+#include "chooser/error_hook.h"
 #include "platform/folders.h"
 
 #include <QApplication>
@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <exception>
 #include <functional>
 #include <utility>
 
@@ -39,16 +40,21 @@ private:
     bool m_seen = false;
 };
 
-// Records what the error display would have shown, for its lifetime.
+// Records the message of every error the chooser hands on, for its lifetime.
 struct ErrorRecorder {
     ErrorRecorder()
-        : saved(chooser::currentErrorDisplay())
+        : saved(chooser::setErrorHandler([this](QWidget *) {
+            try {
+                throw;
+            } catch (const std::exception &error) {
+                messages << QString::fromStdString(error.what());
+            }
+        }))
     {
-        chooser::currentErrorDisplay() = [this](QWidget *, const QString &m) { messages << m; };
     }
-    ~ErrorRecorder() { chooser::currentErrorDisplay() = saved; }
+    ~ErrorRecorder() { chooser::setErrorHandler(saved); }
     QStringList messages;
-    chooser::ErrorDisplay saved;
+    chooser::ErrorHandler saved;
 };
 
 // A temporary folder made current (symlinks resolved, as the lists report paths), and the

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace imageio {
+namespace platform {
 
 // Makes the file at path (a byte string, used as it is) hold exactly bytes, or leaves it exactly
 // as it was. The bytes go to a hidden temporary file in the same folder, are flushed to disk and
@@ -14,4 +14,4 @@ namespace imageio {
 // No temporary file is left behind on any path.
 void replaceFileContents(const std::string &path, const std::vector<std::uint8_t> &bytes);
 
-} // namespace imageio
+} // namespace platform

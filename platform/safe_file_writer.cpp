@@ -1,6 +1,6 @@
-#include "imageio/safe_file_writer.h"
+#include "platform/safe_file_writer.h"
 
-#include "imageio/errors.h"
+#include "platform/file_errors.h"
 
 #include <cerrno>
 #include <climits>
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace imageio {
+namespace platform {
 
 namespace {
 
@@ -179,4 +179,4 @@ void replaceFileContents(const std::string &path, const std::vector<std::uint8_t
     flushFolder(dest.folder);
 }
 
-} // namespace imageio
+} // namespace platform
