@@ -196,6 +196,8 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
     const auto decoder = std::make_unique<Decoder>();
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), true));
     JpegHeader header;
+    header.width = int(decoder->cinfo.image_width);
+    header.height = int(decoder->cinfo.image_height);
     header.multipleScans = decoder->multipleScans;
     header.keptSegments = copyKeptSegments(decoder->cinfo);
     return header;

@@ -28,6 +28,8 @@ struct TJPEGImage::State {
     // Application segments of the last file loaded; like ProgressiveSave they outlive
     // CopyFromBitmap, so that the enhanced photo keeps its source's metadata.
     JpegMarkers segments;
+    int declaredWidth = 0;
+    int declaredHeight = 0;
 };
 
 TJPEGImage::TJPEGImage()
@@ -56,6 +58,8 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.picture = image::TBitmap();
         s.hasPicture = false;
         s.segments = std::move(header.keptSegments);
+        s.declaredWidth = header.width;
+        s.declaredHeight = header.height;
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
     } catch (const std::bad_alloc &) {
@@ -121,6 +125,16 @@ const std::vector<std::uint8_t> &TJPEGImage::SaveToBytes()
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();
     }
+}
+
+int TJPEGImage::DeclaredWidth() const
+{
+    return m_state->declaredWidth;
+}
+
+int TJPEGImage::DeclaredHeight() const
+{
+    return m_state->declaredHeight;
 }
 
 const std::vector<std::uint8_t> &TJPEGImage::Bytes() const

@@ -45,6 +45,11 @@ public:
     // Encodes when no bytes are held, as SaveFile does, and returns the bytes it would write.
     const std::vector<std::uint8_t> &SaveToBytes();
 
+    // The picture's size as the loaded file's header declares it (0 x 0 when none was read),
+    // known before decoding: what the photo will need in memory can be told from it.
+    int DeclaredWidth() const;
+    int DeclaredHeight() const;
+
     bool ProgressiveSave = false;
     std::uint8_t Quality = 90;
 
