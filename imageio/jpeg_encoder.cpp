@@ -96,7 +96,8 @@ struct Encoder {
 // Guarded steps: after setjmp only libjpeg calls and plain locals. Each returns 0 or the codec's
 // message code.
 
-int startCompress(Encoder *e, JDIMENSION width, JDIMENSION height, int quality, bool progressive)
+int startCompress(Encoder *e, JDIMENSION width, JDIMENSION height, int quality, bool progressive,
+    const JpegDensity *density)
 {
     if (setjmp(e->errors.jump))
         return e->errors.msg_code;
@@ -111,6 +112,9 @@ int startCompress(Encoder *e, JDIMENSION width, JDIMENSION height, int quality, 
     jpeg_set_defaults(&cinfo);
     cinfo.dct_method = JDCT_FLOAT; // after jpeg_set_defaults, which resets it
     jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.density_unit = UINT8(density->unit);
+    cinfo.X_density = UINT16(density->x);
+    cinfo.Y_density = UINT16(density->y);
     if (progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
@@ -158,8 +162,8 @@ int finishCompress(Encoder *e)
 
 } // namespace
 
-std::vector<std::uint8_t> encodeJpeg(
-    const image::TBitmap &picture, int quality, bool progressive, const JpegMarkers &segments)
+std::vector<std::uint8_t> encodeJpeg(const image::TBitmap &picture, int quality, bool progressive,
+    const JpegMarkers &segments, const JpegDensity &density)
 {
     std::vector<std::uint8_t> bytes;
     if (picture.Empty())
@@ -177,7 +181,7 @@ std::vector<std::uint8_t> encodeJpeg(
         throw EJPEG(classicJpegErrorNumber(code));
     };
     check(startCompress(encoder.get(), JDIMENSION(picture.Width()), JDIMENSION(picture.Height()),
-        std::clamp(quality, 1, 100), progressive));
+        std::clamp(quality, 1, 100), progressive, &density));
     check(writeSegments(encoder.get(), &segments));
     check(writeRows(encoder.get(), picture.Bits(), picture.rowBytes()));
     check(finishCompress(encoder.get()));

@@ -25,9 +25,10 @@ struct TJPEGImage::State {
     // The cached decode of bytes, or the picture taken by CopyFromBitmap.
     image::TBitmap picture;
     bool hasPicture = false;
-    // Application segments of the last file loaded; like ProgressiveSave they outlive
+    // Segments and print size of the last file loaded; like ProgressiveSave they outlive
     // CopyFromBitmap, so that the enhanced photo keeps its source's metadata.
     JpegMarkers segments;
+    JpegDensity density;
     int declaredWidth = 0;
     int declaredHeight = 0;
 };
@@ -58,6 +59,7 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.picture = image::TBitmap();
         s.hasPicture = false;
         s.segments = std::move(header.keptSegments);
+        s.density = header.density;
         s.declaredWidth = header.width;
         s.declaredHeight = header.height;
         if (!s.bytes.empty())
@@ -102,7 +104,7 @@ void TJPEGImage::Encode()
     if (s.hasBytes)
         return;
     if (s.hasPicture)
-        s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, s.segments);
+        s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, s.segments, s.density);
     else
         s.bytes.clear();
     s.hasBytes = true;
