@@ -1,7 +1,9 @@
 #include "app/unit1.h"
 #include "app/error_display.h"
+#include "chooser/path_text.h"
 #include "chooser/select_dir_dlg.h"
 #include "core/error.h"
+#include "platform/folders.h"
 #include "tests/chooser/test_support.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
@@ -58,6 +60,7 @@ private slots:
     void errorsReachARealErrorBox();
     void folderButtonsFillTheirFieldOnlyOnOK_data();
     void folderButtonsFillTheirFieldOnlyOnOK();
+    void folderNotNamedInUtf8GoesFromTheChooserToTheRun();
     void onlyOurErrorsShowTheirText();
     void errorTextAppendsAFullStop_data();
     void errorTextAppendsAFullStop();
@@ -394,6 +397,42 @@ void tst_Form1::folderButtonsFillTheirFieldOnlyOnOK()
     QCOMPARE(filled->text(), accept ? chosen : QString("before"));
     QCOMPARE(other->text(), QString("before"));
     QCOMPARE(m_errors, QStringList());
+    window.close();
+}
+
+// Both folders are picked as the user does: the chooser opens in their parent, a double-click
+// enters the folder, OK returns it into the field; the run then finds the folders by the very
+// same bytes.
+void tst_Form1::folderNotNamedInUtf8GoesFromTheChooserToTheRun()
+{
+    TempFolder parent;
+    const std::string source = parent.file("caf\xe9-photos");
+    const std::string destination = parent.file("out-\xff");
+    QVERIFY(platform::CreateDir(source) && platform::CreateDir(destination));
+    writeSamplePhoto(source + "/a.jpg");
+    writeSamplePhoto(source + "/b.jpg", 40, 24, 1);
+    TForm1 window;
+    window.show();
+
+    for (const std::string *folder : {&source, &destination}) {
+        platform::SetCurrentDir(parent.path());
+        ModalWatcher<QMessageBox> createIt([](QMessageBox *box) { box->defaultButton()->click(); });
+        ModalWatcher<chooser::TSelectDirDlg> pick([&](chooser::TSelectDirDlg *dialog) {
+            testing_support::openRow(dialog->DirList,
+                                     chooser::pathText(folder->substr(parent.path().size() + 1)));
+            dialog->OKButton->click();
+        });
+        QTest::mouseClick(folder == &source ? window.btnSrc : window.btnDest, Qt::LeftButton);
+        QVERIFY(pick.seen());
+        QVERIFY2(!createIt.seen(), "the folder picked was not found again");
+    }
+    QCOMPARE(chooser::pathBytes(window.Edit1->text()), source);
+    QCOMPARE(chooser::pathBytes(window.Edit2->text()), destination);
+
+    QTest::mouseClick(window.btnOK, Qt::LeftButton);
+    QCOMPARE(m_errors, QStringList());
+    QCOMPARE(window.lbFile->text(), QString("Done"));
+    QCOMPARE(namesIn(destination), (std::vector<std::string>{"a.jpg", "b.jpg"}));
     window.close();
 }
 
