@@ -275,7 +275,8 @@ Recipe photoLike(int width, int height)
     r.height = height;
     r.scans = Scans::Progressive;
     r.sample = [](int x, int y, int k) {
-        return (x * 3 + y * 5 + k * 60 + int((unsigned(x * 73856093 ^ y * 19349663) >> 9) % 32))
+        return (x * 3 + y * 5 + k * 60
+                   + int(((unsigned(x) * 73856093u ^ unsigned(y) * 19349663u) >> 9) % 32))
             % 256;
     };
     return r;
