@@ -349,14 +349,14 @@ class ThumbnailPlace : public ::testing::TestWithParam<PlaceCase>
 };
 
 // A picture of another shape sits centred between black bars; a difference of one pixel is
-// rounding and is filled.
+// rounding and is filled. Full red catches sums that overflow.
 TEST_P(ThumbnailPlace, FlatPictureFillsItsPlaceBetweenBlackBars)
 {
     const PlaceCase &c = GetParam();
     TBitmap picture(c.pictureWidth, c.pictureHeight);
     for (int y = 0; y < c.pictureHeight; ++y)
         for (int x = 0; x < c.pictureWidth; ++x)
-            std::copy_n("\x0a\x50\xc8", 3, picture.ScanLine(y) + 3 * x);
+            std::copy_n("\x0a\x50\xff", 3, picture.ScanLine(y) + 3 * x);
     const TBitmap thumbnail = imageio::makeThumbnailPicture(picture, c.width, c.height);
     ASSERT_EQ(std::pair(thumbnail.Width(), thumbnail.Height()), std::pair(c.width, c.height));
     for (int y = 0; y < c.height; ++y)
@@ -365,7 +365,7 @@ TEST_P(ThumbnailPlace, FlatPictureFillsItsPlaceBetweenBlackBars)
                 = x >= c.x && x < c.x + c.placeWidth && y >= c.y && y < c.y + c.placeHeight;
             const std::uint8_t *pixel = thumbnail.ScanLine(y) + 3 * x;
             const std::vector<int> want
-                = inside ? std::vector<int> { 10, 80, 200 } : std::vector<int> { 0, 0, 0 };
+                = inside ? std::vector<int> { 10, 80, 255 } : std::vector<int> { 0, 0, 0 };
             ASSERT_EQ(std::vector<int>(pixel, pixel + 3), want) << "at " << x << "," << y;
         }
 }
@@ -375,7 +375,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ThumbnailPlace,
         PlaceCase { "WideBetweenBarsAboveAndBelow", 64, 36, 32, 24, 0, 3, 32, 18 },
         PlaceCase { "TallBetweenBarsLeftAndRight", 30, 40, 40, 30, 8, 0, 23, 30 },
         PlaceCase { "OnePixelOffIsRounding", 161, 120, 160, 120, 0, 0, 160, 120 },
-        PlaceCase { "SmallerPictureRepeatsPixels", 8, 6, 40, 30, 0, 0, 40, 30 }),
+        PlaceCase { "SmallerPictureRepeatsPixels", 8, 6, 40, 30, 0, 0, 40, 30 },
+        PlaceCase { "MoreRowsThanSixteenBitSumsHold", 300, 300, 1, 1, 0, 0, 1, 1 }),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Each thumbnail pixel is the rounded mean of its own 3 x 3 block: a checkerboard of two values
