@@ -1,6 +1,5 @@
 #include "imageio/exif_layout.h"
 
-#include <algorithm>
 #include <set>
 
 namespace imageio {
@@ -59,10 +58,7 @@ public:
 
     void use(std::uint64_t offset, std::uint64_t bytes)
     {
-        const std::uint64_t size = m_tiff.size();
-        if (offset < size)
-            m_layout.used.push_back(
-                { std::size_t(offset), std::size_t(std::min(size, offset + bytes)) });
+        m_layout.used.push_back({ offset, offset + bytes });
     }
 
 private:

@@ -9,10 +9,10 @@
 
 namespace imageio {
 
-// A stretch [begin, end) of a TIFF structure.
+// A stretch [begin, end) of a TIFF structure, or claimed by it: it may reach past the end.
 struct ByteRange {
-    std::size_t begin = 0;
-    std::size_t end = 0;
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
     bool overlaps(const ByteRange &other) const { return begin < other.end && other.begin < end; }
 };
 
@@ -25,8 +25,9 @@ struct ExifLayout {
     // Every directory was read once: none lies outside, none is reached twice, and there are
     // not implausibly many.
     bool complete = true;
-    // The header, every directory read and every value stored outside its entry, clipped to the
-    // structure. The pictures that IFD1 points at are not part of it.
+    // The header, every directory read and every value stored outside its entry, also where
+    // they claim bytes past the end: what is added there must not take their place. The pictures
+    // that IFD1 points at are not part of it.
     std::vector<ByteRange> used;
 };
 

@@ -42,7 +42,7 @@ std::optional<ByteRange> clipped(const TiffReader &tiff, std::optional<std::uint
     if (!offset || !length || *offset >= tiff.size() || *length == 0)
         return std::nullopt;
     return ByteRange { *offset,
-        std::size_t(std::min<std::uint64_t>(tiff.size(), std::uint64_t(*offset) + *length)) };
+        std::min<std::uint64_t>(tiff.size(), std::uint64_t(*offset) + *length) };
 }
 
 std::optional<std::uint32_t> numberOf(
@@ -104,32 +104,46 @@ std::optional<Bytes> withNewThumbnail(const Bytes &segment, const TiffReader &ti
     const std::optional<std::uint32_t> length = lengthEntry->number(tiff);
     if (!offset || !length || *length == 0 || !tiff.holds(*offset, *length))
         return std::nullopt;
-    const ByteRange old { *offset, std::size_t(*offset) + *length };
-    if (overlapsStructure(layout, old))
+    const std::size_t oldStart = *offset, oldLength = *length;
+    if (overlapsStructure(layout, { oldStart, oldStart + oldLength }))
         return std::nullopt;
     const std::optional<JpegFrameSize> size
-        = readJpegFrameSize(segment.data() + tiffStart + old.begin, *length);
+        = readJpegFrameSize(segment.data() + tiffStart + oldStart, oldLength);
     if (!size || size->width > largestThumbnailSide || size->height > largestThumbnailSide)
         return std::nullopt;
 
-    const Bytes thumbnail = encodeJpeg(makeThumbnailPicture(picture, size->width, size->height),
-        exifThumbnailQuality, false, {}, false);
-
     // Nothing after an old thumbnail that ends the structure: the new one simply replaces it.
     // Elsewhere every other byte keeps its place: the new one goes into the old one's room when
-    // it fits, else to the end, at an even offset as TIFF wants; the room left is zeroed.
+    // it fits, else to the end, at an even offset as TIFF wants; the room left is zeroed. Where
+    // a damaged entry claims bytes past the end, the new thumbnail must not go.
+    const bool last = oldStart + oldLength == tiff.size();
+    const auto placeFor = [&](std::size_t bytes) {
+        return last || bytes <= oldLength ? oldStart : tiff.size() + tiff.size() % 2;
+    };
+    const auto fits = [&](std::size_t bytes) {
+        const std::size_t at = placeFor(bytes);
+        return tiffStart + at + bytes <= mostSegmentBytes
+            && !overlapsStructure(layout, { at, at + bytes });
+    };
+    const image::TBitmap small = makeThumbnailPicture(picture, size->width, size->height);
+    Bytes thumbnail;
+    for (const int quality : exifThumbnailQualities) {
+        thumbnail = encodeJpeg(small, quality, false, {}, false);
+        if (fits(thumbnail.size()))
+            break;
+        thumbnail.clear();
+    }
+    if (thumbnail.empty())
+        return std::nullopt;
+
+    const std::size_t newOffset = placeFor(thumbnail.size());
     Bytes out;
-    std::size_t newOffset = old.begin;
-    if (old.end == tiff.size()) {
-        out.assign(segment.begin(), segment.begin() + long(tiffStart + old.begin));
+    if (last) {
+        out.assign(segment.begin(), segment.begin() + long(tiffStart + oldStart));
     } else {
         out = segment;
-        std::fill_n(out.begin() + long(tiffStart + old.begin), *length, 0);
-        if (thumbnail.size() > *length)
-            newOffset = tiff.size() + tiff.size() % 2;
+        std::fill_n(out.begin() + long(tiffStart + oldStart), oldLength, 0);
     }
-    if (tiffStart + newOffset + thumbnail.size() > mostSegmentBytes)
-        return std::nullopt;
     out.resize(std::max(out.size(), tiffStart + newOffset + thumbnail.size()), 0);
     std::copy(thumbnail.begin(), thumbnail.end(), out.begin() + long(tiffStart + newOffset));
     if (!putNumber(out, *offsetEntry, newOffset, tiff.bigEndian())

@@ -61,6 +61,16 @@ Bytes flatJpeg(int width, int height, std::vector<int> rgb, int quality = 75)
     return makeJpeg(recipe);
 }
 
+// Random levels: no quality makes a small JPEG of it, least of all at its own size.
+TBitmap noise(int width, int height)
+{
+    TBitmap picture(width, height);
+    std::uint32_t state = 1;
+    for (std::size_t i = 0; i < picture.rowBytes() * std::size_t(height); ++i)
+        picture.Bits()[i] = std::uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+    return picture;
+}
+
 // The thumbnail that IFD1 of data points at; data's layout up to IFD1 is exif's.
 Bytes thumbnailIn(const Bytes &data, const ExifSegment &exif, bool bigEndian)
 {
@@ -316,22 +326,41 @@ INSTANTIATE_TEST_SUITE_P(Cases, OddSegment,
             [](ExifSegment &e, bool) { e.data[e.thumbnailAt + 1] = 0; }, Expect::Removed }),
     [](const auto &info) { return std::string(info.param.name); });
 
-// A new thumbnail that would take the segment past its limit is not written; the same segment
-// with room to spare gets it.
-TEST(ExifThumbnail, ResultOverTheSegmentLimitRemovesTheThumbnail)
+// A thumbnail that would take the segment past its limit is made at a lower quality; when even
+// that does not fit, the thumbnail is removed.
+TEST(ExifThumbnail, SegmentLimitLowersTheQualityOrRemovesTheThumbnail)
 {
     const Bytes old = flatJpeg(40, 30, { 128, 128, 128 }, 5);
     ExifRecipe recipe { false, old };
-    const TBitmap busy = tinted(160, 120, { 50, 110, 210 });
     const ExifSegment roomy = makeExif(recipe);
-    EXPECT_NE(tiffNumber(rebuildExifThumbnail(roomy.data, busy), roomy.ifd0NextAt, 4, false), 0u);
+    const TBitmap picture = tinted(160, 120, { 50, 110, 210 });
+    const std::size_t firstTry
+        = thumbnailIn(rebuildExifThumbnail(roomy.data, picture), roomy, false).size();
 
-    recipe.makerNoteBytes += imageio::mostSegmentBytes - roomy.data.size();
-    const ExifSegment full = makeExif(recipe);
-    ASSERT_EQ(full.data.size(), imageio::mostSegmentBytes);
-    const Bytes out = rebuildExifThumbnail(full.data, busy);
-    EXPECT_EQ(tiffNumber(out, full.ifd0NextAt, 4, false), 0u);
-    EXPECT_EQ(out.size(), full.thumbnailAt);
+    // One byte short of room for the first try.
+    recipe.makerNoteBytes
+        += imageio::mostSegmentBytes + old.size() - roomy.data.size() - firstTry + 1;
+    const ExifSegment tight = makeExif(recipe);
+    const Bytes lowered = rebuildExifThumbnail(tight.data, picture);
+    EXPECT_LE(lowered.size(), imageio::mostSegmentBytes);
+    const Bytes thumbnail = thumbnailIn(lowered, tight, false);
+    EXPECT_LT(thumbnail.size(), firstTry);
+    expectThumbnailOf(picture, thumbnail, 40, 30);
+
+    const Bytes removed = rebuildExifThumbnail(tight.data, noise(40, 30));
+    EXPECT_EQ(tiffNumber(removed, tight.ifd0NextAt, 4, false), 0u);
+    EXPECT_EQ(removed.size(), tight.thumbnailAt);
+}
+
+// A damaged entry that claims bytes past the end of the segment keeps them: a larger thumbnail is
+// not written over them, so the thumbnail goes instead.
+TEST(ExifThumbnail, DoesNotGrowIntoBytesClaimedPastTheEnd)
+{
+    ExifSegment exif = makeExif({ true, flatJpeg(40, 30, { 128, 128, 128 }, 5) });
+    putTiffNumber(exif.data, exif.makerNotePointerAt, std::uint32_t(exif.data.size() - 6), 4, true);
+    const Bytes out = rebuildExifThumbnail(exif.data, noise(40, 30));
+    EXPECT_EQ(tiffNumber(out, exif.ifd0NextAt, 4, true), 0u);
+    EXPECT_EQ(out.size(), exif.thumbnailAt);
 }
 
 struct PlaceCase {
