@@ -1,5 +1,6 @@
 #include "imageio/exif_layout.h"
 
+#include <algorithm>
 #include <set>
 
 namespace imageio {
@@ -11,6 +12,8 @@ constexpr std::size_t headerBytes = 8;
 // sub-images. The bound keeps a crafted structure of thousands of overlapping directories from
 // taking quadratic time.
 constexpr std::size_t mostDirectories = 64;
+// Directory offsets read from pointer entries, zeros included, for the same reason.
+constexpr std::size_t mostDirectoryPointers = 4 * mostDirectories;
 
 bool pointsAtDirectory(std::uint16_t tag)
 {
@@ -49,7 +52,9 @@ public:
                 const std::optional<std::uint32_t> child = entry.number(m_tiff, i);
                 if (!child)
                     break;
-                if (*child != 0)
+                if (++m_pointers > mostDirectoryPointers)
+                    m_layout.complete = false;
+                else if (*child != 0)
                     visit(*child);
             }
         }
@@ -65,9 +70,36 @@ private:
     const TiffReader &m_tiff;
     ExifLayout &m_layout;
     std::set<std::uint32_t> m_seen;
+    std::size_t m_pointers = 0;
 };
 
+// Sorts and merges, so that a range is looked up in logarithmic time: a crafted segment can
+// have tens of thousands of values and strips.
+void mergeRanges(std::vector<ByteRange> &ranges)
+{
+    std::sort(ranges.begin(), ranges.end(),
+        [](const ByteRange &a, const ByteRange &b) { return a.begin < b.begin; });
+    std::size_t kept = 0;
+    for (const ByteRange &range : ranges) {
+        if (range.begin >= range.end)
+            continue;
+        if (kept > 0 && range.begin <= ranges[kept - 1].end)
+            ranges[kept - 1].end = std::max(ranges[kept - 1].end, range.end);
+        else
+            ranges[kept++] = range;
+    }
+    ranges.resize(kept);
+}
+
 } // namespace
+
+bool ExifLayout::uses(const ByteRange &range) const
+{
+    // The first used range that ends after range begins is the only one that can overlap it.
+    const auto after = std::upper_bound(used.begin(), used.end(), range.begin,
+        [](std::uint64_t at, const ByteRange &u) { return at < u.end; });
+    return after != used.end() && after->overlaps(range);
+}
 
 std::optional<ExifLayout> readExifLayout(const TiffReader &tiff)
 {
@@ -81,14 +113,17 @@ std::optional<ExifLayout> readExifLayout(const TiffReader &tiff)
         return std::nullopt;
     layout.ifd0NextAt = ifd0->nextAt;
     layout.ifd1Offset = ifd0->next;
-    if (layout.ifd1Offset == 0)
+    if (layout.ifd1Offset == 0) {
+        mergeRanges(layout.used);
         return layout;
+    }
     layout.ifd1 = walk.visit(layout.ifd1Offset);
     // Directories chained after IFD1 are rare, but what they use must stay.
     for (std::uint32_t next = layout.ifd1 ? layout.ifd1->next : 0; next != 0 && layout.complete;) {
         const std::optional<TiffIfd> ifd = walk.visit(next);
         next = ifd ? ifd->next : 0;
     }
+    mergeRanges(layout.used);
     return layout;
 }
 

@@ -27,8 +27,11 @@ struct ExifLayout {
     bool complete = true;
     // The header, every directory read and every value stored outside its entry, also where
     // they claim bytes past the end: what is added there must not take their place. The pictures
-    // that IFD1 points at are not part of it.
+    // that IFD1 points at are not part of it. In order, adjoining and overlapping ones merged.
     std::vector<ByteRange> used;
+
+    // Whether range shares a byte with used.
+    bool uses(const ByteRange &range) const;
 };
 
 // Walks IFD0, the directories chained after it, and the Exif, GPS, interoperability and

@@ -45,33 +45,24 @@ std::optional<ByteRange> clipped(const TiffReader &tiff, std::optional<std::uint
         std::min<std::uint64_t>(tiff.size(), std::uint64_t(*offset) + *length) };
 }
 
-std::optional<std::uint32_t> numberOf(
-    const TiffReader &tiff, const TiffIfd &ifd, std::uint16_t tag, std::uint32_t i = 0)
-{
-    const TiffEntry *entry = ifd.find(tag);
-    return entry ? entry->number(tiff, i) : std::nullopt;
-}
-
 OldPictures oldPictures(const TiffReader &tiff, const TiffIfd &ifd1)
 {
     OldPictures pictures;
-    pictures.jpeg = clipped(
-        tiff, numberOf(tiff, ifd1, thumbnailOffsetTag), numberOf(tiff, ifd1, thumbnailLengthTag));
+    const TiffEntry *offset = ifd1.find(thumbnailOffsetTag);
+    const TiffEntry *length = ifd1.find(thumbnailLengthTag);
+    if (offset && length)
+        pictures.jpeg = clipped(tiff, offset->number(tiff), length->number(tiff));
     // Each strip is one offset and one count; the loop ends at the first that cannot be read.
-    for (std::uint32_t i = 0;; ++i) {
-        const std::optional<std::uint32_t> offset = numberOf(tiff, ifd1, stripOffsetsTag, i);
-        if (!offset)
+    const TiffEntry *stripOffsets = ifd1.find(stripOffsetsTag);
+    const TiffEntry *stripCounts = ifd1.find(stripByteCountsTag);
+    for (std::uint32_t i = 0; stripOffsets && stripCounts; ++i) {
+        const std::optional<std::uint32_t> at = stripOffsets->number(tiff, i);
+        if (!at)
             break;
-        if (const auto strip = clipped(tiff, offset, numberOf(tiff, ifd1, stripByteCountsTag, i)))
+        if (const auto strip = clipped(tiff, at, stripCounts->number(tiff, i)))
             pictures.strips.push_back(*strip);
     }
     return pictures;
-}
-
-bool overlapsStructure(const ExifLayout &layout, const ByteRange &range)
-{
-    return std::any_of(layout.used.begin(), layout.used.end(),
-        [&range](const ByteRange &used) { return used.overlaps(range); });
 }
 
 // Writes value into a SHORT or LONG entry of count 1; false when it does not fit the type.
@@ -105,7 +96,7 @@ std::optional<Bytes> withNewThumbnail(const Bytes &segment, const TiffReader &ti
     if (!offset || !length || *length == 0 || !tiff.holds(*offset, *length))
         return std::nullopt;
     const std::size_t oldStart = *offset, oldLength = *length;
-    if (overlapsStructure(layout, { oldStart, oldStart + oldLength }))
+    if (layout.uses({ oldStart, oldStart + oldLength }))
         return std::nullopt;
     const std::optional<JpegFrameSize> size
         = readJpegFrameSize(segment.data() + tiffStart + oldStart, oldLength);
@@ -122,13 +113,12 @@ std::optional<Bytes> withNewThumbnail(const Bytes &segment, const TiffReader &ti
     };
     const auto fits = [&](std::size_t bytes) {
         const std::size_t at = placeFor(bytes);
-        return tiffStart + at + bytes <= mostSegmentBytes
-            && !overlapsStructure(layout, { at, at + bytes });
+        return tiffStart + at + bytes <= mostSegmentBytes && !layout.uses({ at, at + bytes });
     };
-    const image::TBitmap small = makeThumbnailPicture(picture, size->width, size->height);
+    const image::TBitmap scaled = makeThumbnailPicture(picture, size->width, size->height);
     Bytes thumbnail;
     for (const int quality : exifThumbnailQualities) {
-        thumbnail = encodeJpeg(small, quality, false, {}, false);
+        thumbnail = encodeJpeg(scaled, quality, false, {}, false);
         if (fits(thumbnail.size()))
             break;
         thumbnail.clear();
@@ -165,10 +155,10 @@ Bytes withoutThumbnail(const Bytes &segment, const TiffReader &tiff, const ExifL
     if (old.jpeg)
         ranges.push_back(*old.jpeg);
     for (const ByteRange &range : ranges)
-        if (!overlapsStructure(layout, range))
+        if (!layout.uses(range))
             std::fill(out.begin() + long(tiffStart + range.begin),
                 out.begin() + long(tiffStart + range.end), 0);
-    if (old.jpeg && old.jpeg->end == tiff.size() && !overlapsStructure(layout, *old.jpeg))
+    if (old.jpeg && old.jpeg->end == tiff.size() && !layout.uses(*old.jpeg))
         out.resize(tiffStart + old.jpeg->begin);
     return out;
 }
