@@ -29,7 +29,7 @@ int countOf(const std::vector<std::string> &names)
 
 } // namespace
 
-void RunBatch(enhance::TWorkingImages &images, const BatchFolders &folders,
+void RunBatch(TWorkingImages &images, const BatchFolders &folders,
               BatchObserver &observer)
 {
     const std::string pattern = searchPattern(folders);
@@ -41,7 +41,7 @@ void RunBatch(enhance::TWorkingImages &images, const BatchFolders &folders,
         observer.fileStarted(name, filesDone);
         const std::string destPath = pathIn(folders.destination(), name);
         const std::string sourcePath = pathIn(folders.source(), name);
-        enhance::EnhancePhoto(images, sourcePath, destPath);
+        EnhancePhoto(images, sourcePath, destPath);
         observer.fileFinished(filesDone);
     }
     observer.done();
@@ -62,7 +62,7 @@ public:
 
     void work()
     {
-        enhance::TWorkingImages images;
+        TWorkingImages images;
         // Stop is checked before taking a file, so every file taken is enhanced: all files
         // before a failing one are then finished, as in a run with one job.
         while (!m_stop.load()) {
@@ -88,7 +88,7 @@ public:
 private:
     // Nothing may leave a worker thread: every failure, also of the bookkeeping around the
     // photo, is kept for the run to report.
-    void enhanceOne(enhance::TWorkingImages &images, std::size_t index)
+    void enhanceOne(TWorkingImages &images, std::size_t index)
     {
         try {
             const std::string &name = m_names[index];
@@ -100,7 +100,7 @@ private:
                 destPath = pathIn(m_folders.destination(), name);
                 sourcePath = pathIn(m_folders.source(), name);
             }
-            enhance::EnhancePhoto(images, sourcePath, destPath);
+            EnhancePhoto(images, sourcePath, destPath);
             const std::lock_guard<std::mutex> lock(m_lock);
             m_observer.fileFinished(++m_filesDone);
         } catch (...) {
@@ -124,7 +124,7 @@ private:
 void RunBatchInParallel(int jobs, const BatchFolders &folders, BatchObserver &observer)
 {
     if (jobs <= 1) {
-        enhance::TWorkingImages images;
+        TWorkingImages images;
         RunBatch(images, folders, observer);
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "enhance/enhance_photo.h"
+#include "app/enhance_photo.h"
 
 #include <functional>
 #include <string>
@@ -32,7 +32,7 @@ struct BatchFolders {
 // Enhances every "*.jpg" of the source folder into the destination folder under the same name,
 // in name order. A missing or empty source folder is no error. The first error ends the run at
 // that file and passes out unchanged; the photos written before stay written.
-void RunBatch(enhance::TWorkingImages &images, const BatchFolders &folders,
+void RunBatch(TWorkingImages &images, const BatchFolders &folders,
               BatchObserver &observer);
 
 // The same run with `jobs` files enhanced at a time, each worker with its own working images.

@@ -1,6 +1,6 @@
 // Lumivor: the window program. It takes nothing from the command line and always exits with 0.
 #include "app/unit1.h"
-#include "chooser/error_display.h"
+#include "app/error_display.h"
 
 #include <QApplication>
 
@@ -16,7 +16,7 @@ int main(int argc, char **argv)
     // nothing from it.
     std::unique_ptr<QApplication> application;
     std::unique_ptr<TForm1> window;
-    chooser::reportErrors(nullptr, [&] {
+    app::reportErrors(nullptr, [&] {
         application = std::make_unique<QApplication>(argc, argv);
         window = std::make_unique<TForm1>();
         Form1 = window.get();

@@ -2,11 +2,12 @@
 
 #include "app/batch_run.h"
 #include "app/form_progress.h"
-#include "chooser/error_display.h"
+#include "app/error_display.h"
+#include "chooser/error_hook.h"
+#include "chooser/path_text.h"
 #include "chooser/pick_folder.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -57,9 +58,11 @@ QLabel *fitToText(QLabel *label)
     return label;
 }
 
+// The fields hold what the folder chooser returns or the user types; both map back to the
+// folder's exact bytes, also for a name that is not valid UTF-8.
 std::string fileNameBytes(const QString &text)
 {
-    return QFile::encodeName(text).toStdString();
+    return chooser::pathBytes(text);
 }
 
 } // namespace
@@ -81,6 +84,8 @@ TForm1::TForm1(QWidget *parent)
     setFixedSize(clientWidth, clientHeight);
     move(202, 287);
 
+    // Errors in the folder chooser reach the same display as the window's own.
+    chooser::setErrorHandler(app::showCurrentException);
     createControls();
     connectHandlers();
     FormCreate(this);
@@ -134,7 +139,7 @@ void TForm1::connectHandlers()
 
 void TForm1::runGuarded(void (TForm1::*handler)(QObject *), QObject *sender)
 {
-    chooser::reportErrors(this, [&] { (this->*handler)(sender); });
+    app::reportErrors(this, [&] { (this->*handler)(sender); });
 }
 
 void TForm1::FormCreate(QObject *)

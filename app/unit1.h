@@ -1,6 +1,6 @@
 #pragma once
 
-#include "enhance/enhance_photo.h"
+#include "app/enhance_photo.h"
 
 #include <QWidget>
 
@@ -12,7 +12,7 @@ class QPushButton;
 // The main window: two folder fields with their "..." buttons, the status label, the progress
 // bar, "Do It!" and "Quit". It owns the two working images that every photo reuses, and is the
 // owner that EnhancePhoto receives.
-class TForm1 : public QWidget, public enhance::TWorkingImages
+class TForm1 : public QWidget, public app::TWorkingImages
 {
     Q_OBJECT
 

@@ -5,7 +5,7 @@
 #include "bench/bench_images.h"
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
-#include "enhance/enhance_photo.h"
+#include "app/enhance_photo.h"
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
 #include "enhance/wide_loops.h"
@@ -225,9 +225,9 @@ const std::string &photoFile()
 // Decoding, the operations and copies, and encoding: one whole photo.
 void BM_EnhancePhoto(benchmark::State &state)
 {
-    enhance::TWorkingImages images;
+    app::TWorkingImages images;
     for (auto _ : state)
-        enhance::EnhancePhoto(images, photoFile(), outputPath());
+        app::EnhancePhoto(images, photoFile(), outputPath());
     setMegapixels(state);
 }
 

@@ -56,7 +56,7 @@ int main(int argc, char **argv)
     const std::string destination = source + "/out";
     ::mkdir(destination.c_str(), 0755);
     MemoryObserver observer;
-    enhance::TWorkingImages images;
+    app::TWorkingImages images;
     try {
         app::RunBatch(images, { [&] { return source; }, [&] { return destination; } }, observer);
     } catch (const std::exception &error) {

@@ -3,7 +3,7 @@
 #include "bench/bench_images.h"
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
-#include "enhance/enhance_photo.h"
+#include "app/enhance_photo.h"
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
 #include "imageio/jpeg_image.h"
@@ -117,7 +117,7 @@ void SmoothSharpen(benchmark::State &state)
 // as EnhancePhoto runs them, without reading or writing the file.
 void OperationsAndCopies(benchmark::State &state)
 {
-    enhance::TWorkingImages images;
+    app::TWorkingImages images;
     image::TBitmap &first = images.FirstImage();
     image::TBitmap &second = images.SecondImage();
     for (auto _ : state) {
@@ -137,9 +137,9 @@ void OperationsAndCopies(benchmark::State &state)
 
 void EnhancePhoto(benchmark::State &state)
 {
-    enhance::TWorkingImages images;
+    app::TWorkingImages images;
     for (auto _ : state)
-        enhance::EnhancePhoto(images, photoFile(), outputFile());
+        app::EnhancePhoto(images, photoFile(), outputFile());
     countPixels(state);
 }
 

@@ -4,7 +4,7 @@
 #include "enhance/prefetch.h"
 #include "enhance/wide_loops.h"
 
-#include "image/error.h"
+#include "core/error.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -325,7 +325,7 @@ void shiftBytes(
 void RemoveColourCast(image::TBitmap &Dest, const image::TBitmap &Source, int Tolerance)
 {
     if (Source.Width() < Dest.Width() || Source.Height() < Dest.Height())
-        throw image::Error("Colour cast correction needs a source image at least as large as "
+        throw core::Error("Colour cast correction needs a source image at least as large as "
                            "the destination image");
     if (Dest.Empty())
         return;

@@ -3,7 +3,7 @@
 #include "enhance/prefetch.h"
 #include "enhance/wide_loops.h"
 
-#include "image/error.h"
+#include "core/error.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -331,9 +331,9 @@ void SmoothSharpen(
     // The filter reads neighbours of pixels it has already written, so it needs two images;
     // and it writes Dest at Source's size.
     if (&Dest == &Source)
-        throw image::Error("Smoothing needs separate source and destination images");
+        throw core::Error("Smoothing needs separate source and destination images");
     if (Dest.Width() != Source.Width() || Dest.Height() != Source.Height())
-        throw image::Error("Smoothing needs source and destination images of the same size");
+        throw core::Error("Smoothing needs source and destination images of the same size");
 
     const Sharpening sharpening { Sharpen,
         Threshold < 0        ? 0

@@ -3,7 +3,7 @@
 #include "enhance/prefetch.h"
 #include "enhance/wide_loops.h"
 
-#include "image/error.h"
+#include "core/error.h"
 
 #include <chrono>
 #include <cstddef>
@@ -192,7 +192,7 @@ ENHANCE_AVX512_VBMI void mapBytesAvx512(
 TRealPoint BezierPoint(int n, const TPoint *Points, double t)
 {
     if (n < 0 || n > maxDegree)
-        throw image::Error("Bezier curve degree out of range");
+        throw core::Error("Bezier curve degree out of range");
     double x[maxDegree + 1];
     double y[maxDegree + 1];
     for (int k = 0; k <= n; ++k) {
@@ -299,7 +299,7 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
     int InHigh, int OutLow, int OutMid, int OutHigh)
 {
     if (Source.Width() < Dest.Width() || Source.Height() < Dest.Height())
-        throw image::Error("Tone curve needs a source image at least as large as the "
+        throw core::Error("Tone curve needs a source image at least as large as the "
                            "destination image");
     const ToneTable table = BuildToneTable(InLow, InMid, InHigh, OutLow, OutMid, OutHigh);
     if (Dest.Empty())

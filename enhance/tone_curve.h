@@ -21,7 +21,7 @@ using ToneTable = std::array<std::uint8_t, 256>;
 
 // The point of the Bezier curve of degree n with control points Points[0..n] at t, through the
 // Bernstein polynomials in a fixed order of evaluation (the order decides the rounding). Throws
-// image::Error for a degree outside 0..60, where the binomial coefficients would overflow.
+// core::Error for a degree outside 0..60, where the binomial coefficients would overflow.
 TRealPoint BezierPoint(int n, const TPoint *Points, double t);
 
 // The point at t = i / n on the quadratic Bezier curve P0, P1, P2, coordinates truncated.
@@ -33,7 +33,7 @@ TPoint CurvePoint(int i, int n, TPoint P0, TPoint P1, TPoint P2);
 ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMid, int OutHigh);
 
 // Maps every channel of every pixel of Source through the tone table into Dest. Dest's size
-// governs; Source must be at least as large (throws image::Error otherwise).
+// governs; Source must be at least as large (throws core::Error otherwise).
 void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLow, int InMid,
                     int InHigh, int OutLow, int OutMid, int OutHigh);
 

@@ -1,16 +1,11 @@
-// libFuzzer target: arbitrary bytes as a photo file, through the whole per-photo sequence
-// (read, decode, the four operations, encode, safe save).
-#include "enhance/enhance_photo.h"
-#include "image/error.h"
+// libFuzzer target: arbitrary bytes as a photo file, through the whole per-photo sequence in
+// memory (header, decode, the four operations, encode).
+#include "core/error.h"
+#include "enhance/enhance_picture.h"
+#include "imageio/jpeg_image.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -35,50 +30,25 @@ bool declaresSmallPicture(const std::uint8_t *data, std::size_t size)
     return true;
 }
 
-// One folder in /dev/shm per process, so parallel fuzzing jobs never share files.
-const std::string &workFolder()
-{
-    static const std::string folder = [] {
-        char pattern[] = "/dev/shm/lumivor-fuzz-XXXXXX";
-        if (!mkdtemp(pattern))
-            std::abort();
-        return std::string(pattern);
-    }();
-    return folder;
-}
-
-void writeInput(const std::string &path, const std::uint8_t *data, std::size_t size)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        std::abort();
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t written = ::write(fd, data + done, size - done);
-        if (written <= 0)
-            std::abort();
-        done += std::size_t(written);
-    }
-    ::close(fd);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     if (!declaresSmallPicture(data, size))
         return -1; // keep it out of the corpus
-    const std::string source = workFolder() + "/in.jpg";
-    const std::string destination = workFolder() + "/out.jpg";
-    writeInput(source, data, size);
-
     // The working images outlive one input, as the window's do across a folder.
-    static enhance::TWorkingImages images;
+    static image::TBitmap first;
+    static image::TBitmap second;
     try {
-        enhance::EnhancePhoto(images, source, destination);
-    } catch (const image::Error &) {
+        imageio::TJPEGImage jpeg;
+        jpeg.LoadFromBytes({ data, data + size });
+        jpeg.CopyToBitmap(first);
+        enhance::EnhancePicture(first, second);
+        jpeg.CopyFromBitmap(first);
+        jpeg.SaveToBytes();
+    } catch (const core::Error &) {
         // The documented outcome for a file that is not a usable photo.
     }
     // Anything else (std::bad_alloc, a logic_error) escapes and libFuzzer reports it.
-    ::unlink(destination.c_str());
     return 0;
 }

@@ -1,11 +1,12 @@
 #include "imageio/exif_thumbnail.h"
 
-#include "imageio/errors.h"
 #include "imageio/exif_layout.h"
 #include "imageio/jpeg_encoder.h"
 #include "imageio/jpeg_frame_size.h"
 #include "imageio/thumbnail_picture.h"
 #include "imageio/tiff_reader.h"
+
+#include "core/error.h"
 
 #include <algorithm>
 #include <cstring>
@@ -192,7 +193,7 @@ std::vector<std::uint8_t> rebuildExifThumbnail(
     try {
         return rebuild(segment, picture);
     } catch (const std::bad_alloc &) {
-        throw EStreamError();
+        throw core::EStreamError();
     }
 }
 

@@ -26,7 +26,7 @@ constexpr std::size_t mostSegmentBytes = 65533;
 // old thumbnail's bytes are cut off or zeroed, unless they also belong to another part of the
 // structure. Data that is not Exif, has no IFD1, no picture in IFD1, or an IFD0 that cannot be
 // read (so that no reader finds a thumbnail) comes back unchanged.
-// Never throws for any data; throws EStreamError or EJPEG 53 when memory runs out.
+// Never throws for any data; throws core::EStreamError or EJPEG 53 when memory runs out.
 std::vector<std::uint8_t> rebuildExifThumbnail(
     const std::vector<std::uint8_t> &segment, const image::TBitmap &picture);
 

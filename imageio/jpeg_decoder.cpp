@@ -3,7 +3,7 @@
 #include "imageio/errors.h"
 #include "imageio/jpeg_error_manager.h"
 #include "imageio/jpeg_error_number.h"
-#include "imageio/memory_budget.h"
+#include "platform/memory_budget.h"
 
 #include <algorithm>
 #include <cstring>
@@ -185,7 +185,7 @@ JpegMarkers copyKeptSegments(const jpeg_decompress_struct &cinfo)
         }
         return segments;
     } catch (const std::bad_alloc &) {
-        throw EStreamError();
+        throw core::EStreamError();
     }
 }
 
@@ -196,6 +196,8 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
     const auto decoder = std::make_unique<Decoder>();
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), true));
     JpegHeader header;
+    header.width = int(decoder->cinfo.image_width);
+    header.height = int(decoder->cinfo.image_height);
     header.multipleScans = decoder->multipleScans;
     header.keptSegments = copyKeptSegments(decoder->cinfo);
     return header;
@@ -206,7 +208,7 @@ image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes)
     const auto decoder = std::make_unique<Decoder>();
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), false));
-    if (!pictureFitsInMemory(cinfo.image_width, cinfo.image_height))
+    if (!platform::pictureFitsInMemory(cinfo.image_width, cinfo.image_height))
         throwCodecError(JERR_OUT_OF_MEMORY);
     check(startDecompress(decoder.get()));
 

@@ -9,6 +9,8 @@
 namespace imageio {
 
 struct JpegHeader {
+    int width = 0; // as the frame header declares them
+    int height = 0;
     bool multipleScans = false; // progressive, or sequential with separate component scans
     JpegMarkers keptSegments; // see isKeptApplicationSegment; ICC profiles only of colour
 };

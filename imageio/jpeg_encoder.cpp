@@ -175,7 +175,7 @@ std::vector<std::uint8_t> encodeJpeg(const image::TBitmap &picture, int quality,
         if (code == 0)
             return;
         if (encoder->destination.outOfMemory)
-            throw EStreamError();
+            throw core::EStreamError();
         throw EJPEG(classicJpegErrorNumber(code));
     };
     check(startCompress(encoder.get(), JDIMENSION(picture.Width()), JDIMENSION(picture.Height()),

@@ -2,11 +2,11 @@
 
 #include "imageio/errors.h"
 #include "imageio/exif_thumbnail.h"
-#include "imageio/file_reading.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jpeg_encoder.h"
 #include "imageio/jpeg_markers.h"
-#include "imageio/safe_file_writer.h"
+#include "platform/file_reading.h"
+#include "platform/safe_file_writer.h"
 
 #include <new>
 #include <utility>
@@ -30,6 +30,8 @@ struct TJPEGImage::State {
     // Application segments of the last file loaded; like ProgressiveSave they outlive
     // CopyFromBitmap, so that the enhanced photo keeps its source's metadata.
     JpegMarkers segments;
+    int declaredWidth = 0;
+    int declaredHeight = 0;
 };
 
 TJPEGImage::TJPEGImage()
@@ -41,8 +43,12 @@ TJPEGImage::~TJPEGImage() = default;
 
 void TJPEGImage::LoadFile(const std::string &path)
 {
+    LoadFromBytes(platform::readWholeFile(path));
+}
+
+void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
+{
     try {
-        std::vector<std::uint8_t> bytes = readWholeFile(path);
         // An empty file has no header to read; it fails at decoding.
         JpegHeader header;
         if (!bytes.empty())
@@ -54,10 +60,12 @@ void TJPEGImage::LoadFile(const std::string &path)
         s.picture = image::TBitmap();
         s.hasPicture = false;
         s.segments = std::move(header.keptSegments);
+        s.declaredWidth = header.width;
+        s.declaredHeight = header.height;
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
     } catch (const std::bad_alloc &) {
-        throw EStreamError();
+        throw core::EStreamError();
     }
 }
 
@@ -111,11 +119,30 @@ void TJPEGImage::Encode()
 void TJPEGImage::SaveFile(const std::string &path)
 {
     try {
-        Encode();
-        replaceFileContents(path, m_state->bytes);
+        platform::replaceFileContents(path, SaveToBytes());
     } catch (const std::bad_alloc &) {
-        throw EStreamError();
+        throw core::EStreamError();
     }
+}
+
+const std::vector<std::uint8_t> &TJPEGImage::SaveToBytes()
+{
+    try {
+        Encode();
+        return m_state->bytes;
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
+}
+
+int TJPEGImage::DeclaredWidth() const
+{
+    return m_state->declaredWidth;
+}
+
+int TJPEGImage::DeclaredHeight() const
+{
+    return m_state->declaredHeight;
 }
 
 const std::vector<std::uint8_t> &TJPEGImage::Bytes() const

@@ -11,7 +11,7 @@ namespace imageio {
 
 // One JPEG file in memory: its encoded bytes and, once needed, the decoded picture.
 // Life of one photo: LoadFile, CopyToBitmap, CopyFromBitmap, SaveFile, destroy.
-// Every failure throws an image::Error subclass (see imageio/errors.h); after a failure the
+// Every failure throws an core::Error subclass (see imageio/errors.h); after a failure the
 // object is fit only to be destroyed.
 class TJPEGImage
 {
@@ -27,6 +27,9 @@ public:
     // later, at CopyToBitmap.
     void LoadFile(const std::string &path);
 
+    // LoadFile for a file already in memory.
+    void LoadFromBytes(std::vector<std::uint8_t> bytes);
+
     // target becomes a copy of the decoded picture (decoded at most once per load). target is
     // unchanged when decoding fails.
     void CopyToBitmap(image::TBitmap &target);
@@ -39,6 +42,14 @@ public:
     // the file at path safely: the old file stays as it was unless the new one was written
     // completely. Throws EFCreateError, EWriteError, EStreamError or EJPEG.
     void SaveFile(const std::string &path);
+
+    // Encodes when no bytes are held, as SaveFile does, and returns the bytes it would write.
+    const std::vector<std::uint8_t> &SaveToBytes();
+
+    // The picture's size as the loaded file's header declares it (0 x 0 when none was read),
+    // known before decoding: what the photo will need in memory can be told from it.
+    int DeclaredWidth() const;
+    int DeclaredHeight() const;
 
     bool ProgressiveSave = false;
     std::uint8_t Quality = 90;

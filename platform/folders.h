@@ -1,18 +1,11 @@
 #pragma once
 
-#include "image/error.h"
+#include "platform/file_errors.h"
 
 #include <string>
 #include <vector>
 
 namespace platform {
-
-// A folder that cannot be entered, listed or created; what() names the folder and the reason.
-class EInOutError : public image::Error
-{
-public:
-    using Error::Error;
-};
 
 // The process's current folder, absolute, without a trailing "/" (except "/" itself). Throws
 // EInOutError when the platform cannot tell (the folder was removed, for instance).

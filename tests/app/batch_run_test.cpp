@@ -1,6 +1,7 @@
 #include "app/batch_run.h"
 
 #include "imageio/errors.h"
+#include "platform/file_errors.h"
 #include "imageio/jpeg_image.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
@@ -53,7 +54,7 @@ protected:
 
     TempFolder m_source;
     TempFolder m_destination;
-    enhance::TWorkingImages m_images;
+    app::TWorkingImages m_images;
     RecordingObserver m_observer;
 };
 
@@ -128,7 +129,7 @@ TEST_F(BatchRun, MissingDestinationStopsAtTheFirstFile)
     try {
         run(m_source.path(), destination);
         FAIL() << "the run did not fail";
-    } catch (const imageio::EFCreateError &error) {
+    } catch (const platform::EFCreateError &error) {
         EXPECT_EQ(std::string(error.what()), "Cannot create file " + destination + "/a.jpg");
     }
     EXPECT_EQ(m_observer.events, (std::vector<std::string> { "count 2", "start 1 a.jpg" }));

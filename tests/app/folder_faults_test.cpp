@@ -73,10 +73,10 @@ app::BatchFolders fixed(const std::string &source, const std::string &destinatio
 std::string runAndCatch(
     const std::string &source, const std::string &destination, app::BatchObserver &observer)
 {
-    enhance::TWorkingImages images;
+    app::TWorkingImages images;
     try {
         app::RunBatch(images, fixed(source, destination), observer);
-    } catch (const image::Error &error) {
+    } catch (const core::Error &error) {
         return error.what();
     }
     return "";
@@ -132,7 +132,7 @@ protected:
     std::vector<Bytes> enhancedBytes;
 
 private:
-    enhance::TWorkingImages m_images;
+    app::TWorkingImages m_images;
     HookObserver m_quiet;
 };
 

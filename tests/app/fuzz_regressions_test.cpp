@@ -1,8 +1,8 @@
 // Every input kept from fuzzing goes once more through the per-photo sequence: it must end in a
 // written photo or one of our errors, never a crash or a sanitizer report.
-#include "enhance/enhance_photo.h"
+#include "app/enhance_photo.h"
 
-#include "image/error.h"
+#include "core/error.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +16,15 @@ TEST(FuzzRegressions, EachKeptInputEndsInAPhotoOrAnError)
 {
     const std::string folder = LUMIVOR_FUZZ_REGRESSIONS;
     const TempFolder output;
-    enhance::TWorkingImages images; // reused, as across a folder run
+    app::TWorkingImages images; // reused, as across a folder run
     int replayed = 0;
     for (const std::string &name : namesIn(folder)) {
         if (name == "README.md")
             continue;
         ++replayed;
         try {
-            enhance::EnhancePhoto(images, folder + "/" + name, output.file(name));
-        } catch (const image::Error &) {
+            app::EnhancePhoto(images, folder + "/" + name, output.file(name));
+        } catch (const core::Error &) {
             // the documented outcome for a file that is no usable photo
         } catch (const std::exception &error) {
             ADD_FAILURE() << name << ": not one of our errors: " << error.what();

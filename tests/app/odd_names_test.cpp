@@ -43,7 +43,7 @@ const std::vector<std::string> &oddNames()
 
 void enhanceWithRunBatch(const std::string &source, const std::string &destination)
 {
-    enhance::TWorkingImages images;
+    app::TWorkingImages images;
     SilentObserver observer;
     app::RunBatch(images, { [&] { return source; }, [&] { return destination; } }, observer);
 }

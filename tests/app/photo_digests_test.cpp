@@ -1,7 +1,7 @@
 // Pins the whole per-photo sequence: the SHA-256 of the enhanced file of each generated photo.
 // Any change to a step, a constant, the order of the steps, decoding or encoding changes some
 // digest. A change of output on purpose updates this table in the same commit and says why.
-#include "enhance/enhance_photo.h"
+#include "app/enhance_photo.h"
 
 #include "tests/support/jpeg_files.h"
 #include "tests/support/sha256.h"
@@ -65,8 +65,8 @@ TEST_P(PhotoDigests, EnhancedFileIsExactlyAsPinned)
     testing_support::TempFolder folder;
     testjpeg::writeFile(folder.file("in.jpg"), testjpeg::makeJpeg(recipe));
 
-    enhance::TWorkingImages images;
-    enhance::EnhancePhoto(images, folder.file("in.jpg"), folder.file("out.jpg"));
+    app::TWorkingImages images;
+    app::EnhancePhoto(images, folder.file("in.jpg"), folder.file("out.jpg"));
 
     EXPECT_EQ(testing_support::sha256Hex(testjpeg::readFile(folder.file("out.jpg"))), c.sha256);
 }

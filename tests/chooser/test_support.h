@@ -1,14 +1,17 @@
 #pragma once
 
-#include "chooser/error_display.h"
+#include "chooser/directory_list_box.h"
+#include "chooser/error_hook.h"
 #include "platform/folders.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
+#include <exception>
 #include <functional>
 #include <utility>
 
@@ -39,16 +42,21 @@ private:
     bool m_seen = false;
 };
 
-// Records what the error display would have shown, for its lifetime.
+// Records the message of every error the chooser hands on, for its lifetime.
 struct ErrorRecorder {
     ErrorRecorder()
-        : saved(chooser::currentErrorDisplay())
+        : saved(chooser::setErrorHandler([this](QWidget *) {
+            try {
+                throw;
+            } catch (const std::exception &error) {
+                messages << QString::fromStdString(error.what());
+            }
+        }))
     {
-        chooser::currentErrorDisplay() = [this](QWidget *, const QString &m) { messages << m; };
     }
-    ~ErrorRecorder() { chooser::currentErrorDisplay() = saved; }
+    ~ErrorRecorder() { chooser::setErrorHandler(saved); }
     QStringList messages;
-    chooser::ErrorDisplay saved;
+    chooser::ErrorHandler saved;
 };
 
 // A temporary folder made current (symlinks resolved, as the lists report paths), and the
@@ -84,6 +92,17 @@ struct TempTree {
 inline QString currentFolder()
 {
     return QDir(QDir::currentPath()).canonicalPath();
+}
+
+// Double-clicks the row of list whose text is text, as the user does: a press first, since the
+// view opens only a row that the same button pressed.
+inline void openRow(chooser::TDirectoryListBox *list, const QString &text)
+{
+    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
+    QVERIFY2(!found.isEmpty(), qPrintable(text));
+    const QPoint where = list->visualItemRect(found.first()).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, where);
 }
 
 // Whether a test left a window open behind it.

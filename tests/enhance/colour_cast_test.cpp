@@ -1,6 +1,6 @@
 #include "enhance/colour_cast.h"
 
-#include "image/error.h"
+#include "core/error.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -151,8 +151,8 @@ TEST(RemoveColourCast, RefusesSourceSmallerThanDest)
 {
     const image::TBitmap source(2, 2);
     image::TBitmap wider(3, 2), taller(2, 3);
-    EXPECT_THROW(enhance::RemoveColourCast(wider, source, 20), image::Error);
-    EXPECT_THROW(enhance::RemoveColourCast(taller, source, 20), image::Error);
+    EXPECT_THROW(enhance::RemoveColourCast(wider, source, 20), core::Error);
+    EXPECT_THROW(enhance::RemoveColourCast(taller, source, 20), core::Error);
 }
 
 struct RandomCase {

@@ -1,6 +1,6 @@
 #include "enhance/smooth_sharpen.h"
 
-#include "image/error.h"
+#include "core/error.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -143,12 +143,12 @@ TEST(SmoothSharpen, RefusesOneImageTwiceAndDifferentSizes)
 {
     image::TBitmap picture = enhance_test::randomPicture(4, 4, 2);
     const std::vector<std::uint8_t> before = enhance_test::bytesOf(picture);
-    EXPECT_THROW(enhance::SmoothSharpen(picture, picture, true, 7, 2), image::Error);
+    EXPECT_THROW(enhance::SmoothSharpen(picture, picture, true, 7, 2), core::Error);
     EXPECT_EQ(enhance_test::bytesOf(picture), before);
 
     image::TBitmap narrower(3, 4), shorter(4, 3), larger(5, 5);
     for (image::TBitmap *dest : { &narrower, &shorter, &larger })
-        EXPECT_THROW(enhance::SmoothSharpen(*dest, picture, true, 7, 2), image::Error);
+        EXPECT_THROW(enhance::SmoothSharpen(*dest, picture, true, 7, 2), core::Error);
 }
 
 // The pipeline hands over a copy that still shares its store: only Dest may change.

@@ -1,6 +1,6 @@
 #include "enhance/tone_curve.h"
 
-#include "image/error.h"
+#include "core/error.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -130,8 +130,8 @@ TEST(BezierPoint, LinearAndCubicCurves)
     EXPECT_DOUBLE_EQ(middle.X, 50.0);
     EXPECT_DOUBLE_EQ(middle.Y, 75.0);
 
-    EXPECT_THROW(enhance::BezierPoint(61, cubic, 0.5), image::Error);
-    EXPECT_THROW(enhance::BezierPoint(-1, cubic, 0.5), image::Error);
+    EXPECT_THROW(enhance::BezierPoint(61, cubic, 0.5), core::Error);
+    EXPECT_THROW(enhance::BezierPoint(-1, cubic, 0.5), core::Error);
 }
 
 struct TableCase {
@@ -311,8 +311,8 @@ TEST(ApplyToneCurve, RefusesSourceSmallerThanDest)
 {
     const image::TBitmap source(4, 4);
     image::TBitmap wider(5, 4), taller(4, 5);
-    EXPECT_THROW(enhance::ApplyToneCurve(wider, source, 0, 127, 255, 0, 127, 255), image::Error);
-    EXPECT_THROW(enhance::ApplyToneCurve(taller, source, 0, 127, 255, 0, 127, 255), image::Error);
+    EXPECT_THROW(enhance::ApplyToneCurve(wider, source, 0, 127, 255, 0, 127, 255), core::Error);
+    EXPECT_THROW(enhance::ApplyToneCurve(taller, source, 0, 127, 255, 0, 127, 255), core::Error);
 }
 
 } // namespace

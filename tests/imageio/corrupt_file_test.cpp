@@ -49,7 +49,7 @@ public:
             outcome.width = picture.Width();
             outcome.height = picture.Height();
             outcome.text = "decoded";
-        } catch (const image::Error &error) {
+        } catch (const core::Error &error) {
             outcome.text = error.what();
         } catch (const std::exception &error) {
             ADD_FAILURE() << "not one of our errors: " << error.what();

@@ -1,4 +1,5 @@
 #include "imageio/errors.h"
+#include "platform/file_errors.h"
 #include "imageio/jpeg_error_number.h"
 #include "imageio/jpeg_image.h"
 
@@ -28,7 +29,7 @@ TEST(TJPEGImageLoad, OnlyRegularFilesOpen)
         try {
             image.LoadFile(path);
             ADD_FAILURE() << "loaded " << path;
-        } catch (const imageio::EFOpenError &error) {
+        } catch (const platform::EFOpenError &error) {
             EXPECT_EQ(error.what(), "Cannot open file " + path);
         }
     }
@@ -50,7 +51,7 @@ TEST(TJPEGImageLoad, FileTooLargeForMemoryIsRefusedBeforeReading)
         GTEST_SKIP() << "this file system cannot hold a sparse file of " << size << " bytes";
 
     imageio::TJPEGImage image;
-    EXPECT_THROW(image.LoadFile(path), imageio::EStreamError);
+    EXPECT_THROW(image.LoadFile(path), core::EStreamError);
 }
 
 // The table is keyed on names; a slip would show at its ends, at the renamed Huffman check, in

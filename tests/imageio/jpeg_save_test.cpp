@@ -1,4 +1,5 @@
 #include "imageio/errors.h"
+#include "platform/file_errors.h"
 #include "imageio/jpeg_image.h"
 
 #include "tests/support/jpeg_files.h"
@@ -215,7 +216,7 @@ TEST_F(SaveTest, ShortWriteKeepsTheOldFileAndReportsIt)
         const FileSizeLimit limit(1024);
         image.SaveFile(dest);
         FAIL() << "the short write was not reported";
-    } catch (const imageio::EWriteError &error) {
+    } catch (const platform::EWriteError &error) {
         EXPECT_STREQ(error.what(), "Stream write error");
     }
     EXPECT_EQ(readFile(dest), old);
@@ -237,7 +238,7 @@ TEST_F(SaveTest, CannotCreateFileLeavesEverythingAsItWas)
         try {
             image.SaveFile(path);
             ADD_FAILURE() << "saved to " << path;
-        } catch (const imageio::EFCreateError &error) {
+        } catch (const platform::EFCreateError &error) {
             EXPECT_EQ(error.what(), "Cannot create file " + path);
         }
     }

@@ -1,8 +1,8 @@
-#include "imageio/memory_budget.h"
+#include "platform/memory_budget.h"
 
 #include <unistd.h>
 
-namespace imageio {
+namespace platform {
 
 namespace {
 
@@ -35,4 +35,4 @@ bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height)
     return height <= budget / workingBytesPerPixel / width;
 }
 
-} // namespace imageio
+} // namespace platform

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace enhance {
+namespace app {
 
 // Owner of the two working images that every photo reuses: the first holds the photo being
 // enhanced, the second is scratch. The main window derives from it; a batch worker holds one.
@@ -19,10 +19,10 @@ private:
     image::TBitmap m_first;
 };
 
-// Reads the JPEG file at SourcePath, removes its colour cast, stretches its contrast through the
-// tone curve, sharpens it, and writes it to DestPath at quality 90 (progressive exactly when the
-// source had more than one scan). Errors pass out unchanged; DestPath is then as it was.
+// Reads the JPEG file at SourcePath, enhances it (enhance::EnhancePicture) and writes it to
+// DestPath at quality 90, progressive exactly when the source had more than one scan. Errors
+// pass out unchanged; DestPath is then as it was.
 void EnhancePhoto(TWorkingImages &Window, const std::string &SourcePath,
                   const std::string &DestPath);
 
-} // namespace enhance
+} // namespace app

@@ -1,6 +1,6 @@
-#include "imageio/safe_file_writer.h"
+#include "platform/safe_file_writer.h"
 
-#include "imageio/errors.h"
+#include "platform/file_errors.h"
 
 #include <cerrno>
 #include <climits>
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace imageio {
+namespace platform {
 
 namespace {
 
@@ -167,16 +167,47 @@ void flushFolder(const std::string &folder)
 
 } // namespace
 
-void replaceFileContents(const std::string &path, const std::vector<std::uint8_t> &bytes)
+struct PendingFile::State {
+    State(const std::string &path)
+        : requested(path)
+        , destination(inspect(path))
+        , temporary(destination, path)
+    {
+    }
+    std::string requested;
+    Destination destination;
+    TemporaryFile temporary;
+};
+
+PendingFile::PendingFile(const std::string &path)
+    : m_state(std::make_unique<State>(path))
 {
-    const Destination dest = inspect(path);
-    TemporaryFile temporary(dest, path);
-    temporary.write(bytes);
-    if (dest.exists)
-        temporary.takeOwnershipAndMode(dest.status, path);
-    temporary.flushAndClose();
-    temporary.renameTo(dest.path, path);
-    flushFolder(dest.folder);
 }
 
-} // namespace imageio
+PendingFile::~PendingFile() = default;
+PendingFile::PendingFile(PendingFile &&) noexcept = default;
+PendingFile &PendingFile::operator=(PendingFile &&) noexcept = default;
+
+void PendingFile::write(const std::vector<std::uint8_t> &bytes)
+{
+    m_state->temporary.write(bytes);
+}
+
+void PendingFile::commit()
+{
+    State &s = *m_state;
+    if (s.destination.exists)
+        s.temporary.takeOwnershipAndMode(s.destination.status, s.requested);
+    s.temporary.flushAndClose();
+    s.temporary.renameTo(s.destination.path, s.requested);
+    flushFolder(s.destination.folder);
+}
+
+void replaceFileContents(const std::string &path, const std::vector<std::uint8_t> &bytes)
+{
+    PendingFile file(path);
+    file.write(bytes);
+    file.commit();
+}
+
+} // namespace platform

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace imageio {
+namespace platform {
 
 // All bytes of the regular file at path (a byte string, used as it is). Throws EFOpenError when
 // it cannot be opened or is not a regular file (a folder, FIFO or device never blocks the call),
@@ -12,4 +12,4 @@ namespace imageio {
 // memory.
 std::vector<std::uint8_t> readWholeFile(const std::string &path);
 
-} // namespace imageio
+} // namespace platform

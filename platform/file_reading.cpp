@@ -1,7 +1,7 @@
-#include "imageio/file_reading.h"
+#include "platform/file_reading.h"
 
-#include "imageio/errors.h"
-#include "imageio/memory_budget.h"
+#include "platform/file_errors.h"
+#include "platform/memory_budget.h"
 
 #include <new>
 
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace imageio {
+namespace platform {
 
 namespace {
 
@@ -40,13 +40,13 @@ std::vector<std::uint8_t> allocateBytes(off_t size)
     // overcommitting system and only fail, fatally, once the bytes are touched.
     if (std::uintmax_t(size) > std::vector<std::uint8_t>().max_size()
         || !fileFitsInMemory(std::uint64_t(size)))
-        throw EStreamError();
+        throw core::EStreamError();
     try {
         return std::vector<std::uint8_t>(std::size_t(size));
     } catch (const std::bad_alloc &) {
-        throw EStreamError();
+        throw core::EStreamError();
     } catch (const std::length_error &) {
-        throw EStreamError();
+        throw core::EStreamError();
     }
 }
 
@@ -79,4 +79,4 @@ std::vector<std::uint8_t> readWholeFile(const std::string &path)
     return bytes;
 }
 
-} // namespace imageio
+} // namespace platform

@@ -1,6 +1,6 @@
-#include "chooser/error_display.h"
+#include "app/error_display.h"
 
-#include "image/error.h"
+#include "core/error.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <new>
 
-namespace chooser {
+namespace app {
 
 std::string errorText(const std::string &message)
 {
@@ -54,7 +54,7 @@ void showCurrentException(QWidget *parent)
     std::string message;
     try {
         throw;
-    } catch (const image::Error &error) {
+    } catch (const core::Error &error) {
         message = error.what();
     } catch (const std::bad_alloc &) {
         message = "Out of memory";
@@ -64,4 +64,4 @@ void showCurrentException(QWidget *parent)
     currentErrorDisplay()(parent, QString::fromStdString(errorText(message)));
 }
 
-} // namespace chooser
+} // namespace app

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace imageio {
+namespace platform {
 
 // Whether a picture of width x height pixels may be decoded on this machine: its working memory
 // along the whole enhancement (about 12 bytes per pixel: the decoded picture, the codec's buffers
@@ -15,4 +15,4 @@ bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height);
 // True when the amount of physical memory cannot be found.
 bool fileFitsInMemory(std::uint64_t bytes);
 
-} // namespace imageio
+} // namespace platform

@@ -1,10 +1,9 @@
-#include "enhance/enhance_photo.h"
+#include "enhance/enhance_picture.h"
 
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
-#include "imageio/jpeg_image.h"
 
 namespace enhance {
 
@@ -21,21 +20,8 @@ constexpr int sharpenAmount = 2;
 
 } // namespace
 
-void EnhancePhoto(TWorkingImages &Window, const std::string &SourcePath,
-                  const std::string &DestPath)
+void EnhancePicture(image::TBitmap &first, image::TBitmap &second)
 {
-    image::TBitmap &first = Window.FirstImage();
-    image::TBitmap &second = Window.SecondImage();
-
-    // Both images are replaced below; letting the previous photo go first keeps two photos from
-    // being held at once while the next one is decoded.
-    first = image::TBitmap();
-    second = image::TBitmap();
-
-    imageio::TJPEGImage jpeg;
-    jpeg.LoadFile(SourcePath);
-    jpeg.CopyToBitmap(first);
-
     second.Assign(first);
     RemoveColourCast(first, second, castTolerance);
 
@@ -50,9 +36,6 @@ void EnhancePhoto(TWorkingImages &Window, const std::string &SourcePath,
 
     second.Assign(first);
     SmoothSharpen(first, second, sharpen, sharpenThreshold, sharpenAmount);
-
-    jpeg.CopyFromBitmap(first);
-    jpeg.SaveFile(DestPath);
 }
 
 } // namespace enhance

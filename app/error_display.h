@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace chooser {
+namespace app {
 
 // Shows one error to the user. The program's is showErrorBox; tests install a recorder.
 using ErrorDisplay = std::function<void(QWidget *parent, const QString &message)>;
@@ -43,4 +43,4 @@ void reportErrors(QWidget *parent, Work &&work)
     }
 }
 
-} // namespace chooser
+} // namespace app
