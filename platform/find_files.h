@@ -9,8 +9,10 @@ namespace platform {
 // "*.jpg" ("*" any run of bytes, "?" one byte, letters compared without regard to ASCII case).
 // Returns a snapshot of the matching names (no folder), sorted bytewise; folders, hidden
 // entries (names beginning with ".") and anything that is not a regular file are left out,
-// symlinks count as what they point to. A folder that is missing or cannot be read yields no
-// names and no error. Names are bytes: nothing is converted.
+// symlinks count as what they point to. A missing folder yields no names and no error; one that
+// cannot be read (no permission, not a folder, a failing disk) throws EFOpenError naming the
+// folder text as given (without the final "/"), with the system's reason. Names are bytes:
+// nothing is converted.
 std::vector<std::string> FindMatchingFiles(const std::string &pattern);
 
 // Whether name matches mask as described for FindMatchingFiles.
