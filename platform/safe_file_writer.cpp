@@ -229,18 +229,13 @@ public:
             if (!m_fd.valid() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
                 throw EFCreateError(path, errno);
         }
+        struct stat status;
         if (!m_fd.valid())
             createNamed(place.name, path);
-        struct stat status;
-        if (::fstat(m_fd.get(), &status) != 0)
+        else if (::fstat(m_fd.get(), &status) == 0)
+            remember(status);
+        else
             throw EFCreateError(path, errno);
-        m_device = status.st_dev;
-        m_inode = status.st_ino;
-        m_owner = status.st_uid;
-        m_group = status.st_gid;
-        if (!m_hiddenName.empty())
-            m_registration
-                = TemporaryRegistration(m_folderFd, m_hiddenName.c_str(), m_device, m_inode);
     }
 
     ~Temporary()
@@ -323,36 +318,56 @@ private:
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
             m_hiddenName = hiddenName(name);
+            m_registration.creating(m_folderFd, m_hiddenName.c_str());
             m_fd = FileDescriptor(::openat(m_folderFd, m_hiddenName.c_str(),
                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
-            if (m_fd.valid())
+            struct stat status;
+            if (m_fd.valid() && ::fstat(m_fd.get(), &status) == 0) {
+                remember(status);
+                m_registration.created(m_device, m_inode);
                 return;
-            if (errno != EEXIST)
-                break;
+            }
+            const int error = errno;
+            if (m_fd.valid())
+                ::unlinkat(m_folderFd, m_hiddenName.c_str(), 0);
+            m_registration.release();
+            if (m_fd.valid() || error != EEXIST) {
+                m_hiddenName.clear();
+                throw EFCreateError(path, error);
+            }
         }
-        const int error = errno;
         m_hiddenName.clear();
-        throw EFCreateError(path, error);
+        throw EFCreateError(path, EEXIST);
     }
 
     void linkHidden(const std::string &name, const std::string &self, const std::string &path)
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
             m_hiddenName = hiddenName(name);
-            // Registered first: the handler removes the name only once it is this file.
-            m_registration
-                = TemporaryRegistration(m_folderFd, m_hiddenName.c_str(), m_device, m_inode);
+            m_registration.creating(m_folderFd, m_hiddenName.c_str());
             if (::linkat(
                     AT_FDCWD, self.c_str(), m_folderFd, m_hiddenName.c_str(), AT_SYMLINK_FOLLOW)
-                == 0)
+                == 0) {
+                m_registration.created(m_device, m_inode);
                 return;
-            if (errno != EEXIST)
-                break;
+            }
+            const int error = errno;
+            m_registration.release();
+            if (error != EEXIST) {
+                m_hiddenName.clear();
+                throw EFCreateError(path, error);
+            }
         }
-        const int error = errno;
-        m_registration.release();
         m_hiddenName.clear();
-        throw EFCreateError(path, error);
+        throw EFCreateError(path, EEXIST);
+    }
+
+    void remember(const struct stat &status)
+    {
+        m_device = status.st_dev;
+        m_inode = status.st_ino;
+        m_owner = status.st_uid;
+        m_group = status.st_gid;
     }
 
     void placed()
