@@ -69,7 +69,9 @@ bool MatchesMask(const std::string &name, const std::string &mask)
     return matchFrom(name.c_str(), mask.c_str());
 }
 
-std::vector<std::string> FindMatchingFiles(const std::string &pattern)
+namespace {
+
+std::vector<std::string> findOrThrow(const std::string &pattern)
 {
     const std::size_t slash = pattern.rfind('/');
     std::string folder = ".";
@@ -100,6 +102,19 @@ std::vector<std::string> FindMatchingFiles(const std::string &pattern)
         throw EFOpenError(folder, errno);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+} // namespace
+
+std::vector<std::string> FindMatchingFiles(const std::string &pattern, UnreadableFolder unreadable)
+{
+    if (unreadable == UnreadableFolder::Fail)
+        return findOrThrow(pattern);
+    try {
+        return findOrThrow(pattern);
+    } catch (const EFOpenError &) {
+        return {};
+    }
 }
 
 } // namespace platform

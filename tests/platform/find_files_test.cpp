@@ -68,8 +68,8 @@ TEST_F(FindMatchingFiles, MissingOrEmptyFolderGivesNothing)
 }
 
 // A folder that is there but cannot be listed, or whose entries cannot be looked at, is no
-// empty folder: the error names it and the reason. A link to a file we may not look at is
-// merely left out.
+// empty folder: the error names it and the reason, unless the caller takes it as empty. A link
+// to a file we may not look at is merely left out.
 TEST_F(FindMatchingFiles, UnreadableFolderIsAnErrorNamingIt)
 {
     const testing_support::WithoutFileCapabilities asUser;
@@ -80,8 +80,8 @@ TEST_F(FindMatchingFiles, UnreadableFolderIsAnErrorNamingIt)
         mode_t mode;
         int error;
     };
-    for (const Case &c : { Case { "unlistable", 0300, EACCES }, Case { "unsearchable", 0600, EACCES },
-             Case { "a-file", 0, ENOTDIR } }) {
+    for (const Case &c : { Case { "unlistable", 0300, EACCES },
+             Case { "unsearchable", 0600, EACCES }, Case { "a-file", 0, ENOTDIR } }) {
         const std::string folder = m_folder + "/" + c.folder;
         if (c.mode) {
             ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
@@ -97,6 +97,8 @@ TEST_F(FindMatchingFiles, UnreadableFolderIsAnErrorNamingIt)
             EXPECT_EQ(error.what(), "Cannot open file " + folder);
             EXPECT_EQ(error.systemError(), c.error) << c.folder;
         }
+        EXPECT_TRUE(platform::FindMatchingFiles(
+            folder + "/*.jpg", platform::UnreadableFolder::AsEmpty).empty());
     }
 
     ASSERT_EQ(mkdir((m_folder + "/closed").c_str(), 0700), 0);
@@ -104,7 +106,8 @@ TEST_F(FindMatchingFiles, UnreadableFolderIsAnErrorNamingIt)
     ASSERT_EQ(chmod((m_folder + "/closed").c_str(), 0), 0);
     ASSERT_EQ(symlink("closed/secret.jpg", (m_folder + "/link.jpg").c_str()), 0);
     touch("open.jpg");
-    EXPECT_EQ(platform::FindMatchingFiles(m_folder + "/*.jpg"), std::vector<std::string> { "open.jpg" });
+    EXPECT_EQ(platform::FindMatchingFiles(m_folder + "/*.jpg"),
+        std::vector<std::string> { "open.jpg" });
 }
 
 TEST_F(FindMatchingFiles, FolderTextEndingInSlashStillWorks)
