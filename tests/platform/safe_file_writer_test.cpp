@@ -4,22 +4,19 @@
 
 #include "platform/file_errors.h"
 #include "platform/signal_cleanup.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/without_file_capabilities.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -27,6 +24,9 @@
 
 namespace {
 
+using testing_support::namesIn;
+using testing_support::TempFolder;
+using testing_support::writeText;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes bytesOf(const std::string &text)
@@ -36,26 +36,8 @@ Bytes bytesOf(const std::string &text)
 
 std::string readText(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeText(const std::string &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<std::string> namesIn(const std::string &folder)
-{
-    std::vector<std::string> names;
-    if (DIR *dir = opendir(folder.c_str())) {
-        while (const dirent *entry = readdir(dir))
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-                names.push_back(entry->d_name);
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    const Bytes bytes = testing_support::readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 struct stat statusOf(const std::string &path)
@@ -101,26 +83,18 @@ class SafeFileWriter : public ::testing::TestWithParam<Temporaries>
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/lumivor-writer-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
         if (GetParam() == Temporaries::Named)
             setenv("LUMIVOR_NAMED_TEMPORARIES", "1", 1);
     }
-    void TearDown() override
-    {
-        unsetenv("LUMIVOR_NAMED_TEMPORARIES");
-        std::system(("chmod -R u+rwx '" + m_root + "'; rm -rf '" + m_root + "'").c_str());
-    }
+    void TearDown() override { unsetenv("LUMIVOR_NAMED_TEMPORARIES"); }
 
     std::string folder(const std::string &name) const
     {
-        const std::string path = m_root + "/" + name;
-        mkdir(path.c_str(), 0755);
-        return path;
+        mkdir(m_root.file(name).c_str(), 0755);
+        return m_root.file(name);
     }
 
-    std::string m_root;
+    TempFolder m_root;
 };
 
 // A link named like the photo is replaced by the photo; what it pointed to, outside the folder
@@ -215,7 +189,7 @@ TEST_P(SafeFileWriter, ReplacementKeepsOwnerModeAndExtendedAttributes)
 // A photo path of 4,090 bytes, close to the system's limit for one path: created, then replaced.
 TEST_P(SafeFileWriter, PathNearTheSystemLimitWorks)
 {
-    std::string path = m_root;
+    std::string path = m_root.path();
     while (path.size() + 251 + 20 < 4090) {
         path += "/" + std::string(250, 'd');
         ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << std::strerror(errno);
@@ -237,10 +211,9 @@ INSTANTIATE_TEST_SUITE_P(Temporaries, SafeFileWriter,
 // writer refuses by itself. The folder and the photos stay as they were.
 TEST(SafeFileWriterErrors, CarryTheSystemsReason)
 {
+    const TempFolder folder;
     const testing_support::WithoutFileCapabilities asUser;
-    char pattern[] = "/tmp/lumivor-writer-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string root = pattern;
+    const std::string root = folder.path();
     writeText(root + "/readonly.jpg", "kept");
     chmod((root + "/readonly.jpg").c_str(), 0444);
     mkdir((root + "/folder.jpg").c_str(), 0755);
@@ -264,7 +237,6 @@ TEST(SafeFileWriterErrors, CarryTheSystemsReason)
     }
     EXPECT_EQ(namesIn(root), (std::vector<std::string> { "folder.jpg", "locked", "readonly.jpg" }));
     EXPECT_EQ(readText(root + "/readonly.jpg"), "kept");
-    std::system(("rm -rf '" + root + "'").c_str());
 }
 
 struct SignalCase {
@@ -287,9 +259,8 @@ class SignalCleanup : public ::testing::TestWithParam<SignalCase>
 TEST_P(SignalCleanup, RemovesTheTemporaryAndDiesOfTheSignal)
 {
     const SignalCase &c = GetParam();
-    char pattern[] = "/tmp/lumivor-signal-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dest = pattern, photo = dest + "/p.jpg";
+    const TempFolder dest;
+    const std::string photo = dest.file("p.jpg");
     writeText(photo, "old");
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -307,7 +278,7 @@ TEST_P(SignalCleanup, RemovesTheTemporaryAndDiesOfTheSignal)
     }
     char byte = 0;
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
-    EXPECT_EQ(namesIn(dest).size(), 2u);
+    EXPECT_EQ(namesIn(dest.path()).size(), 2u);
     kill(child, c.signal);
     int status = 0;
     if (c.ignoredBefore) {
@@ -319,12 +290,11 @@ TEST_P(SignalCleanup, RemovesTheTemporaryAndDiesOfTheSignal)
     ASSERT_TRUE(WIFSIGNALED(status));
     if (!c.ignoredBefore) {
         EXPECT_EQ(WTERMSIG(status), c.signal);
-        EXPECT_EQ(namesIn(dest), std::vector<std::string> { "p.jpg" });
+        EXPECT_EQ(namesIn(dest.path()), std::vector<std::string> { "p.jpg" });
     }
     EXPECT_EQ(readText(photo), "old");
     close(ready[0]);
     close(ready[1]);
-    std::system(("rm -rf '" + dest + "'").c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, SignalCleanup,
