@@ -80,7 +80,7 @@ TEST_P(KillRun, EveryPhotoIsWholeAndNoTemporaryIsLeft)
     const unsigned seed = std::random_device {}();
     std::mt19937 random(seed);
     std::uniform_int_distribution<long> delay(
-        0, long(std::chrono::duration_cast<std::chrono::microseconds>(s_runTime).count() * 5 / 4));
+        0, long(std::chrono::duration_cast<std::chrono::microseconds>(s_runTime).count()));
 
     std::vector<std::string> names;
     for (int i = 0; i < photoCount; ++i)
