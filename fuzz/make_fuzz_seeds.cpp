@@ -1,5 +1,6 @@
 // make-fuzz-seeds FOLDER: writes the small photo files the fuzzer starts from, one of each kind
 // the decoder treats differently, and small ones of each kind made to stall or exhaust it.
+#include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
 
 #include <cstdio>
@@ -41,6 +42,11 @@ int main(int argc, char **argv)
     described.yDensity = 300;
     const Recipe progressiveGrey = recipe(64, 64, Kind::Grey, Scans::Progressive);
     const Recipe progressiveColour = recipe(24, 16, Kind::Colour, Scans::Progressive);
+    Recipe withThumbnail = recipe(40, 30, Kind::Colour, Scans::Baseline);
+    withThumbnail.segments.push_back({ 0xE1,
+        testjpeg::makeExif(
+            { true, testjpeg::makeJpeg(recipe(16, 12, Kind::Colour, Scans::Baseline)) })
+            .data });
     const Seed seeds[] = {
         { "baseline.jpg", Recipe {} },
         { "progressive.jpg", recipe(24, 16, Kind::Colour, Scans::Progressive) },
@@ -53,6 +59,7 @@ int main(int argc, char **argv)
         { "one_column.jpg", recipe(1, 21, Kind::Colour, Scans::Baseline) },
         { "with_segments.jpg", withExif },
         { "density_300dpi.jpg", described },
+        { "with_exif_thumbnail.jpg", withThumbnail },
     };
     for (const Seed &seed : seeds)
         testjpeg::writeFile(

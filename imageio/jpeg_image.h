@@ -39,7 +39,8 @@ public:
     void CopyFromBitmap(const image::TBitmap &source);
 
     // Encodes when no bytes are held (the kept segments follow the JFIF header, which has the
-    // loaded file's print size or the codec's default 1 x 1 without unit), then replaces
+    // loaded file's print size or the codec's default 1 x 1 without unit, each Exif thumbnail
+    // made anew from the picture or removed: see rebuildExifThumbnail), then replaces
     // the file at path safely: the old file stays as it was unless the new one was written
     // completely. Throws EFCreateError, EWriteError, EStreamError or EJPEG.
     void SaveFile(const std::string &path);

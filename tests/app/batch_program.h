@@ -1,7 +1,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <sys/types.h>
 
 namespace testing_support {
 
@@ -16,5 +19,10 @@ struct ProgramRun {
 // fileSizeLimit caps each file it writes, with SIGXFSZ at its default action as in a fresh shell.
 ProgramRun runBatchProgram(const std::vector<std::string> &args,
     const std::string &workingFolder = "/", long fileSizeLimit = 0);
+
+// Starts lumivor-batch with exactly these arguments, its output discarded, SIGINT, SIGTERM and
+// SIGHUP at their default actions and setting (NAME, value); returns its process id.
+pid_t startBatchProgram(
+    const std::vector<std::string> &args, const std::pair<std::string, std::string> &setting);
 
 } // namespace testing_support
