@@ -33,9 +33,8 @@ struct ListingStopped {
 
 int usageError(const std::string &reason)
 {
-    std::fprintf(stderr,
-                 "lumivor-batch: %s\nTry 'lumivor-batch --help' for more information.\n",
-                 app::printableName(reason).c_str());
+    std::fprintf(stderr, "lumivor-batch: %s\nTry 'lumivor-batch --help' for more information.\n",
+        app::printableName(reason).c_str());
     return exitUsage;
 }
 
@@ -45,7 +44,7 @@ app::BatchReport::Settings reportSettings(const app::BatchOptions &options)
     settings.quiet = options.quiet;
     settings.terminal = isatty(STDERR_FILENO) == 1;
     settings.middleDot = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-    winsize size{};
+    winsize size {};
     if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         settings.columns = size.ws_col;
     return settings;
@@ -59,7 +58,7 @@ std::exception_ptr systemReason(int error)
 // Source and destination must be folders before anything is listed or written.
 bool foldersExist(const app::BatchOptions &options, app::BatchReport &report)
 {
-    for (const std::string *folder : {&options.source, &options.destination}) {
+    for (const std::string *folder : { &options.source, &options.destination }) {
         if (folder == &options.source && !options.filesFrom.empty())
             continue;
         const platform::PathInfo info = platform::InspectPath(*folder);
@@ -83,8 +82,7 @@ std::string readList(const std::string &name)
     return bytes.str();
 }
 
-std::vector<app::ListedPhoto> listPhotos(const app::BatchOptions &options,
-                                         app::BatchReport &report)
+std::vector<app::ListedPhoto> listPhotos(const app::BatchOptions &options, app::BatchReport &report)
 {
     std::vector<app::ListedPhoto> photos;
     if (!options.filesFrom.empty()) {
@@ -97,12 +95,12 @@ std::vector<app::ListedPhoto> listPhotos(const app::BatchOptions &options,
         }
         photos = app::PhotosFromList(list, options.nullSeparated, options.destination);
     } else {
-        photos = app::PhotosInFolder(options.source, options.destination, options.recursive,
-                                     [&](const std::string &folder) {
-                                         report.error(folder, std::current_exception());
-                                         if (!options.keepGoing)
-                                             throw ListingStopped();
-                                     });
+        photos = app::PhotosInFolder(
+            options.source, options.destination, options.recursive, [&](const std::string &folder) {
+                report.error(folder, std::current_exception());
+                if (!options.keepGoing)
+                    throw ListingStopped();
+            });
     }
     app::RefuseOverlappingResults(photos);
     return photos;
@@ -110,20 +108,21 @@ std::vector<app::ListedPhoto> listPhotos(const app::BatchOptions &options,
 
 void keepModificationTime(const struct stat &source, const std::string &destination)
 {
-    const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    const timespec times[2] = { { 0, UTIME_OMIT }, source.st_mtim };
     if (utimensat(AT_FDCWD, destination.c_str(), times, 0) != 0)
         throw platform::EFCreateError(destination, errno);
 }
 
 void enhanceAll(const std::vector<app::ListedPhoto> &photos, const app::BatchOptions &options,
-                app::BatchReport &report)
+    app::BatchReport &report)
 {
     app::TWorkingImages images;
     for (const app::ListedPhoto &photo : photos) {
         report.photoStarted(photo.name);
         try {
             // Taken before the photo is replaced, since DEST may be SOURCE.
-            struct stat source {};
+            struct stat source {
+            };
             if (options.preserveTimes && stat(photo.source.c_str(), &source) != 0)
                 throw platform::EFOpenError(photo.source, errno);
             app::EnhancePhoto(images, photo.source, photo.destination);

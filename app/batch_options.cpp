@@ -26,7 +26,7 @@ int parseJobs(const std::string &text)
 }
 
 struct OptionSpec {
-    char shortName;             // '\0': long form only
+    char shortName; // '\0': long form only
     const char *longName;
     bool takesValue;
     std::function<void(BatchOptions &, const std::string &)> apply;
@@ -34,26 +34,26 @@ struct OptionSpec {
 
 const std::vector<OptionSpec> &optionSpecs()
 {
-    static const std::vector<OptionSpec> specs{
-        {'h', "help", false, [](BatchOptions &o, const std::string &) { o.help = true; }},
-        {'\0', "version", false, [](BatchOptions &o, const std::string &) { o.version = true; }},
-        {'j', "jobs", true,
-         [](BatchOptions &o, const std::string &value) { o.jobs = parseJobs(value); }},
-        {'r', "recursive", false,
-         [](BatchOptions &o, const std::string &) { o.recursive = true; }},
-        {'k', "keep-going", false,
-         [](BatchOptions &o, const std::string &) { o.keepGoing = true; }},
-        {'p', "preserve-times", false,
-         [](BatchOptions &o, const std::string &) { o.preserveTimes = true; }},
-        {'q', "quiet", false, [](BatchOptions &o, const std::string &) { o.quiet = true; }},
-        {'\0', "files-from", true,
-         [](BatchOptions &o, const std::string &value) {
-             if (value.empty())
-                 throw UsageError("--files-from needs a file name, or - for standard input");
-             o.filesFrom = value;
-         }},
-        {'0', "null", false,
-         [](BatchOptions &o, const std::string &) { o.nullSeparated = true; }},
+    static const std::vector<OptionSpec> specs {
+        { 'h', "help", false, [](BatchOptions &o, const std::string &) { o.help = true; } },
+        { '\0', "version", false, [](BatchOptions &o, const std::string &) { o.version = true; } },
+        { 'j', "jobs", true,
+            [](BatchOptions &o, const std::string &value) { o.jobs = parseJobs(value); } },
+        { 'r', "recursive", false,
+            [](BatchOptions &o, const std::string &) { o.recursive = true; } },
+        { 'k', "keep-going", false,
+            [](BatchOptions &o, const std::string &) { o.keepGoing = true; } },
+        { 'p', "preserve-times", false,
+            [](BatchOptions &o, const std::string &) { o.preserveTimes = true; } },
+        { 'q', "quiet", false, [](BatchOptions &o, const std::string &) { o.quiet = true; } },
+        { '\0', "files-from", true,
+            [](BatchOptions &o, const std::string &value) {
+                if (value.empty())
+                    throw UsageError("--files-from needs a file name, or - for standard input");
+                o.filesFrom = value;
+            } },
+        { '0', "null", false,
+            [](BatchOptions &o, const std::string &) { o.nullSeparated = true; } },
     };
     return specs;
 }
@@ -111,8 +111,8 @@ BatchOptions parseBatchOptions(int argc, const char *const *argv)
             optionsEnded = true;
         } else if (arg[1] == '-') {
             const std::size_t equals = arg.find('=');
-            const std::string name = arg.substr(2, equals == std::string::npos ? equals
-                                                                                 : equals - 2);
+            const std::string name
+                = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
             const OptionSpec *spec = findLong(name);
             if (!spec)
                 throw UsageError("unknown option '--" + name + "'");
@@ -121,8 +121,8 @@ BatchOptions parseBatchOptions(int argc, const char *const *argv)
             if (!spec->takesValue)
                 spec->apply(options, std::string());
             else
-                spec->apply(options, equals != std::string::npos ? arg.substr(equals + 1)
-                                                                 : valueAfter("--" + name));
+                spec->apply(options,
+                    equals != std::string::npos ? arg.substr(equals + 1) : valueAfter("--" + name));
         } else {
             for (std::size_t at = 1; at < arg.size(); ++at) {
                 const OptionSpec *spec = findShort(arg[at]);
@@ -134,8 +134,8 @@ BatchOptions parseBatchOptions(int argc, const char *const *argv)
                 }
                 // A value takes the rest of the argument ("-j2"), or else the next one.
                 const std::string rest = arg.substr(at + 1);
-                spec->apply(options,
-                            rest.empty() ? valueAfter("-" + std::string(1, arg[at])) : rest);
+                spec->apply(
+                    options, rest.empty() ? valueAfter("-" + std::string(1, arg[at])) : rest);
                 break;
             }
         }

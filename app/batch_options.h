@@ -8,14 +8,14 @@ namespace app {
 struct BatchOptions {
     bool help = false;
     bool version = false;
-    int jobs = 0;               // 0: as many as there are usable cores
+    int jobs = 0; // 0: as many as there are usable cores
     bool recursive = false;
     bool keepGoing = false;
     bool preserveTimes = false;
     bool quiet = false;
-    std::string filesFrom;      // the list of photos, "-" for standard input; empty: a folder run
+    std::string filesFrom; // the list of photos, "-" for standard input; empty: a folder run
     bool nullSeparated = false; // the list's names end with NUL bytes instead of line ends
-    std::string source;         // empty with filesFrom
+    std::string source; // empty with filesFrom
     std::string destination;
 };
 

@@ -110,13 +110,13 @@ std::string formatDuration(double seconds)
     if (whole < 3600)
         std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
     else
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60,
-                      whole % 60);
+        std::snprintf(
+            text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
     return text;
 }
 
-std::string progressLine(int done, int count, const std::string &name, double seconds,
-                         int columns, bool middleDot)
+std::string progressLine(
+    int done, int count, const std::string &name, double seconds, int columns, bool middleDot)
 {
     const std::string separator = middleDot ? " \xc2\xb7 " : " - ";
     const std::string counter = "[" + std::to_string(done) + "/" + std::to_string(count) + "] ";
@@ -124,7 +124,7 @@ std::string progressLine(int done, int count, const std::string &name, double se
     if (done > 0 && seconds > 0) {
         const double perSecond = done / seconds;
         tail = separator + rateText(perSecond) + " photos/s" + separator + "ETA "
-               + formatDuration((count - done) / perSecond);
+            + formatDuration((count - done) / perSecond);
     }
     const std::string shown = printableName(name);
     const int room = columns - 1 - columnsOf(counter) - columnsOf(tail);
@@ -138,7 +138,9 @@ std::string progressLine(int done, int count, const std::string &name, double se
 }
 
 BatchReport::BatchReport(std::FILE *out, Settings settings, std::function<double()> clock)
-    : m_out(out), m_settings(settings), m_clock(clock ? std::move(clock) : steadySeconds)
+    : m_out(out)
+    , m_settings(settings)
+    , m_clock(clock ? std::move(clock) : steadySeconds)
 {
     m_start = m_clock();
 }
@@ -168,7 +170,7 @@ void BatchReport::photoFinished(const std::string &name)
         return;
     }
     write("[" + std::to_string(m_handled) + "/" + std::to_string(m_count) + "] "
-          + printableName(name) + "\n");
+        + printableName(name) + "\n");
 }
 
 void BatchReport::photoFailed(const std::string &path, const std::exception_ptr &error)
@@ -210,7 +212,7 @@ void BatchReport::finish()
         return;
     }
     summary += "; " + std::to_string(m_failures.size())
-               + (m_failures.size() == 1 ? " failure:\n" : " failures:\n");
+        + (m_failures.size() == 1 ? " failure:\n" : " failures:\n");
     for (const std::string &failure : m_failures)
         summary += "  " + failure + "\n";
     write(summary);
@@ -238,9 +240,10 @@ void BatchReport::drawLine(bool force)
     if (!force && m_lastDraw >= 0 && now - m_lastDraw < redrawSeconds)
         return;
     m_lastDraw = now;
-    write("\r" + progressLine(m_handled, m_count, m_current, now - m_start, m_settings.columns,
-                              m_settings.middleDot)
-          + "\x1b[K");
+    write("\r"
+        + progressLine(
+            m_handled, m_count, m_current, now - m_start, m_settings.columns, m_settings.middleDot)
+        + "\x1b[K");
     m_lineShown = true;
 }
 

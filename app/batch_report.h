@@ -23,8 +23,8 @@ std::string formatDuration(double seconds);
 // The line that a terminal shows during a run, "[done/count] name · rate · ETA", no wider than
 // columns - 1 (the name is shortened from its front to make room). Rate and ETA appear once a
 // photo is done; middleDot chooses between "·" and "-" for locales without UTF-8.
-std::string progressLine(int done, int count, const std::string &name, double seconds,
-                         int columns, bool middleDot);
+std::string progressLine(
+    int done, int count, const std::string &name, double seconds, int columns, bool middleDot);
 
 // What lumivor-batch tells its user during and after a run, on one stream (standard error):
 // on a terminal one line updated in place, otherwise one line per photo; errors as
@@ -41,7 +41,7 @@ public:
     };
 
     BatchReport(std::FILE *out, Settings settings,
-                std::function<double()> clock = std::function<double()>());
+        std::function<double()> clock = std::function<double()>());
 
     void countKnown(int count);
     void photoStarted(const std::string &name);

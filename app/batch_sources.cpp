@@ -19,13 +19,15 @@ class FolderWalk
 {
 public:
     FolderWalk(const std::string &destination, bool recursive, const ListingFailure &onFailure)
-        : m_destination(destination), m_destinationInfo(platform::InspectPath(destination)),
-          m_recursive(recursive), m_onFailure(onFailure)
+        : m_destination(destination)
+        , m_destinationInfo(platform::InspectPath(destination))
+        , m_recursive(recursive)
+        , m_onFailure(onFailure)
     {
     }
 
-    void walk(const std::string &folder, const std::string &below,
-              std::vector<platform::PathInfo> &open)
+    void walk(
+        const std::string &folder, const std::string &below, std::vector<platform::PathInfo> &open)
     {
         platform::FolderLevel level;
         try {
@@ -35,8 +37,8 @@ public:
             return;
         }
         for (const std::string &name : level.files)
-            photos.push_back({below + name, folder + "/" + name,
-                              m_destination + "/" + below + name});
+            photos.push_back(
+                { below + name, folder + "/" + name, m_destination + "/" + below + name });
         if (!m_recursive)
             return;
         for (const auto &[name, info] : level.folders) {
@@ -69,17 +71,16 @@ private:
 
 std::pair<std::uint64_t, std::uint64_t> identity(const platform::PathInfo &info)
 {
-    return {info.device, info.inode};
+    return { info.device, info.inode };
 }
 
 } // namespace
 
-std::vector<ListedPhoto> PhotosInFolder(const std::string &source,
-                                        const std::string &destination, bool recursive,
-                                        const ListingFailure &onFailure)
+std::vector<ListedPhoto> PhotosInFolder(const std::string &source, const std::string &destination,
+    bool recursive, const ListingFailure &onFailure)
 {
     FolderWalk walk(destination, recursive, onFailure);
-    std::vector<platform::PathInfo> open{platform::InspectPath(source)};
+    std::vector<platform::PathInfo> open { platform::InspectPath(source) };
     walk.walk(source, std::string(), open);
     return std::move(walk.photos);
 }
@@ -106,8 +107,8 @@ std::string PlacementOf(const std::string &listedName)
     return placement;
 }
 
-std::vector<ListedPhoto> PhotosFromList(const std::string &list, bool nullSeparated,
-                                        const std::string &destination)
+std::vector<ListedPhoto> PhotosFromList(
+    const std::string &list, bool nullSeparated, const std::string &destination)
 {
     const char separator = nullSeparated ? '\0' : '\n';
     if (!nullSeparated && list.find('\0') != std::string::npos)
@@ -125,9 +126,10 @@ std::vector<ListedPhoto> PhotosFromList(const std::string &list, bool nullSepara
             continue;
         const std::string placement = PlacementOf(name);
         if (placement.empty())
-            throw PhotoListError(name, "names no photo that can be placed below " + destination
-                                           + " (a folder, or a path with \"..\")");
-        photos.push_back({name, name, destination + "/" + placement});
+            throw PhotoListError(name,
+                "names no photo that can be placed below " + destination
+                    + " (a folder, or a path with \"..\")");
+        photos.push_back({ name, name, destination + "/" + placement });
     }
     return photos;
 }
@@ -168,18 +170,17 @@ void RefuseOverlappingResults(const std::vector<ListedPhoto> &photos)
         if (other == i && result.exists()) {
             const auto source = sources.find(identity(result));
             if (source != sources.end() && source->second != i)
-                throw PhotoListError(photo.source, "its result " + photo.destination
-                                                       + " would be written over "
-                                                       + photos[source->second].source
-                                                       + ", another photo of this run");
+                throw PhotoListError(photo.source,
+                    "its result " + photo.destination + " would be written over "
+                        + photos[source->second].source + ", another photo of this run");
             const auto [byIdentity, newIdentity] = results.emplace(identity(result), i);
             if (!newIdentity)
                 other = byIdentity->second;
         }
         if (other != i)
-            throw PhotoListError(photo.source, "its result " + photo.destination
-                                                   + " is also the result of "
-                                                   + photos[other].source);
+            throw PhotoListError(photo.source,
+                "its result " + photo.destination + " is also the result of "
+                    + photos[other].source);
     }
 }
 

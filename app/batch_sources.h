@@ -13,7 +13,8 @@ class PhotoListError : public core::Error
 {
 public:
     PhotoListError(const std::string &path, const std::string &message)
-        : core::Error(message), m_path(path)
+        : core::Error(message)
+        , m_path(path)
     {
     }
     const std::string &path() const { return m_path; }
@@ -39,16 +40,15 @@ using ListingFailure = std::function<void(const std::string &folder)>;
 // visible subfolder in name order, depth first, named by their path below source and written
 // to the same path below destination. Symlinks to folders, a folder already being walked (a
 // bind mount looping back) and the folder destination itself are not entered.
-std::vector<ListedPhoto> PhotosInFolder(const std::string &source,
-                                        const std::string &destination, bool recursive,
-                                        const ListingFailure &onFailure);
+std::vector<ListedPhoto> PhotosInFolder(const std::string &source, const std::string &destination,
+    bool recursive, const ListingFailure &onFailure);
 
 // The photos named in list, separated by '\n' (empty names skipped) or with nullSeparated by
 // NUL bytes. Each is read as named and written to destination + "/" + its placement (see
 // PlacementOf). Throws UsageError when a line-separated list holds a NUL byte, and
 // PhotoListError for an entry that has no placement.
-std::vector<ListedPhoto> PhotosFromList(const std::string &list, bool nullSeparated,
-                                        const std::string &destination);
+std::vector<ListedPhoto> PhotosFromList(
+    const std::string &list, bool nullSeparated, const std::string &destination);
 
 // Where a listed name goes below the destination folder: the name with empty and "."
 // components dropped, so "./a/b.jpg" and "/a//b.jpg" both give "a/b.jpg". Empty when there is

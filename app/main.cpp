@@ -1,7 +1,7 @@
 // Lumivor: the window program. It takes nothing from the command line but Qt's own options, and
 // exits with 0, or with 1 when there is no display to open the window on.
-#include "app/unit1.h"
 #include "app/error_display.h"
+#include "app/unit1.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -50,12 +50,12 @@ void startupMessages(QtMsgType type, const QMessageLogContext &context, const QS
     if (type == QtFatalMsg) {
         const char *display = std::getenv("DISPLAY");
         std::fprintf(stderr,
-                     "lumivor: cannot open the display%s%s; set DISPLAY to a display that is "
-                     "running, or use lumivor-batch\n",
-                     display ? " " : "", display ? display : "");
+            "lumivor: cannot open the display%s%s; set DISPLAY to a display that is "
+            "running, or use lumivor-batch\n",
+            display ? " " : "", display ? display : "");
         std::_Exit(exitNoDisplay);
     }
-    heldMessages.append({type, message});
+    heldMessages.append({ type, message });
 }
 
 void passHeldMessages()
@@ -73,7 +73,7 @@ int main(int argc, char **argv)
     if (!displayToOpen(argc, argv)) {
         std::fputs("lumivor: no display (DISPLAY is not set); set DISPLAY, or use lumivor-batch "
                    "for the command line\n",
-                   stderr);
+            stderr);
         return exitNoDisplay;
     }
     // Under a file-size limit a write beyond it must fail as on a full disk, with an error

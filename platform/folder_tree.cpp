@@ -31,7 +31,8 @@ PathInfo infoFrom(const struct stat &status)
 
 PathInfo InspectPath(const std::string &path)
 {
-    struct stat status {};
+    struct stat status {
+    };
     if (stat(path.c_str(), &status) != 0) {
         PathInfo missing;
         missing.error = errno;
@@ -54,15 +55,16 @@ FolderLevel ListFolderLevel(const std::string &folder, const std::string &mask)
             errno = 0;
             continue;
         }
-        struct stat status {};
+        struct stat status {
+        };
         // lstat first: a symlink is a file when it points to one, never a folder to walk into.
         if (lstat((prefix + name).c_str(), &status) == 0) {
             if (S_ISDIR(status.st_mode)) {
                 level.folders.emplace_back(name, infoFrom(status));
             } else if (MatchesMask(name, mask)
-                       && (S_ISREG(status.st_mode)
-                           || (S_ISLNK(status.st_mode) && stat((prefix + name).c_str(), &status) == 0
-                               && S_ISREG(status.st_mode)))) {
+                && (S_ISREG(status.st_mode)
+                    || (S_ISLNK(status.st_mode) && stat((prefix + name).c_str(), &status) == 0
+                        && S_ISREG(status.st_mode)))) {
                 level.files.push_back(name);
             }
         }
@@ -72,7 +74,7 @@ FolderLevel ListFolderLevel(const std::string &folder, const std::string &mask)
         throw EFOpenError(folder, errno);
     std::sort(level.files.begin(), level.files.end());
     std::sort(level.folders.begin(), level.folders.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
+        [](const auto &a, const auto &b) { return a.first < b.first; });
     return level;
 }
 

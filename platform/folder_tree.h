@@ -8,7 +8,7 @@ namespace platform {
 
 // What a path names on the file system, symlinks followed.
 struct PathInfo {
-    int error = 0;          // errno of the failed stat, 0 when it succeeded
+    int error = 0; // errno of the failed stat, 0 when it succeeded
     bool isFolder = false;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;

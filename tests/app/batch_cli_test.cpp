@@ -32,7 +32,8 @@ Names filesBelow(const std::string &folder, const std::string &below = "")
     Names files;
     for (const std::string &name : namesIn(folder + "/" + below)) {
         const std::string path = below + name;
-        struct stat info {};
+        struct stat info {
+        };
         lstat((folder + "/" + path).c_str(), &info);
         if (S_ISDIR(info.st_mode)) {
             const Names inner = filesBelow(folder, path + "/");
@@ -69,7 +70,7 @@ struct CommandCase {
     const char *what;
     std::vector<std::string> args; // {src}, {dst}, {file}, {missing} stand for the fixture's
     int exitStatus;
-    std::string output;           // as for expectText
+    std::string output; // as for expectText
     std::string errors;
 };
 
@@ -109,60 +110,58 @@ TEST_P(CommandLine, AnswersWithTheRightTextAndStatus)
 
 const std::string tryHelp = "Try 'lumivor-batch --help' for more information.\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CommandLine,
-    ::testing::Values(
-        CommandCase{"version", {"--version"}, 0,
-                    std::string("lumivor-batch (Lumivor) ") + lumivorVersion + "\n", ""},
-        CommandCase{"help", {"--help"}, 0, R"(Usage: lumivor-batch [OPTION]... SOURCE DEST
+INSTANTIATE_TEST_SUITE_P(Cases, CommandLine,
+    ::testing::Values(CommandCase { "version", { "--version" }, 0,
+                          std::string("lumivor-batch (Lumivor) ") + lumivorVersion + "\n", "" },
+        CommandCase { "help", { "--help" }, 0, R"(Usage: lumivor-batch [OPTION]... SOURCE DEST
   or:  lumivor-batch [OPTION]... --files-from LIST DEST
 ...)",
-                    ""},
-        CommandCase{"progress and summary", {"{src}", "{dst}"}, 0, "",
-                    "[1/2] a.jpg\n[2/2] b.jpg\nEnhanced 2 photos in ..."},
-        CommandCase{"quiet", {"-q", "{src}", "{dst}"}, 0, "", ""},
-        CommandCase{"unknown option", {"--fast", "{src}", "{dst}"}, 2, "",
-                    "lumivor-batch: unknown option '--fast'\n" + tryHelp},
-        CommandCase{"one folder", {"{src}"}, 2, "",
-                    "lumivor-batch: give a source folder and a destination folder\n" + tryHelp},
-        CommandCase{"missing source", {"{missing}", "{dst}"}, 1, "",
-                    "lumivor-batch: {missing}: No such file or directory\n"},
-        CommandCase{"file as source", {"{file}", "{dst}"}, 1, "",
-                    "lumivor-batch: {file}: Not a directory\n"},
-        CommandCase{"missing destination", {"{src}", "{missing}"}, 1, "",
-                    "lumivor-batch: {missing}: No such file or directory\n"},
-        CommandCase{"missing list", {"--files-from", "{missing}", "{dst}"}, 1, "",
-                    "lumivor-batch: {missing}: Cannot open file {missing}: No such file or "
-                    "directory\n"}));
+            "" },
+        CommandCase { "progress and summary", { "{src}", "{dst}" }, 0, "",
+            "[1/2] a.jpg\n[2/2] b.jpg\nEnhanced 2 photos in ..." },
+        CommandCase { "quiet", { "-q", "{src}", "{dst}" }, 0, "", "" },
+        CommandCase { "unknown option", { "--fast", "{src}", "{dst}" }, 2, "",
+            "lumivor-batch: unknown option '--fast'\n" + tryHelp },
+        CommandCase { "one folder", { "{src}" }, 2, "",
+            "lumivor-batch: give a source folder and a destination folder\n" + tryHelp },
+        CommandCase { "missing source", { "{missing}", "{dst}" }, 1, "",
+            "lumivor-batch: {missing}: No such file or directory\n" },
+        CommandCase { "file as source", { "{file}", "{dst}" }, 1, "",
+            "lumivor-batch: {file}: Not a directory\n" },
+        CommandCase { "missing destination", { "{src}", "{missing}" }, 1, "",
+            "lumivor-batch: {missing}: No such file or directory\n" },
+        CommandCase { "missing list", { "--files-from", "{missing}", "{dst}" }, 1, "",
+            "lumivor-batch: {missing}: Cannot open file {missing}: No such file or "
+            "directory\n" }));
 
 // a.jpg, b.jpg (damaged) and c.jpg: without --keep-going the run stops at b, with it the run
 // enhances c too, leaves b as it was and lists it in the summary; both exit with 1.
 TEST(BatchCommand, DamagedPhotoStopsTheRunOrIsPassedOver)
 {
-    for (const bool keepGoing : {false, true}) {
+    for (const bool keepGoing : { false, true }) {
         const TempFolder source, destination;
         writeSamplePhoto(source.file("a.jpg"), 24, 16, 1);
         writeText(source.file("b.jpg"), "not a photo");
         writeSamplePhoto(source.file("c.jpg"), 24, 16, 3);
         writeText(destination.file("b.jpg"), "older b");
-        std::vector<std::string> args{source.path(), destination.path()};
+        std::vector<std::string> args { source.path(), destination.path() };
         if (keepGoing)
             args.insert(args.begin(), "-k");
 
         const ProgramRun run = runBatchProgram(args);
         EXPECT_EQ(run.exitStatus, 1) << keepGoing;
         const std::string failure = source.file("b.jpg") + ": JPEG error #52";
-        EXPECT_NE(run.errors.find("[1/3] a.jpg\nlumivor-batch: " + failure + "\n"),
-                  std::string::npos)
+        EXPECT_NE(
+            run.errors.find("[1/3] a.jpg\nlumivor-batch: " + failure + "\n"), std::string::npos)
             << run.errors;
         EXPECT_NE(run.errors.find("1 failure:\n  " + failure + "\n"), std::string::npos);
         const std::string older = "older b";
         EXPECT_EQ(readBytes(destination.file("b.jpg")),
-                  std::vector<std::uint8_t>(older.begin(), older.end()));
+            std::vector<std::uint8_t>(older.begin(), older.end()));
         EXPECT_EQ(namesIn(destination.path()),
-                  keepGoing ? Names({"a.jpg", "b.jpg", "c.jpg"}) : Names({"a.jpg", "b.jpg"}));
+            keepGoing ? Names({ "a.jpg", "b.jpg", "c.jpg" }) : Names({ "a.jpg", "b.jpg" }));
         EXPECT_NE(run.errors.find(keepGoing ? "[3/3] c.jpg\n" : "Enhanced 1 of 3 photos"),
-                  std::string::npos)
+            std::string::npos)
             << run.errors;
     }
 }
@@ -175,7 +174,7 @@ TEST(BatchCommand, RecursiveRunAndListGiveTheSameTree)
     const std::string source = top.file("photos");
     const std::string inside = source + "/enhanced";
     for (const std::string &folder :
-         {source, source + "/2024", source + "/2024/May", source + "/.cache", inside})
+        { source, source + "/2024", source + "/2024/May", source + "/.cache", inside })
         ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     writeSamplePhoto(source + "/a.jpg", 24, 16, 1);
     writeSamplePhoto(source + "/2024/b.JPG", 24, 16, 2);
@@ -184,20 +183,22 @@ TEST(BatchCommand, RecursiveRunAndListGiveTheSameTree)
     writeSamplePhoto(inside + "/earlier.jpg", 24, 16, 5);
     ASSERT_EQ(symlink("2024", (source + "/linked").c_str()), 0);
 
-    const ProgramRun walked = runBatchProgram({"-rq", source, inside});
+    const ProgramRun walked = runBatchProgram({ "-rq", source, inside });
     EXPECT_EQ(walked.exitStatus, 0) << walked.errors;
     EXPECT_EQ(walked.errors, "");
-    EXPECT_EQ(filesBelow(inside), (Names{"2024/May/c.jpg", "2024/b.JPG", "a.jpg", "earlier.jpg"}));
+    EXPECT_EQ(
+        filesBelow(inside), (Names { "2024/May/c.jpg", "2024/b.JPG", "a.jpg", "earlier.jpg" }));
 
     const TempFolder listed;
     ProgramSetup setup;
     setup.workingFolder = source;
     setup.input = "./a.jpg\n2024//b.JPG\n\n" + source + "/2024/May/c.jpg\n";
-    const ProgramRun fromList = runBatchProgram({"--files-from", "-", "-q", listed.path()}, setup);
+    const ProgramRun fromList
+        = runBatchProgram({ "--files-from", "-", "-q", listed.path() }, setup);
     EXPECT_EQ(fromList.exitStatus, 0) << fromList.errors;
     // An absolute name keeps its whole path below DEST.
     const std::string absolute = source.substr(1) + "/2024/May/c.jpg";
-    EXPECT_EQ(filesBelow(listed.path()), (Names{"2024/b.JPG", "a.jpg", absolute}));
+    EXPECT_EQ(filesBelow(listed.path()), (Names { "2024/b.JPG", "a.jpg", absolute }));
     EXPECT_EQ(readBytes(listed.file("2024/b.JPG")), readBytes(inside + "/2024/b.JPG"));
     EXPECT_EQ(readBytes(listed.file(absolute)), readBytes(inside + "/2024/May/c.jpg"));
 }
@@ -213,14 +214,14 @@ TEST(BatchCommand, ListsThatAreRefused)
         std::string errors;
     };
     const Refusal refusals[] = {
-        {"a path leaving DEST", {}, "a.jpg\n../a.jpg\n", 1,
-         "lumivor-batch: ../a.jpg: names no photo that can be placed below {dst} (a folder, or "
-         "a path with \"..\")\n"},
-        {"NUL bytes without --null", {}, std::string("a.jpg\0b.jpg\0", 12), 2,
-         "lumivor-batch: the list holds NUL bytes; give --null for a list that find -print0 "
-         "wrote\nTry 'lumivor-batch --help' for more information.\n"},
-        {"two names, one result", {}, "a.jpg\n./a.jpg\n", 1,
-         "lumivor-batch: ./a.jpg: its result {dst}/a.jpg is also the result of a.jpg\n"},
+        { "a path leaving DEST", {}, "a.jpg\n../a.jpg\n", 1,
+            "lumivor-batch: ../a.jpg: names no photo that can be placed below {dst} (a folder, or "
+            "a path with \"..\")\n" },
+        { "NUL bytes without --null", {}, std::string("a.jpg\0b.jpg\0", 12), 2,
+            "lumivor-batch: the list holds NUL bytes; give --null for a list that find -print0 "
+            "wrote\nTry 'lumivor-batch --help' for more information.\n" },
+        { "two names, one result", {}, "a.jpg\n./a.jpg\n", 1,
+            "lumivor-batch: ./a.jpg: its result {dst}/a.jpg is also the result of a.jpg\n" },
     };
     for (const Refusal &refusal : refusals) {
         const TempFolder source, destination;
@@ -228,7 +229,7 @@ TEST(BatchCommand, ListsThatAreRefused)
         ProgramSetup setup;
         setup.workingFolder = source.path();
         setup.input = refusal.list;
-        std::vector<std::string> args{"--files-from", "-", destination.path()};
+        std::vector<std::string> args { "--files-from", "-", destination.path() };
         const ProgramRun run = runBatchProgram(args, setup);
         EXPECT_EQ(run.exitStatus, refusal.exitStatus) << refusal.what;
         EXPECT_EQ(run.errors, replaced(refusal.errors, "{dst}", destination.path()))
@@ -249,11 +250,12 @@ TEST(BatchCommand, ResultOverAnotherPhotoOfTheRunIsRefused)
     writeSamplePhoto(source + "/2020/x.jpg", 24, 16, 2);
     const std::vector<std::uint8_t> original = readBytes(source + "/x.jpg");
 
-    const ProgramRun run = runBatchProgram({"-r", source, top.path()});
+    const ProgramRun run = runBatchProgram({ "-r", source, top.path() });
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, "lumivor-batch: " + source + "/2020/x.jpg: its result " + top.path()
-                              + "/2020/x.jpg would be written over " + source
-                              + "/x.jpg, another photo of this run\n");
+    EXPECT_EQ(run.errors,
+        "lumivor-batch: " + source + "/2020/x.jpg: its result " + top.path()
+            + "/2020/x.jpg would be written over " + source
+            + "/x.jpg, another photo of this run\n");
     EXPECT_EQ(readBytes(source + "/x.jpg"), original);
     EXPECT_FALSE(exists(top.file("x.jpg")));
 }
@@ -263,19 +265,20 @@ TEST(BatchCommand, ResultOverAnotherPhotoOfTheRunIsRefused)
 TEST(BatchCommand, PreserveTimesKeepsTheModificationTime)
 {
     constexpr time_t longAgo = 1000000000; // September 2001
-    for (const bool inPlace : {false, true}) {
-        for (const bool preserve : {false, true}) {
+    for (const bool inPlace : { false, true }) {
+        for (const bool preserve : { false, true }) {
             const TempFolder source, separate;
             const std::string destination = inPlace ? source.path() : separate.path();
             writeSamplePhoto(source.file("a.jpg"), 24, 16, 1);
-            const timespec times[2] = {{longAgo, 0}, {longAgo, 500}};
+            const timespec times[2] = { { longAgo, 0 }, { longAgo, 500 } };
             ASSERT_EQ(utimensat(AT_FDCWD, source.file("a.jpg").c_str(), times, 0), 0);
-            std::vector<std::string> args{"-q", source.path(), destination};
+            std::vector<std::string> args { "-q", source.path(), destination };
             if (preserve)
                 args.insert(args.begin(), "--preserve-times");
 
             EXPECT_EQ(runBatchProgram(args).exitStatus, 0);
-            struct stat result {};
+            struct stat result {
+            };
             ASSERT_EQ(stat((destination + "/a.jpg").c_str(), &result), 0);
             if (preserve) {
                 EXPECT_EQ(result.st_mtim.tv_sec, longAgo) << inPlace;
@@ -295,7 +298,7 @@ TEST(BatchCommand, ClosedPipeDoesNotEndTheRun)
         writeSamplePhoto(source.file(std::to_string(i) + ".jpg"), 24, 16, i);
     ProgramSetup setup;
     setup.closedPipe = true;
-    const ProgramRun run = runBatchProgram({source.path(), destination.path()}, setup);
+    const ProgramRun run = runBatchProgram({ source.path(), destination.path() }, setup);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(namesIn(destination.path()), namesIn(source.path()));
 }
