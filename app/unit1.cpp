@@ -4,10 +4,10 @@
 #include "app/form_progress.h"
 #include "app/error_display.h"
 #include "chooser/error_hook.h"
+#include "chooser/path_text.h"
 #include "chooser/pick_folder.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -91,9 +91,11 @@ QPoint placeOnScreen(const QWidget &window, QPoint designed)
     return QPoint(x, y);
 }
 
+// The fields hold what the folder chooser returns or the user types; both map back to the
+// folder's exact bytes, also for a name that is not valid UTF-8.
 std::string fileNameBytes(const QString &text)
 {
-    return QFile::encodeName(text).toStdString();
+    return chooser::pathBytes(text);
 }
 
 } // namespace
