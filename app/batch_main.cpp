@@ -5,6 +5,7 @@
 #include "app/enhance_photo.h"
 #include "platform/file_errors.h"
 #include "platform/folder_tree.h"
+#include "platform/signal_cleanup.h"
 
 #include <cerrno>
 #include <clocale>
@@ -148,6 +149,9 @@ int main(int argc, char **argv)
     // Under a file-size limit a write beyond it must fail as on a full disk ("Stream write
     // error", the old photo kept, no temporary file left) instead of killing the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Ctrl-C, SIGTERM or SIGHUP mid-save end the program as killed by them, without leaving a
+    // temporary file behind.
+    platform::installSignalCleanup();
     // The system's reasons in the user's language, and to tell whether the terminal shows UTF-8;
     // numbers stay in the C locale.
     std::setlocale(LC_CTYPE, "");

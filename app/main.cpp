@@ -2,6 +2,7 @@
 // exits with 0, or with 1 when there is no display to open the window on.
 #include "app/error_display.h"
 #include "app/unit1.h"
+#include "platform/signal_cleanup.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -79,6 +80,9 @@ int main(int argc, char **argv)
     // Under a file-size limit a write beyond it must fail as on a full disk, with an error
     // shown and the old photo kept, instead of killing the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Ended by Ctrl-C, SIGTERM or SIGHUP (its terminal or session going) mid-save, the program
+    // dies of the signal as before, but leaves no temporary file behind.
+    platform::installSignalCleanup();
     // The window and the taskbar find the icon and name of the desktop entry by this id.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.lumivor.Lumivor"));
     // The command line is handed to Qt only for its own platform settings; the program reads

@@ -166,6 +166,26 @@ TEST(BatchCommand, DamagedPhotoStopsTheRunOrIsPassedOver)
     }
 }
 
+// A result folder that cannot be created (a file has its name): the photo fails with the
+// system's reason, the others are enhanced.
+TEST(BatchCommand, FileErrorsCarryTheSystemsReason)
+{
+    const TempFolder source, destination;
+    ASSERT_EQ(mkdir(source.file("sub").c_str(), 0755), 0);
+    writeSamplePhoto(source.file("sub/a.jpg"), 24, 16, 1);
+    writeSamplePhoto(source.file("b.jpg"), 24, 16, 2);
+    writeText(destination.file("sub"), "a file");
+
+    const ProgramRun run = runBatchProgram({ "-rk", source.path(), destination.path() });
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(
+        run.errors.find("\nlumivor-batch: " + source.file("sub/a.jpg") + ": Cannot create file "
+            + destination.file("sub/a.jpg") + ": Not a directory\n"),
+        std::string::npos)
+        << run.errors;
+    EXPECT_EQ(namesIn(destination.path()), (Names { "b.jpg", "sub" }));
+}
+
 // A tree with a hidden folder, a link to a folder and the destination inside the source: the
 // results keep the structure of what is walked, and a list of the same photos gives the same.
 TEST(BatchCommand, RecursiveRunAndListGiveTheSameTree)
