@@ -48,6 +48,10 @@ ProgramRun runBatchProgram(const std::vector<std::string> &args, const ProgramSe
             limit.rlim_cur = rlim_t(setup.fileSizeLimit);
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+        if (setup.addressSpaceLimit > 0) {
+            const rlimit limit { rlim_t(setup.addressSpaceLimit), rlim_t(setup.addressSpaceLimit) };
+            setrlimit(RLIMIT_AS, &limit);
+        }
         setenv("LC_ALL", "C", 1);
         execv(argv[0], argv.data());
         _exit(127);
@@ -67,12 +71,13 @@ ProgramRun runBatchProgram(const std::vector<std::string> &args, const ProgramSe
     return run;
 }
 
-ProgramRun runBatchProgram(
-    const std::vector<std::string> &args, const std::string &workingFolder, long fileSizeLimit)
+ProgramRun runBatchProgram(const std::vector<std::string> &args, const std::string &workingFolder,
+    long fileSizeLimit, long addressSpaceLimit)
 {
     ProgramSetup setup;
     setup.workingFolder = workingFolder;
     setup.fileSizeLimit = fileSizeLimit;
+    setup.addressSpaceLimit = addressSpaceLimit;
     return runBatchProgram(args, setup);
 }
 

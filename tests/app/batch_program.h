@@ -20,6 +20,8 @@ struct ProgramSetup {
     std::string workingFolder = "/";
     // Nonzero: caps each file it writes, with SIGXFSZ at its default action as in a fresh shell.
     long fileSizeLimit = 0;
+    // Nonzero: caps its address space in bytes, as ulimit -v does.
+    long addressSpaceLimit = 0;
     std::string input; // standard input
     // Standard output and error go to a pipe that nobody reads any more, with SIGPIPE at its
     // default action, as for "lumivor-batch ... | head -1" once head has ended.
@@ -30,7 +32,7 @@ struct ProgramSetup {
 ProgramRun runBatchProgram(const std::vector<std::string> &args, const ProgramSetup &setup);
 
 ProgramRun runBatchProgram(const std::vector<std::string> &args,
-    const std::string &workingFolder = "/", long fileSizeLimit = 0);
+    const std::string &workingFolder = "/", long fileSizeLimit = 0, long addressSpaceLimit = 0);
 
 // Starts lumivor-batch with exactly these arguments, its output discarded, SIGINT, SIGTERM and
 // SIGHUP at their default actions and setting (NAME, value); returns its process id.
