@@ -124,6 +124,19 @@ public:
         }
     }
 
+    void setTimes(const timespec &time)
+    {
+        const timespec times[2] = {{0, UTIME_OMIT}, time};   // access time, modification time
+        if (::futimens(m_fd, times) != 0)
+            throw EWriteError(errno);
+    }
+
+    void flush()
+    {
+        if (::fsync(m_fd) != 0)
+            throw EWriteError(errno);
+    }
+
     void takeOwnershipAndMode(const struct stat &old, const std::string &requested)
     {
         // Only root can give the file back to another owner; anyone else keeps it as theirs.
@@ -191,6 +204,16 @@ PendingFile &PendingFile::operator=(PendingFile &&) noexcept = default;
 void PendingFile::write(const std::vector<std::uint8_t> &bytes)
 {
     m_state->temporary.write(bytes);
+}
+
+void PendingFile::setModificationTime(const timespec &time)
+{
+    m_state->temporary.setTimes(time);
+}
+
+void PendingFile::flush()
+{
+    m_state->temporary.flush();
 }
 
 void PendingFile::commit()

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 namespace platform {
 
 // A new version of the file at path (a byte string, used as it is), written beside it and put in
@@ -21,6 +23,11 @@ public:
 
     // Appends bytes to the new version.
     void write(const std::vector<std::uint8_t> &bytes);
+    // Gives the new version this modification time. Throws EWriteError.
+    void setModificationTime(const timespec &time);
+    // Flushes the new version to disk now, so that commit() has little left to do: a run
+    // flushes on its workers and commits one photo after the other. Throws EWriteError.
+    void flush();
     // Flushes the new version to disk and renames it over path, with the old file's owner and
     // permission bits. At most once.
     void commit();
