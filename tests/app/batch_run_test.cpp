@@ -49,12 +49,11 @@ class BatchRun : public ::testing::Test
 protected:
     void run(const std::string &source, const std::string &destination)
     {
-        app::RunBatch(m_images, fixed(source, destination), m_observer);
+        app::RunBatch(fixed(source, destination), m_observer);
     }
 
     TempFolder m_source;
     TempFolder m_destination;
-    app::TWorkingImages m_images;
     RecordingObserver m_observer;
 };
 
@@ -147,49 +146,9 @@ TEST_F(BatchRun, PathsAreComposedFromTheCurrentTextsForEveryFile)
             ++destinationAsked;
             return slashEnded;
         } };
-    app::RunBatch(m_images, folders, m_observer);
+    app::RunBatch(folders, m_observer);
     EXPECT_EQ(destinationAsked, 2);
     EXPECT_EQ(namesIn(m_destination.path()).size(), 2u);
-}
-
-class ParallelBatchRun : public BatchRun
-{
-protected:
-    void runWith(int jobs, const std::string &destination)
-    {
-        app::RunBatchInParallel(jobs, fixed(m_source.path(), destination), m_observer);
-    }
-};
-
-TEST_F(ParallelBatchRun, OutputIsTheSameWhateverTheNumberOfJobs)
-{
-    for (int i = 0; i < 7; ++i)
-        writeSamplePhoto(m_source.file("p" + std::to_string(i) + ".jpg"), 33, 21, i);
-    TempFolder oneJob;
-    runWith(1, oneJob.path());
-    runWith(3, m_destination.path());
-
-    ASSERT_EQ(namesIn(m_destination.path()), namesIn(oneJob.path()));
-    for (const std::string &name : namesIn(oneJob.path()))
-        EXPECT_EQ(readBytes(m_destination.file(name)), readBytes(oneJob.file(name))) << name;
-    EXPECT_EQ(m_observer.events.back(), "Done");
-}
-
-TEST_F(ParallelBatchRun, ReportsTheFirstErrorInListingOrderAfterFinishingEarlierFiles)
-{
-    writeSamplePhoto(m_source.file("a.jpg"));
-    writeText(m_source.file("b.jpg"), ""); // fails with "JPEG error #41"
-    writeSamplePhoto(m_source.file("c.jpg"));
-    writeText(m_source.file("d.jpg"), "not a photo"); // fails with "JPEG error #52"
-    try {
-        runWith(2, m_destination.path());
-        FAIL() << "the run did not fail";
-    } catch (const imageio::EJPEG &error) {
-        EXPECT_STREQ(error.what(), "JPEG error #41");
-    }
-    EXPECT_TRUE(testing_support::exists(m_destination.file("a.jpg")));
-    EXPECT_FALSE(testing_support::exists(m_destination.file("b.jpg")));
-    EXPECT_FALSE(testing_support::exists(m_destination.file("d.jpg")));
 }
 
 } // namespace

@@ -70,12 +70,11 @@ app::BatchFolders fixed(const std::string &source, const std::string &destinatio
 }
 
 // The text of the error that ended the run, or "" when it ended normally.
-std::string runAndCatch(
-    const std::string &source, const std::string &destination, app::BatchObserver &observer)
+std::string runAndCatch(const std::string &source, const std::string &destination,
+    app::BatchObserver &observer, const app::RunOptions &options = {})
 {
-    app::TWorkingImages images;
     try {
-        app::RunBatch(images, fixed(source, destination), observer);
+        app::RunBatch(fixed(source, destination), observer, options);
     } catch (const core::Error &error) {
         return error.what();
     }
@@ -110,7 +109,7 @@ protected:
                 writeSamplePhoto(source.file(name), 40, 30, i);
             originals.push_back(readBytes(source.file(name)));
         }
-        app::RunBatch(m_images, fixed(source.path(), enhanced.path()), m_quiet);
+        app::RunBatch(fixed(source.path(), enhanced.path()), m_quiet);
         for (const std::string &name : names)
             enhancedBytes.push_back(readBytes(enhanced.file(name)));
     }
@@ -132,7 +131,6 @@ protected:
     std::vector<Bytes> enhancedBytes;
 
 private:
-    app::TWorkingImages m_images;
     HookObserver m_quiet;
 };
 
