@@ -327,7 +327,7 @@ RunSummary RunPhotoJobs(const std::vector<PhotoJob> &jobs, const RunOptions &opt
                         BatchObserver &observer)
 {
     try {
-        platform::useLargeBlockPolicy();
+        platform::useMemoryPolicy();
         observer.countKnown(int(jobs.size()));
         if (jobs.empty()) {
             observer.done();

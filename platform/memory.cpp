@@ -153,12 +153,13 @@ void freeLargeBlock(void *block, std::size_t bytes) noexcept
         munmap(block, mappedBytes(bytes));
 }
 
-void useLargeBlockPolicy()
+void useMemoryPolicy()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         // A fixed threshold also stops glibc's adjusting it, and with it the trim threshold.
         mallopt(M_MMAP_THRESHOLD, int(largeBlockBytes));
+        mallopt(M_ARENA_MAX, 1);
     });
 }
 

@@ -38,11 +38,15 @@ void *allocateLargeBlock(std::size_t bytes);
 // Gives a block of allocateLargeBlock(bytes) back to the system.
 void freeLargeBlock(void *block, std::size_t bytes) noexcept;
 
-// Makes the C library's allocator treat its own large blocks (the codec's buffers, file bytes,
-// encoded output) the same way. Without it glibc raises its threshold after the first large
-// block is freed and keeps later photos' freed memory on its heap: a run over photos of mixed
-// sizes then peaks near twice what its largest photo needs. Once per process; later calls do
-// nothing.
-void useLargeBlockPolicy();
+// Makes the C library's allocator follow the same policy, for the blocks it hands out itself
+// (the codec's buffers, file bytes, encoded output):
+//  - its large blocks are mapped on their own too. Without this glibc raises its threshold once
+//    the first large block is freed and keeps later photos' freed memory on its heap: a run over
+//    photos of mixed sizes then peaks near twice what its largest photo needs;
+//  - all threads share one heap for the small blocks that are left. A heap per thread reserves
+//    64 MB of address space each, which under an address-space limit (ulimit -v) takes from
+//    the photos what the budget counted on.
+// Once per process; later calls do nothing.
+void useMemoryPolicy();
 
 } // namespace platform

@@ -13,8 +13,9 @@ struct ProgramRun {
 };
 
 // Runs lumivor-batch with exactly these arguments (no shell) from workingFolder. A nonzero
-// fileSizeLimit caps each file it writes, with SIGXFSZ at its default action as in a fresh shell.
+// fileSizeLimit caps each file it writes, with SIGXFSZ at its default action as in a fresh shell;
+// a nonzero addressSpaceLimit caps its address space in bytes, as ulimit -v does.
 ProgramRun runBatchProgram(const std::vector<std::string> &args,
-    const std::string &workingFolder = "/", long fileSizeLimit = 0);
+    const std::string &workingFolder = "/", long fileSizeLimit = 0, long addressSpaceLimit = 0);
 
 } // namespace testing_support
