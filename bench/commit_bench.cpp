@@ -78,15 +78,19 @@ void WriteAndFlushOnWorker(benchmark::State &state)
 }
 BENCHMARK(WriteAndFlushOnWorker)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The committer's part, replacing an existing photo; state.range(0) says whether the worker
-// has flushed the file already (as the run does) or the commit flushes it.
+// The committer's part. flushedByWorker: whether the worker has flushed the file already (as
+// the run does) or the commit flushes it; replacing: whether a photo of that name exists (its
+// owner and mode are then given to the new file, which the commit's flush has to write).
 void CommitOnCommitter(benchmark::State &state)
 {
     const Folder folder;
     const std::string path = folder.file("photo.jpg");
-    writeFile(path, 1);
     for (auto _ : state) {
         state.PauseTiming();
+        if (state.range(1))
+            writeFile(path, 1);
+        else
+            ::unlink(path.c_str());
         auto file = std::make_unique<platform::PendingFile>(path);
         file->write(photoBytes());
         if (state.range(0))
@@ -95,8 +99,8 @@ void CommitOnCommitter(benchmark::State &state)
         file->commit();
     }
 }
-BENCHMARK(CommitOnCommitter)->ArgName("flushedByWorker")->Arg(1)->Arg(0)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(CommitOnCommitter)->ArgNames({"flushedByWorker", "replacing"})
+    ->ArgsProduct({{1, 0}, {1, 0}})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

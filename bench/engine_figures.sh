@@ -50,8 +50,9 @@ for size in "${sizes[@]}"; do set -- $size; megapixels=$((megapixels + $1 * $2))
 one=0; many=0; window=0
 for ((round = 1; round <= rounds; round++)); do
     for out in one many window; do rm -rf "$work/$out"; mkdir -p "$work/$out"; done
-    one=$(echo "$one + $(seconds "$build/app/lumivor-batch" --jobs 1 "$work/in" "$work/one")" | bc -l)
-    many=$(echo "$many + $(seconds "$build/app/lumivor-batch" "$work/in" "$work/many")" | bc -l)
+    batch="$build/app/lumivor-batch"
+    one=$(echo "$one + $(seconds "$batch" --jobs 1 "$work/in" "$work/one")" | bc -l)
+    many=$(echo "$many + $(seconds "$batch" "$work/in" "$work/many")" | bc -l)
     window=$(echo "$window + $(QT_QPA_PLATFORM=offscreen "$build/bench/window-run" \
         "$work/in" "$work/window" 2> /dev/null)" | bc -l)
 done
@@ -81,8 +82,8 @@ printf 'mixed 16, 2, 12, 20, 1, 16 MP (largest %d pixels); empty run %d kB\n' "$
 for jobs in 1 2; do
     peak=$(peak_kb --jobs "$jobs" "$work/mixed" "$work/mixed_out")
     limit_kb=$(( (largest * 10 + jobs * 50 * 1024 * 1024) / 1024 ))
-    printf -- '--jobs %d: peak %d kB = %.2f bytes per pixel (%.2f over the empty run); limit %d kB: %s\n' \
+    printf -- '--jobs %d: peak %d kB = %.2f bytes per pixel (%.2f over the empty run); ' \
         "$jobs" "$peak" "$(echo "$peak * 1024 / $largest" | bc -l)" \
-        "$(echo "($peak - $base) * 1024 / $largest" | bc -l)" "$limit_kb" \
-        "$([ "$peak" -le "$limit_kb" ] && echo within || echo OVER)"
+        "$(echo "($peak - $base) * 1024 / $largest" | bc -l)"
+    printf 'limit %d kB: %s\n' "$limit_kb" "$([ "$peak" -le "$limit_kb" ] && echo within || echo OVER)"
 done
