@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <system_error>
 #include <thread>
 
 TForm1 *Form1 = nullptr;
@@ -244,8 +243,9 @@ void TForm1::btnOKClick(QObject *)
     bool ended = false;    // set on this thread, after every progress call the run made
     m_running = true;
     QCoreApplication::instance()->installEventFilter(this);
+    std::thread run;
     try {
-        std::thread run([&] {
+        run = std::thread([&] {
             try {
                 app::RunBatch(folders, progress);
             } catch (...) {
@@ -253,13 +253,15 @@ void TForm1::btnOKClick(QObject *)
             }
             QMetaObject::invokeMethod(this, [&ended] { ended = true; }, Qt::QueuedConnection);
         });
-        while (!ended)
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        run.join();
-    } catch (const std::system_error &) {
-        // No thread for the run: nothing has been done.
+    } catch (...) {
+        // No thread for the run (its stack could not be had): nothing has been done.
         failure = std::make_exception_ptr(core::EStreamError());
+        ended = true;
     }
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (run.joinable())
+        run.join();
     QCoreApplication::instance()->removeEventFilter(this);
     m_running = false;
     if (m_closeHeldBack) {
