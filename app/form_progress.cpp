@@ -1,6 +1,7 @@
 #include "app/form_progress.h"
 
-#include <QFile>
+#include "chooser/path_text.h"
+
 #include <QLabel>
 #include <QMetaObject>
 #include <QProgressBar>
@@ -32,7 +33,7 @@ void FormProgress::countKnown(int fileCount)
 void FormProgress::fileStarted(const std::string &name, int)
 {
     QLabel &label = m_label;
-    const QString text = QFile::decodeName(QByteArray::fromStdString(name));
+    const QString text = chooser::pathText(name);
     onLabelThread(m_label, [&label, text] {
         label.setText(text);
         label.repaint();

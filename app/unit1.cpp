@@ -4,12 +4,12 @@
 #include "app/form_progress.h"
 #include "app/error_display.h"
 #include "chooser/error_hook.h"
+#include "chooser/path_text.h"
 #include "chooser/pick_folder.h"
 #include "core/error.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,9 +64,11 @@ QLabel *fitToText(QLabel *label)
     return label;
 }
 
+// The fields hold what the folder chooser returns or the user types; both map back to the
+// folder's exact bytes, also for a name that is not valid UTF-8.
 std::string fileNameBytes(const QString &text)
 {
-    return QFile::encodeName(text).toStdString();
+    return chooser::pathBytes(text);
 }
 
 bool isUserInput(QEvent::Type type)

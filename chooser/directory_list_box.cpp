@@ -1,5 +1,6 @@
 #include "chooser/directory_list_box.h"
 
+#include "chooser/current_folder.h"
 #include "chooser/error_hook.h"
 #include "chooser/glyph_delegate.h"
 #include "chooser/glyphs.h"
@@ -12,7 +13,13 @@
 namespace chooser {
 
 TDirectoryListBox::TDirectoryListBox(QWidget *parent)
+    : TDirectoryListBox(nullptr, parent)
+{
+}
+
+TDirectoryListBox::TDirectoryListBox(CurrentFolder *folder, QWidget *parent)
     : QListWidget(parent)
+    , m_folder(folder ? folder : new CurrentFolder(this))
     , m_openFolder(loadGlyph(Glyph::OpenFolder))
     , m_currentFolder(loadGlyph(Glyph::CurrentFolder))
     , m_closedFolder(loadGlyph(Glyph::ClosedFolder))
@@ -22,10 +29,8 @@ TDirectoryListBox::TDirectoryListBox(QWidget *parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setRowHeight(std::max(fontMetrics().height(), m_openFolder.height() + 1));
-    m_directory = fromBytes(platform::GetCurrentDir());
-    m_volumes = platform::ListVolumes();
-    rememberFolder();
     buildRows();
+    connect(m_folder, &CurrentFolder::changed, this, &TDirectoryListBox::folderChanged);
     connect(this, &QListWidget::itemDoubleClicked, this, &TDirectoryListBox::openRow);
 }
 
@@ -35,52 +40,42 @@ void TDirectoryListBox::setRowHeight(int height)
     doItemsLayout();
 }
 
+QString TDirectoryListBox::directory() const
+{
+    return m_folder->text();
+}
+
 void TDirectoryListBox::setDirectory(const QString &path)
 {
-    if (path.isEmpty())
-        return;
-    const std::string target = absoluteFolder(path);
-    // Volumes here are case-sensitive, so the comparison is exact.
-    if (fromBytes(target) == m_directory)
-        return;
-    platform::SetCurrentDir(target);
-    m_directory = fromBytes(platform::GetCurrentDir());
-    rememberFolder();
+    m_folder->enter(pathBytes(path));
+}
+
+void TDirectoryListBox::folderChanged()
+{
     buildRows();
     emit changed();
 }
 
-void TDirectoryListBox::setVolumes(const std::vector<platform::Volume> &volumes)
-{
-    m_volumes = volumes;
-    rememberFolder();
-}
-
-void TDirectoryListBox::rememberFolder()
-{
-    const std::string folder = toBytes(m_directory);
-    platform::RememberFolderOn(platform::VolumeOf(folder, m_volumes), folder);
-}
-
 void TDirectoryListBox::setDrive(const QString &mountPoint)
 {
-    const std::string volume = toBytes(mountPoint);
-    if (volume.empty() || platform::VolumeOf(toBytes(m_directory), m_volumes) == volume)
+    const std::string volume = pathBytes(mountPoint);
+    const std::vector<platform::Volume> &volumes = m_folder->volumes();
+    if (volume.empty() || m_folder->volume() == volume)
         return;
     std::string target = platform::FolderLastShownOn(volume);
     if (target.empty() || !platform::DirectoryExists(target)
-        || platform::VolumeOf(target, m_volumes) != volume)
+        || platform::VolumeOf(target, volumes) != volume)
         target = volume;
-    setDirectory(fromBytes(target));
+    m_folder->enter(target);
 }
 
 QString TDirectoryListBox::pathOfRow(int row) const
 {
     const QListWidgetItem *entry = item(row);
-    return entry ? entry->data(PathRole).toString() : QString();
+    return entry ? pathText(entry->data(PathRole).toByteArray().toStdString()) : QString();
 }
 
-void TDirectoryListBox::addRow(const QString &text, int glyph, int indent, const QString &path)
+void TDirectoryListBox::addRow(const QString &text, int glyph, int indent, const std::string &path)
 {
     auto *row = new QListWidgetItem(text, this);
     const QPixmap &pixmap = glyph == int(Glyph::OpenFolder) ? m_openFolder
@@ -89,43 +84,44 @@ void TDirectoryListBox::addRow(const QString &text, int glyph, int indent, const
     row->setData(GlyphRole, glyph);
     row->setData(GlyphPixmapRole, pixmap);
     row->setData(IndentRole, indent);
-    row->setData(PathRole, path);
+    row->setData(PathRole, QByteArray::fromStdString(path));
 }
 
 void TDirectoryListBox::buildRows()
 {
     clear();
-    const QStringList parts = m_directory.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const std::string &directory = m_folder->path();
+    // "/" never occurs inside an escaped byte or a multi-byte character, so the folder's text
+    // splits into the same components as its bytes.
+    const QStringList parts = m_folder->text().split(QLatin1Char('/'), Qt::SkipEmptyParts);
     // Row k sits 4 pixels deeper than row k - 1; "/" is row 0.
     if (parts.isEmpty()) {
-        addRow(QStringLiteral("/"), int(Glyph::CurrentFolder), 2, QStringLiteral("/"));
+        addRow(QStringLiteral("/"), int(Glyph::CurrentFolder), 2, "/");
     } else {
-        addRow(QStringLiteral("/"), int(Glyph::OpenFolder), 2, QStringLiteral("/"));
-        QString path;
+        addRow(QStringLiteral("/"), int(Glyph::OpenFolder), 2, "/");
+        std::size_t end = 0;
         for (int i = 0; i < parts.size(); ++i) {
-            path += QLatin1Char('/') + parts[i];
+            end = std::min(
+                directory.find('/', directory.find_first_not_of('/', end)), directory.size());
             const bool current = i == parts.size() - 1;
             addRow(parts[i], int(current ? Glyph::CurrentFolder : Glyph::OpenFolder),
-                4 * (i + 1) + 2, path);
+                4 * (i + 1) + 2, directory.substr(0, end));
         }
     }
     m_currentRow = count() - 1;
 
     // Subfolders sit one step deeper than the current folder's row.
     const int subfolderIndent = 4 * std::max<int>(1, int(parts.size())) + 6;
-    const QString prefix
-        = m_directory.endsWith(QLatin1Char('/')) ? m_directory : m_directory + QLatin1Char('/');
-    for (const std::string &name : platform::ListSubfolders(toBytes(m_directory))) {
-        const QString text = fromBytes(name);
-        addRow(text, int(Glyph::ClosedFolder), subfolderIndent, prefix + text);
-    }
+    const std::string prefix = directory.back() == '/' ? directory : directory + '/';
+    for (const std::string &name : platform::ListSubfolders(directory))
+        addRow(pathText(name), int(Glyph::ClosedFolder), subfolderIndent, prefix + name);
     setCurrentRow(m_currentRow);
 }
 
 void TDirectoryListBox::openRow(QListWidgetItem *entry)
 {
-    const QString path = entry->data(PathRole).toString();
-    forwardErrors(this, [&] { setDirectory(path); });
+    const std::string path = entry->data(PathRole).toByteArray().toStdString();
+    forwardErrors(this, [&] { m_folder->enter(path); });
 }
 
 } // namespace chooser

@@ -1,31 +1,35 @@
 #pragma once
 
-#include "platform/volumes.h"
-
 #include <QListWidget>
 #include <QPixmap>
 #include <QString>
 
 namespace chooser {
 
+class CurrentFolder;
 class GlyphDelegate;
 
 // The folders from "/" down to the current folder (open folders, then the current folder) and
-// the current folder's visible subfolders (closed folders), each row indented by its depth.
-// Whatever folder it shows is the process's current folder.
+// the current folder's visible subfolders (closed folders), each row indented by its depth. It
+// is a view of a CurrentFolder: it shows that folder, and opening a row enters the row's folder
+// there.
 class TDirectoryListBox : public QListWidget
 {
     Q_OBJECT
 public:
-    // Starts at the process's current folder; throws platform::EInOutError when that cannot be
-    // read.
+    // A view of a folder of its own, which starts at the process's current folder; throws
+    // platform::EInOutError when that cannot be read.
     explicit TDirectoryListBox(QWidget *parent = nullptr);
+    // A view of folder, which must outlive it (nullptr: a folder of its own, as above).
+    TDirectoryListBox(CurrentFolder *folder, QWidget *parent);
+
+    CurrentFolder *folder() const { return m_folder; }
 
     // The absolute path of the current folder, without a trailing "/" except for "/".
-    QString directory() const { return m_directory; }
+    QString directory() const;
 
-    // Enters path (relative to the process's current folder), rebuilds the rows and emits
-    // changed(). Nothing happens for an empty path or the folder already shown. Throws
+    // Enters path (relative to the process's current folder); the rows follow and changed() is
+    // emitted. Nothing happens for an empty path or the folder already shown. Throws
     // platform::EInOutError when the folder cannot be entered; rows and folder stay as they were.
     void setDirectory(const QString &path);
 
@@ -33,9 +37,6 @@ public:
     // exists, else to the mount point. Nothing happens when the current folder is on it already.
     // Throws like setDirectory.
     void setDrive(const QString &mountPoint);
-
-    // The volumes setDrive and the per-volume memory go by; this machine's when created.
-    void setVolumes(const std::vector<platform::Volume> &volumes);
 
     // The folder a row stands for; an empty text for a row that does not exist.
     QString pathOfRow(int row) const;
@@ -46,16 +47,16 @@ public:
     void setRowHeight(int height);
 
 signals:
+    // After the rows have followed a change of folder.
     void changed();
 
 private:
+    void folderChanged();
     void buildRows();
-    void addRow(const QString &text, int glyph, int indent, const QString &path);
+    void addRow(const QString &text, int glyph, int indent, const std::string &path);
     void openRow(QListWidgetItem *item);
-    void rememberFolder();
 
-    QString m_directory;
-    std::vector<platform::Volume> m_volumes;
+    CurrentFolder *const m_folder;
     int m_currentRow = 0;
     QPixmap m_openFolder;
     QPixmap m_currentFolder;

@@ -1,9 +1,9 @@
 #include "chooser/drive_combo_box.h"
 
+#include "chooser/current_folder.h"
 #include "chooser/glyph_delegate.h"
 #include "chooser/glyphs.h"
 #include "chooser/path_text.h"
-#include "platform/folders.h"
 
 #include <QAbstractItemView>
 
@@ -12,7 +12,13 @@
 namespace chooser {
 
 TDriveComboBox::TDriveComboBox(QWidget *parent)
+    : TDriveComboBox(nullptr, parent)
+{
+}
+
+TDriveComboBox::TDriveComboBox(CurrentFolder *folder, QWidget *parent)
     : QComboBox(parent)
+    , m_folder(folder ? folder : new CurrentFolder(this))
     , m_floppy(loadGlyph(Glyph::Floppy))
     , m_hard(loadGlyph(Glyph::Hard))
     , m_network(loadGlyph(Glyph::Network))
@@ -26,21 +32,44 @@ TDriveComboBox::TDriveComboBox(QWidget *parent)
     setItemDelegate(new GlyphDelegate(placement, this));
     setIconSize(m_floppy.size());
 
-    m_volumes = platform::ListVolumes();
-    m_drive = fromBytes(platform::VolumeOf(platform::GetCurrentDir(), m_volumes));
+    m_drive = m_folder->volume();
     buildItems();
+    connect(m_folder, &CurrentFolder::changed, this, &TDriveComboBox::followFolder);
+    connect(m_folder, &CurrentFolder::volumesChanged, this, &TDriveComboBox::followVolumes);
     connect(this, qOverload<int>(&QComboBox::activated), this,
-        [this](int index) { setDrive(itemData(index, PathRole).toString()); });
+        [this](int index) { chooseDrive(itemData(index, PathRole).toByteArray().toStdString()); });
+}
+
+QString TDriveComboBox::drive() const
+{
+    return pathText(m_drive);
+}
+
+const std::vector<platform::Volume> &TDriveComboBox::volumes() const
+{
+    return m_folder->volumes();
+}
+
+void TDriveComboBox::followFolder()
+{
+    m_drive = m_folder->volume();
+    selectCurrent();
+}
+
+void TDriveComboBox::followVolumes()
+{
+    m_drive = m_folder->volume();
+    buildItems();
 }
 
 QString TDriveComboBox::volumeText(const platform::Volume &volume, TextCase textCase)
 {
     const bool network = volume.kind == platform::VolumeKind::Network;
-    QString detail = fromBytes(network ? volume.source : volume.label);
+    QString detail = pathText(network ? volume.source : volume.label);
     detail = textCase == TextCase::tcUpperCase ? detail.toUpper() : detail.toLower();
     if (!network || detail.isEmpty())
         detail = QLatin1Char('[') + detail + QLatin1Char(']');
-    return fromBytes(volume.mountPoint) + QLatin1Char(' ') + detail;
+    return pathText(volume.mountPoint) + QLatin1Char(' ') + detail;
 }
 
 QPixmap TDriveComboBox::glyphFor(platform::VolumeKind kind) const
@@ -64,11 +93,11 @@ void TDriveComboBox::buildItems()
 {
     const QSignalBlocker quiet(this);
     clear();
-    for (const platform::Volume &volume : m_volumes) {
+    for (const platform::Volume &volume : m_folder->volumes()) {
         const QPixmap glyph = glyphFor(volume.kind);
         addItem(QIcon(glyph), volumeText(volume, m_textCase));
         const int row = count() - 1;
-        setItemData(row, fromBytes(volume.mountPoint), PathRole);
+        setItemData(row, QByteArray::fromStdString(volume.mountPoint), PathRole);
         setItemData(row, int(volume.kind), GlyphRole);
         setItemData(row, glyph, GlyphPixmapRole);
         setItemData(row, 2, IndentRole);
@@ -79,13 +108,12 @@ void TDriveComboBox::buildItems()
 void TDriveComboBox::selectCurrent()
 {
     const QSignalBlocker quiet(this);
-    setCurrentIndex(m_drive.isEmpty() ? -1 : findData(m_drive, PathRole));
+    setCurrentIndex(m_drive.empty() ? -1 : findData(QByteArray::fromStdString(m_drive), PathRole));
 }
 
 void TDriveComboBox::setVolumes(const std::vector<platform::Volume> &volumes)
 {
-    m_volumes = volumes;
-    buildItems();
+    m_folder->setVolumes(volumes);
 }
 
 void TDriveComboBox::setTextCase(TextCase textCase)
@@ -98,16 +126,23 @@ void TDriveComboBox::setTextCase(TextCase textCase)
 
 void TDriveComboBox::setDrive(const QString &mountPoint)
 {
-    if (mountPoint.isEmpty()) {
+    chooseDrive(pathBytes(mountPoint));
+}
+
+void TDriveComboBox::chooseDrive(const std::string &mountPoint)
+{
+    if (mountPoint.empty()) {
         m_drive.clear();
         selectCurrent();
         return;
     }
     // The popup has already moved the selection, so compare with what was current before.
-    if (mountPoint == m_drive && findData(mountPoint, PathRole) >= 0) {
+    if (mountPoint == m_drive && findData(QByteArray::fromStdString(mountPoint), PathRole) >= 0) {
         selectCurrent();
         return;
     }
+    // Selected before anything is entered: when the volume cannot be entered, it stays
+    // selected and the folder views stay where they were.
     m_drive = mountPoint;
     selectCurrent();
     emit changed();
@@ -115,7 +150,7 @@ void TDriveComboBox::setDrive(const QString &mountPoint)
 
 void TDriveComboBox::showVolumeOf(const QString &path)
 {
-    m_drive = fromBytes(platform::VolumeOf(toBytes(path), m_volumes));
+    m_drive = platform::VolumeOf(pathBytes(path), m_folder->volumes());
     selectCurrent();
 }
 

@@ -1,10 +1,10 @@
 #include "chooser/file_list_box.h"
 
+#include "chooser/current_folder.h"
 #include "chooser/glyph_delegate.h"
 #include "chooser/glyphs.h"
 #include "chooser/path_text.h"
 #include "platform/find_files.h"
-#include "platform/folders.h"
 
 #include <QGuiApplication>
 
@@ -55,7 +55,13 @@ bool isProgramName(const QString &name)
 } // namespace
 
 TFileListBox::TFileListBox(QWidget *parent)
+    : TFileListBox(nullptr, parent)
+{
+}
+
+TFileListBox::TFileListBox(CurrentFolder *folder, QWidget *parent)
     : QListWidget(parent)
+    , m_folder(folder ? folder : new CurrentFolder(this))
     , m_executable(loadGlyph(Glyph::Executable))
     , m_unknownFile(loadGlyph(Glyph::UnknownFile))
     , m_delegate(new GlyphDelegate({}, this))
@@ -65,8 +71,8 @@ TFileListBox::TFileListBox(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     resize(145, height());
     setRowHeight(fontMetrics().height());
-    m_directory = fromBytes(platform::GetCurrentDir());
     readEntries();
+    connect(m_folder, &CurrentFolder::changed, this, &TFileListBox::readEntries);
     connect(this, &QListWidget::currentRowChanged, this, &TFileListBox::changed);
 }
 
@@ -76,16 +82,14 @@ void TFileListBox::setRowHeight(int height)
     doItemsLayout();
 }
 
+QString TFileListBox::directory() const
+{
+    return m_folder->text();
+}
+
 void TFileListBox::setDirectory(const QString &path)
 {
-    if (path.isEmpty())
-        return;
-    const std::string target = absoluteFolder(path);
-    if (fromBytes(target) == m_directory)
-        return;
-    platform::SetCurrentDir(target);
-    m_directory = fromBytes(platform::GetCurrentDir());
-    readEntries();
+    m_folder->enter(pathBytes(path));
 }
 
 void TFileListBox::showFolder(const QString &path)
@@ -128,19 +132,18 @@ void TFileListBox::applyGlyph(QListWidgetItem *entry) const
 
 void TFileListBox::readEntries()
 {
-    const std::string folder = toBytes(m_directory);
-    platform::SetCurrentDir(folder);
-
+    // The folder has been entered by whoever changed it; reading needs no second entry.
+    const std::string &folder = m_folder->path();
     std::set<std::string> unique;
     for (const QString &pattern : m_mask.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         // "*.*" is how every name is asked for, dotted or not.
-        const std::string mask = pattern == QStringLiteral("*.*") ? "*" : toBytes(pattern);
+        const std::string mask = pattern == QStringLiteral("*.*") ? "*" : pathBytes(pattern);
         for (std::string &name : platform::FindMatchingFiles(folder + "/" + mask))
             unique.insert(std::move(name));
     }
     QStringList names;
     for (const std::string &name : unique)
-        names.append(fromBytes(name));
+        names.append(pathText(name));
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         const int blind = QString::compare(a, b, Qt::CaseInsensitive);
         return blind != 0 ? blind < 0 : a < b;

@@ -6,22 +6,27 @@
 
 namespace chooser {
 
+class CurrentFolder;
 class GlyphDelegate;
 
 // The visible regular files of one folder that match the mask, sorted without regard to case.
-// Reading a folder enters it, so the process's current folder follows this list too.
+// It is a view of a CurrentFolder: it lists that folder's files again whenever the folder
+// changes.
 class TFileListBox : public QListWidget
 {
     Q_OBJECT
 public:
-    // Shows the process's current folder; throws platform::EInOutError when that cannot be
-    // read.
+    // A view of a folder of its own, which starts at the process's current folder; throws
+    // platform::EInOutError when that cannot be read.
     explicit TFileListBox(QWidget *parent = nullptr);
+    // A view of folder, which must outlive it (nullptr: a folder of its own, as above).
+    TFileListBox(CurrentFolder *folder, QWidget *parent);
 
-    QString directory() const { return m_directory; }
+    QString directory() const;
 
-    // Enters path and reads its entries; nothing happens for the folder already shown. Throws
-    // platform::EInOutError when the folder cannot be entered; the list keeps what it showed.
+    // Enters path (relative to the process's current folder), and the entries follow; nothing
+    // happens for the folder already shown. Throws platform::EInOutError when the folder cannot
+    // be entered; the list keeps what it showed.
     void setDirectory(const QString &path);
 
     // One or more patterns separated by ";" ("*" any run, "?" one character, letters compared
@@ -45,7 +50,7 @@ private:
     void readEntries();
     void applyGlyph(QListWidgetItem *entry) const;
 
-    QString m_directory;
+    CurrentFolder *const m_folder;
     QString m_mask = QStringLiteral("*.*");
     bool m_showGlyphs = false;
     QPixmap m_executable;

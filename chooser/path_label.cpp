@@ -1,5 +1,6 @@
 #include "chooser/path_label.h"
 
+#include "chooser/current_folder.h"
 #include "chooser/shorten_path.h"
 
 #include <QPainter>
@@ -11,6 +12,12 @@ TPathLabel::TPathLabel(QWidget *parent)
 {
     setTextFormat(Qt::PlainText);
     setWordWrap(false);
+}
+
+void TPathLabel::follow(const CurrentFolder *folder)
+{
+    setText(folder->text());
+    connect(folder, &CurrentFolder::changed, this, [this, folder] { setText(folder->text()); });
 }
 
 QString TPathLabel::shownText() const

@@ -1,35 +1,25 @@
 #pragma once
 
-#include "platform/folders.h"
-
-#include <QByteArray>
-#include <QFile>
 #include <QString>
 
 #include <string>
 
 namespace chooser {
 
-// File names are bytes here; these convert them the way Qt's own file classes do, so a name
-// that is not valid in the locale's encoding survives the round trip.
-inline std::string toBytes(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
+// The one place where a file name's bytes become the text the user sees and edits, and back.
+//
+// Valid UTF-8 becomes its characters. Every byte that is not part of a valid UTF-8 sequence
+// becomes the lone surrogate U+DC00 + byte (U+DC80..U+DCFF), as Python's "surrogateescape"
+// does. Well-formed UTF-8 never encodes a surrogate, so these code points cannot stand for a
+// real character and the mapping back is exact: pathBytes(pathText(b)) == b for every byte
+// string b. A QString holds lone surrogates unchanged (line edits keep and edit them like any
+// character; they are drawn as the replacement glyph), so any folder name can be shown, typed
+// around, returned and entered again.
+QString pathText(const std::string &bytes);
 
-inline QString fromBytes(const std::string &bytes)
-{
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
-
-// A folder typed or picked, made absolute against the current folder, as the lists keep it:
-// without a trailing "/" except for "/" itself.
-inline std::string absoluteFolder(const QString &path)
-{
-    std::string folder = platform::ExpandFileName(toBytes(path));
-    if (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    return folder;
-}
+// Text back to bytes: characters as UTF-8, U+DC80..U+DCFF as the byte they stand for. Typed
+// text is valid Unicode and gives its UTF-8. Any other lone surrogate (which no file name
+// decodes to) gives the UTF-8 of U+FFFD.
+std::string pathBytes(const QString &text);
 
 } // namespace chooser

@@ -30,8 +30,9 @@ bool PickFolder(QString &Folder, int Options, int HelpTopic)
     const QString chosen = dialog.directory();
     if (Options & CreateOnAccept) {
         // Reporting success for a folder that is not there would only fail later, at the run.
-        if (!platform::CreateFolderPath(toBytes(chosen)))
-            throw platform::EInOutError("Unable to create directory " + toBytes(chosen));
+        const std::string folder = pathBytes(chosen);
+        if (!platform::CreateFolderPath(folder))
+            throw platform::EInOutError("Unable to create directory " + folder);
     }
     Folder = chosen;
     return true;

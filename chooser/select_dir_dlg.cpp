@@ -1,5 +1,6 @@
 #include "chooser/select_dir_dlg.h"
 
+#include "chooser/current_folder.h"
 #include "chooser/directory_list_box.h"
 #include "chooser/drive_combo_box.h"
 #include "chooser/error_hook.h"
@@ -43,15 +44,16 @@ QString folderChooserHelpText()
 // high-DPI scaling takes care of other pixel densities.
 TSelectDirDlg::TSelectDirDlg(QWidget *parent)
     : QDialog(parent)
-    , DirList(new TDirectoryListBox(this))
+    , m_folder(new CurrentFolder(this))
+    , DirList(new TDirectoryListBox(m_folder, this))
     , DirEdit(new QLineEdit(this))
-    , DriveList(new TDriveComboBox(this))
+    , DriveList(new TDriveComboBox(m_folder, this))
     , DirLabel(new TPathLabel(this))
     , OKButton(new QPushButton(QStringLiteral("OK"), this))
     , CancelButton(new QPushButton(QStringLiteral("Cancel"), this))
     , HelpButton(new QPushButton(QStringLiteral("&Help"), this))
     , NetButton(new QPushButton(QStringLiteral("Ne&twork..."), this))
-    , FileList(new TFileListBox(this))
+    , FileList(new TFileListBox(m_folder, this))
 {
     setWindowTitle(QStringLiteral("Select Directory"));
     setFixedSize(424, 255);
@@ -116,31 +118,23 @@ void TSelectDirDlg::FormCreate()
     // There is no network-connection dialog to offer on this platform.
     NetButton->hide();
     setAllowNewFolder(false);
-    DirList->setVolumes(DriveList->volumes());
     DirLabel->setGeometry(DirEdit->geometry());
+    DirLabel->follow(m_folder);
     DirListChange();
 }
 
 void TSelectDirDlg::setDirectory(const QString &folder)
 {
-    if (folder.isEmpty())
-        return;
-    QString path = fromBytes(platform::ExpandFileName(toBytes(folder)));
-    if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
     try {
-        DirList->setDirectory(path);
+        DirList->setDirectory(folder);
     } catch (const platform::EInOutError &) {
         // The dialog still opens, at the folder it shows already.
-        DriveList->showVolumeOf(DirList->directory());
     }
 }
 
 void TSelectDirDlg::setVolumes(const std::vector<platform::Volume> &volumes)
 {
-    DriveList->setVolumes(volumes);
-    DirList->setVolumes(volumes);
-    DriveList->showVolumeOf(DirList->directory());
+    m_folder->setVolumes(volumes);
 }
 
 QString TSelectDirDlg::directory() const
@@ -164,29 +158,17 @@ void TSelectDirDlg::setHelpContext(int context)
     CancelButton->move(withHelp ? 256 : 340, 224);
 }
 
+// The path label and the file list follow the folder themselves; only the path field, which
+// the user may edit, is set from here.
 void TSelectDirDlg::DirListChange()
 {
-    forwardErrors(this, [this] {
-        const QString folder = DirList->directory();
-        DirLabel->setText(folder);
-        DirEdit->setText(DirLabel->text());
-        DirEdit->selectAll();
-        DriveList->showVolumeOf(folder);
-        FileList->showFolder(folder);
-    });
+    DirEdit->setText(m_folder->text());
+    DirEdit->selectAll();
 }
 
 void TSelectDirDlg::DriveListChange()
 {
-    forwardErrors(this, [this] {
-        try {
-            DirList->setDrive(DriveList->drive());
-        } catch (...) {
-            // The folder view stays where it was, so the volume shown must too.
-            DriveList->showVolumeOf(DirList->directory());
-            throw;
-        }
-    });
+    forwardErrors(this, [this] { DirList->setDrive(DriveList->drive()); });
 }
 
 void TSelectDirDlg::NetClick() { }
@@ -199,7 +181,7 @@ void TSelectDirDlg::OKClick()
 void TSelectDirDlg::accept()
 {
     if (m_allowNewFolder && m_confirmNewFolder
-        && !platform::DirectoryExists(toBytes(DirEdit->text()))) {
+        && !platform::DirectoryExists(pathBytes(DirEdit->text()))) {
         QMessageBox question(QMessageBox::Question, QStringLiteral("Confirm"),
             QStringLiteral("The specified directory does not exist. Create it?"),
             QMessageBox::NoButton, this);

@@ -12,21 +12,29 @@ class QPushButton;
 
 namespace chooser {
 
+class CurrentFolder;
 class TDirectoryListBox;
 class TDriveComboBox;
 class TFileListBox;
 class TPathLabel;
 
 // The "Select Directory" dialog: volumes, folders and the current folder's files, and the chosen
-// folder as a label or, when new folders are allowed, as an editable path. Navigating moves the
+// folder as a label or, when new folders are allowed, as an editable path. The drive, directory
+// and file lists and the path label are views of one CurrentFolder. Navigating moves the
 // process's current folder, which stays where the dialog left it.
 class TSelectDirDlg : public QDialog
 {
     Q_OBJECT
+    // First of the members: the lists and the label are built as its views.
+    CurrentFolder *const m_folder;
+
 public:
     // Opens at the process's current folder; throws platform::EInOutError when that cannot be
     // read.
     explicit TSelectDirDlg(QWidget *parent = nullptr);
+
+    // The folder the lists show.
+    CurrentFolder *folder() const { return m_folder; }
 
     // The starting folder; relative texts resolve against the process's current folder. An
     // empty text changes nothing; a folder that cannot be entered leaves the current one shown.

@@ -1,8 +1,10 @@
 #include "app/unit1.h"
 #include "app/enhance_photo.h"
 #include "app/error_display.h"
+#include "chooser/path_text.h"
 #include "chooser/select_dir_dlg.h"
 #include "core/error.h"
+#include "platform/folders.h"
 #include "tests/chooser/test_support.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
@@ -73,8 +75,7 @@ private slots:
     void init();
     void cleanup();
 
-    void controlsFollowTheLayout_data();
-    void controlsFollowTheLayout();
+    void controlsKeepTheirRowsAndNeverOverlap();
     void windowIsFixedAndStartsAtRest();
     void escapeAndQuitCloseTheWindow_data();
     void escapeAndQuitCloseTheWindow();
@@ -91,6 +92,7 @@ private slots:
     void errorsReachARealErrorBox();
     void folderButtonsFillTheirFieldOnlyOnOK_data();
     void folderButtonsFillTheirFieldOnlyOnOK();
+    void folderNotNamedInUtf8GoesFromTheChooserToTheRun();
     void onlyOurErrorsShowTheirText();
     void errorTextAppendsAFullStop_data();
     void errorTextAppendsAFullStop();
@@ -133,55 +135,45 @@ void tst_Form1::cleanup()
                             [](QWidget *widget) { return widget->isVisible(); }));
 }
 
-void tst_Form1::controlsFollowTheLayout_data()
+// What the layout must give, whatever its numbers: every control inside the window and clear of
+// the others, each field in one row with its caption and its "..." button, the fields, the
+// status and the bar in one column, the captions wide enough for their text.
+void tst_Form1::controlsKeepTheirRowsAndNeverOverlap()
 {
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("Label1") << "Label1" << QRect(8, 16, 63, 13) << "Source folder";
-    QTest::newRow("Label2") << "Label2" << QRect(8, 56, 82, 13) << "Destination folder";
-    QTest::newRow("lbFile") << "lbFile" << QRect(104, 96, 401, 17) << "";
-    QTest::newRow("Edit1") << "Edit1" << QRect(104, 8, 401, 25) << "";
-    QTest::newRow("Edit2") << "Edit2" << QRect(104, 48, 401, 25) << "";
-    QTest::newRow("btnSrc") << "btnSrc" << QRect(512, 8, 33, 25) << "...";
-    QTest::newRow("btnDest") << "btnDest" << QRect(512, 48, 33, 25) << "...";
-    QTest::newRow("ProgressBar1") << "ProgressBar1" << QRect(104, 128, 401, 25) << "";
-    QTest::newRow("btnOK") << "btnOK" << QRect(200, 184, 89, 25) << "Do It!";
-    QTest::newRow("btnQuit") << "btnQuit" << QRect(312, 184, 81, 25) << "Quit";
-}
-
-void tst_Form1::controlsFollowTheLayout()
-{
-    QFETCH(QString, control);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
     TForm1 window;
-    const QHash<QString, QWidget *> controls{
-        {"Label1", window.Label1}, {"Label2", window.Label2}, {"lbFile", window.lbFile},
-        {"Edit1", window.Edit1},   {"Edit2", window.Edit2},   {"btnSrc", window.btnSrc},
-        {"btnDest", window.btnDest}, {"ProgressBar1", window.ProgressBar1},
-        {"btnOK", window.btnOK},   {"btnQuit", window.btnQuit}};
-    QWidget *widget = controls.value(control);
-    QCOMPARE(widget->pos(), geometry.topLeft());
-    QCOMPARE(widget->height(), geometry.height());
-    if (widget == window.Label1 || widget == window.Label2) {
-        // The captions grow with a wider desktop font, and never cut their text.
-        QVERIFY(widget->width() >= geometry.width());
-        QVERIFY(widget->width() >= widget->fontMetrics().horizontalAdvance(text));
-        QVERIFY(widget->geometry().right() < window.Edit1->x());
-    } else {
-        QCOMPARE(widget->width(), geometry.width());
+    const QList<QWidget *> controls{window.Label1, window.Label2, window.lbFile, window.Edit1,
+                                    window.Edit2,  window.btnSrc, window.btnDest,
+                                    window.ProgressBar1, window.btnOK, window.btnQuit};
+    for (int i = 0; i < controls.size(); ++i) {
+        QCOMPARE(controls[i]->parentWidget(), &window);
+        QVERIFY(window.rect().contains(controls[i]->geometry()));
+        for (int j = i + 1; j < controls.size(); ++j)
+            QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
+                     qPrintable(QString("controls %1 and %2 overlap").arg(i).arg(j)));
     }
-    QCOMPARE(widget->parentWidget(), &window);
-    if (auto *label = qobject_cast<QLabel *>(widget))
-        QCOMPARE(label->text(), text);
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        QCOMPARE(edit->text(), text);
-    if (auto *button = qobject_cast<QPushButton *>(widget)) {
-        QCOMPARE(button->text(), text);
-        QVERIFY(!button->isDefault());
-        QVERIFY(!button->autoDefault());
+    const std::pair<QLabel *, QPushButton *> rows[] = {{window.Label1, window.btnSrc},
+                                                       {window.Label2, window.btnDest}};
+    for (QLineEdit *field : {window.Edit1, window.Edit2}) {
+        const auto [caption, button] = rows[field == window.Edit2];
+        QCOMPARE(button->y(), field->y());
+        QCOMPARE(button->height(), field->height());
+        QVERIFY(caption->geometry().center().y() > field->y());
+        QVERIFY(caption->geometry().center().y() < field->geometry().bottom());
+        QVERIFY(caption->width() >= caption->fontMetrics().horizontalAdvance(caption->text()));
     }
+    for (QWidget *below : QList<QWidget *>{window.Edit2, window.lbFile, window.ProgressBar1}) {
+        QCOMPARE(below->x(), window.Edit1->x());
+        QCOMPARE(below->width(), window.Edit1->width());
+    }
+    QCOMPARE(window.btnOK->y(), window.btnQuit->y());
+
+    const QStringList texts{window.Label1->text(), window.Label2->text(), window.btnSrc->text(),
+                            window.btnDest->text(), window.btnOK->text(), window.btnQuit->text(),
+                            window.lbFile->text(), window.Edit1->text(), window.Edit2->text()};
+    QCOMPARE(texts, (QStringList{"Source folder", "Destination folder", "...", "...", "Do It!",
+                                 "Quit", "", "", ""}));
+    for (QPushButton *button : {window.btnSrc, window.btnDest, window.btnOK, window.btnQuit})
+        QVERIFY(!button->isDefault() && !button->autoDefault());
 }
 
 void tst_Form1::windowIsFixedAndStartsAtRest()
@@ -533,6 +525,42 @@ void tst_Form1::folderButtonsFillTheirFieldOnlyOnOK()
     QCOMPARE(filled->text(), accept ? chosen : QString("before"));
     QCOMPARE(other->text(), QString("before"));
     QCOMPARE(m_errors, QStringList());
+    window.close();
+}
+
+// Both folders are picked as the user does: the chooser opens in their parent, a double-click
+// enters the folder, OK returns it into the field; the run then finds the folders by the very
+// same bytes.
+void tst_Form1::folderNotNamedInUtf8GoesFromTheChooserToTheRun()
+{
+    TempFolder parent;
+    const std::string source = parent.file("caf\xe9-photos");
+    const std::string destination = parent.file("out-\xff");
+    QVERIFY(platform::CreateDir(source) && platform::CreateDir(destination));
+    writeSamplePhoto(source + "/a.jpg");
+    writeSamplePhoto(source + "/b.jpg", 40, 24, 1);
+    TForm1 window;
+    window.show();
+
+    for (const std::string *folder : {&source, &destination}) {
+        platform::SetCurrentDir(parent.path());
+        ModalWatcher<QMessageBox> createIt([](QMessageBox *box) { box->defaultButton()->click(); });
+        ModalWatcher<chooser::TSelectDirDlg> pick([&](chooser::TSelectDirDlg *dialog) {
+            testing_support::openRow(dialog->DirList,
+                                     chooser::pathText(folder->substr(parent.path().size() + 1)));
+            dialog->OKButton->click();
+        });
+        QTest::mouseClick(folder == &source ? window.btnSrc : window.btnDest, Qt::LeftButton);
+        QVERIFY(pick.seen());
+        QVERIFY2(!createIt.seen(), "the folder picked was not found again");
+    }
+    QCOMPARE(chooser::pathBytes(window.Edit1->text()), source);
+    QCOMPARE(chooser::pathBytes(window.Edit2->text()), destination);
+
+    QTest::mouseClick(window.btnOK, Qt::LeftButton);
+    QCOMPARE(m_errors, QStringList());
+    QCOMPARE(window.lbFile->text(), QString("Done"));
+    QCOMPARE(namesIn(destination), (std::vector<std::string>{"a.jpg", "b.jpg"}));
     window.close();
 }
 

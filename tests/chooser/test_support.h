@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chooser/directory_list_box.h"
 #include "chooser/error_hook.h"
 #include "platform/folders.h"
 
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <exception>
@@ -90,6 +92,17 @@ struct TempTree {
 inline QString currentFolder()
 {
     return QDir(QDir::currentPath()).canonicalPath();
+}
+
+// Double-clicks the row of list whose text is text, as the user does: a press first, since the
+// view opens only a row that the same button pressed.
+inline void openRow(chooser::TDirectoryListBox *list, const QString &text)
+{
+    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
+    QVERIFY2(!found.isEmpty(), qPrintable(text));
+    const QPoint where = list->visualItemRect(found.first()).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, where);
 }
 
 // Whether a test left a window open behind it.

@@ -2,6 +2,7 @@
 #include "chooser/drive_combo_box.h"
 #include "chooser/file_list_box.h"
 #include "chooser/path_label.h"
+#include "chooser/path_text.h"
 #include "chooser/pick_folder.h"
 #include "chooser/select_dir_dlg.h"
 #include "test_support.h"
@@ -12,17 +13,42 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <fstream>
 #include <memory>
 
+#include <dlfcn.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+using chooser::pathBytes;
+using chooser::pathText;
 using chooser::PickFolder;
 using chooser::TSelectDirDlg;
 using namespace testing_support;
 
 namespace {
+
+int chdirCalls = 0;
+
+} // namespace
+
+// Every change of this program's current folder passes here, whoever makes it: the tests count
+// how often one navigation enters a folder.
+extern "C" int chdir(const char *path) noexcept
+{
+    using Chdir = int (*)(const char *);
+    static const auto next = reinterpret_cast<Chdir>(dlsym(RTLD_NEXT, "chdir"));
+    ++chdirCalls;
+    return next(path);
+}
+
+namespace {
+
+platform::Volume volume(const QString &mountPoint)
+{
+    return platform::Volume { pathBytes(mountPoint), {}, {}, {}, {} };
+}
 
 // Root passes permission checks through two capabilities; without them in the effective set it
 // meets a folder's permissions like anyone else. Restored on destruction.
@@ -51,16 +77,6 @@ private:
 };
 
 constexpr int allOptions = 7;
-
-// A press first: the view opens only a row that the same button pressed.
-void openRow(chooser::TDirectoryListBox *list, const QString &text)
-{
-    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
-    QVERIFY(!found.isEmpty());
-    const QPoint where = list->visualItemRect(found.first()).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, where);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, where);
-}
 
 void typeAndPressOk(TSelectDirDlg *dialog, const QString &text)
 {
@@ -91,6 +107,8 @@ private slots:
     void folderThatCannotBeEnteredShowsError_data();
     void folderThatCannotBeEnteredShowsError();
     void volumeEntersItsLastFolderOrReportsAndStays();
+    void oneNavigationEntersOnceAndEveryViewFollows_data();
+    void oneNavigationEntersOnceAndEveryViewFollows();
 
 private:
     QString path(const QString &relative) const { return m_tree->path(relative); }
@@ -336,9 +354,6 @@ void tst_SelectDirDlg::folderThatCannotBeEnteredShowsError()
 
 void tst_SelectDirDlg::volumeEntersItsLastFolderOrReportsAndStays()
 {
-    auto volume = [](const QString &mountPoint) {
-        return platform::Volume { QFile::encodeName(mountPoint).toStdString(), {}, {}, {}, {} };
-    };
     ErrorRecorder errors;
     TSelectDirDlg dialog;
     dialog.setVolumes({ volume(QStringLiteral("/")), volume(path(QStringLiteral("other"))),
@@ -350,10 +365,77 @@ void tst_SelectDirDlg::volumeEntersItsLastFolderOrReportsAndStays()
     dialog.DriveList->setDrive(QStringLiteral("/")); // back to the folder last shown there
     QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos/2005")));
 
+    // The drive is selected before it is entered, and stays selected when that fails.
     dialog.DriveList->setDrive(path(QStringLiteral("gone")));
     QCOMPARE(errors.messages.size(), 1);
     QCOMPARE(dialog.DirList->directory(), path(QStringLiteral("photos/2005")));
-    QCOMPARE(dialog.DriveList->drive(), QStringLiteral("/"));
+    QCOMPARE(dialog.DriveList->drive(), path(QStringLiteral("gone")));
+}
+
+void tst_SelectDirDlg::oneNavigationEntersOnceAndEveryViewFollows_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("open"); // a row's text, or a volume to choose
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("subfolder row") << "photos"
+                                   << "2005"
+                                   << "photos/2005" << QStringList { "c.jpg" };
+    QTest::newRow("ancestor row") << "photos/2005"
+                                  << "photos"
+                                  << "photos" << QStringList { "A.jpg", "b.jpg" };
+    QTest::newRow("volume") << "photos"
+                            << "VOLUME other"
+                            << "other" << QStringList { "d.jpg" };
+    QTest::newRow("not UTF-8") << "photos" << pathText("caf\xe9") << pathText("photos/caf\xe9")
+                               << QStringList { pathText("\xff.jpg") };
+}
+
+void tst_SelectDirDlg::oneNavigationEntersOnceAndEveryViewFollows()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, open);
+    QFETCH(QString, folder);
+    QFETCH(QStringList, files);
+    m_tree->make({ "photos/2005/c.jpg", "other/d.jpg" });
+    const std::string odd = pathBytes(path(QStringLiteral("photos/"))) + "caf\xe9";
+    QVERIFY(platform::CreateDir(odd));
+    std::ofstream(odd + "/\xff.jpg") << "x";
+
+    TSelectDirDlg dialog;
+    dialog.setAllowNewFolder(true);
+    dialog.setVolumes({ volume(QStringLiteral("/")), volume(path(QStringLiteral("other"))) });
+    dialog.setDirectory(path(start));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    chdirCalls = 0;
+    if (open.startsWith(QStringLiteral("VOLUME "))) {
+        const int item = dialog.DriveList->findText(path(open.mid(7)), Qt::MatchStartsWith);
+        dialog.DriveList->setCurrentIndex(item);
+        emit dialog.DriveList->activated(item);
+    } else {
+        openRow(dialog.DirList, open);
+    }
+    QCOMPARE(chdirCalls, 1);
+
+    const QString expected = path(folder);
+    QCOMPARE(pathText(platform::GetCurrentDir()), expected);
+    QCOMPARE(dialog.DirList->directory(), expected);
+    QCOMPARE(dialog.DirList->item(dialog.DirList->currentFolderRow())->text(),
+        folder.section(QLatin1Char('/'), -1));
+    QCOMPARE(dialog.DirList->currentRow(), dialog.DirList->currentFolderRow());
+    QCOMPARE(dialog.FileList->directory(), expected);
+    QStringList shown;
+    for (int row = 0; row < dialog.FileList->count(); ++row)
+        shown << dialog.FileList->item(row)->text();
+    QCOMPARE(shown, files);
+    QCOMPARE(dialog.DirLabel->text(), expected);
+    QCOMPARE(dialog.DirEdit->text(), expected);
+    QCOMPARE(dialog.DriveList->drive(),
+        folder == QStringLiteral("other") ? expected : QStringLiteral("/"));
+    QCOMPARE(pathBytes(dialog.directory()), platform::GetCurrentDir());
+    dialog.close();
 }
 
 QTEST_MAIN(tst_SelectDirDlg)
