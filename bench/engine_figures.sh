@@ -2,7 +2,8 @@
 # The run engine, side by side in one run, on generated photos of mixed sizes:
 #  - speed: lumivor-batch with its default number of jobs (one per usable core) and the window's
 #    run (driven headless through window-run) against lumivor-batch --jobs 1, ROUNDS rounds taken
-#    in turn; every output compared byte for byte with that of --jobs 1;
+#    in turn; every output compared byte for byte with that of --jobs 1. The cores each kept busy
+#    show how much of the machine the run had: on a shared machine the others' load caps it;
 #  - memory: peak resident memory of --jobs 1 and --jobs 2 over photos of 16, 2, 12, 20, 1 and
 #    16 megapixels in that order, in bytes per pixel of the largest photo, against 10 bytes per
 #    pixel of it + 50 MB per job.
@@ -10,7 +11,7 @@
 set -euo pipefail
 build=${1:-build}
 rounds=${2:-3}
-count=${3:-24}
+count=${3:-48}
 
 work=$(mktemp -d /tmp/lumivor-engine-XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -31,12 +32,16 @@ make_set() {
     done
 }
 
-seconds() {   # seconds COMMAND...: wall-clock seconds of one run, its output discarded
-    local start end
-    start=$(date +%s.%N)
-    "$@" > /dev/null
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
+# timed NAME COMMAND...: runs it, output discarded, and adds "NAME WALL CPU" to $work/times, CPU
+# being the user and system seconds of all its threads. A window-run prints its own wall time,
+# which leaves out starting Qt.
+timed() {
+    local name=$1 output
+    shift
+    output=$(/usr/bin/time -f '%e %U %S' -o "$work/time" "$@" 2> /dev/null | tail -n 1)
+    read -r wall user system < "$work/time"
+    [[ $output =~ ^[0-9.]+$ ]] && wall=$output
+    echo "$name $wall $(echo "$user + $system" | bc -l)" >> "$work/times"
 }
 
 # Speed: 2, 6, 12, 3, 8 and 1 megapixels, over and over.
@@ -47,14 +52,12 @@ make_set "$work/in" "${sizes[@]}"
 megapixels=0
 for size in "${sizes[@]}"; do set -- $size; megapixels=$((megapixels + $1 * $2)); done
 
-one=0; many=0; window=0
+: > "$work/times"
 for ((round = 1; round <= rounds; round++)); do
     for out in one many window; do rm -rf "$work/$out"; mkdir -p "$work/$out"; done
-    batch="$build/app/lumivor-batch"
-    one=$(echo "$one + $(seconds "$batch" --jobs 1 "$work/in" "$work/one")" | bc -l)
-    many=$(echo "$many + $(seconds "$batch" "$work/in" "$work/many")" | bc -l)
-    window=$(echo "$window + $(QT_QPA_PLATFORM=offscreen "$build/bench/window-run" \
-        "$work/in" "$work/window" 2> /dev/null)" | bc -l)
+    timed one "$build/app/lumivor-batch" --jobs 1 "$work/in" "$work/one"
+    timed many "$build/app/lumivor-batch" "$work/in" "$work/many"
+    QT_QPA_PLATFORM=offscreen timed window "$build/bench/window-run" "$work/in" "$work/window"
 done
 outputs=identical
 for f in "$work"/one/*.jpg; do
@@ -62,11 +65,27 @@ for f in "$work"/one/*.jpg; do
         cmp -s "$f" "$work/$out/$(basename "$f")" || outputs=DIFFERENT
     done
 done
+# Per variant: total wall time, best round, and the cores its threads kept busy on average.
+read -r one one_best one_cores many many_best many_cores window window_best window_cores < <(
+    awk '{ wall[$1] += $2; cpu[$1] += $3; if (!($1 in best) || $2 < best[$1]) best[$1] = $2 }
+         END { for (k in wall) total[k] = wall[k]
+               printf "%s %s %.2f %s %s %.2f %s %s %.2f\n",
+                   total["one"], best["one"], cpu["one"] / total["one"],
+                   total["many"], best["many"], cpu["many"] / total["many"],
+                   total["window"], best["window"], cpu["window"] / total["window"] }' \
+        "$work/times")
 printf '%d photos, %.0f megapixels in all, %d usable cores (nproc), %d rounds\n' \
     "$count" "$(echo "$megapixels / 1000000" | bc -l)" "$(nproc)" "$rounds"
-printf -- '--jobs 1: %.2f s   default jobs: %.2f s   window: %.2f s\n' "$one" "$many" "$window"
-printf 'default jobs vs --jobs 1: %.2fx (target 1.85)   window vs --jobs 1: %.2fx (target 1.8)\n' \
-    "$(echo "$one / $many" | bc -l)" "$(echo "$one / $window" | bc -l)"
+printf -- '--jobs 1:     %6.2f s (best round %.2f s), %.2f cores busy\n' "$one" "$one_best" \
+    "$one_cores"
+printf 'default jobs: %6.2f s (best round %.2f s), %.2f cores busy\n' "$many" "$many_best" \
+    "$many_cores"
+printf 'window:       %6.2f s (best round %.2f s), %.2f cores busy\n' "$window" "$window_best" \
+    "$window_cores"
+printf 'default jobs vs --jobs 1: %.2fx, best rounds %.2fx (target 1.85)\n' \
+    "$(echo "$one / $many" | bc -l)" "$(echo "$one_best / $many_best" | bc -l)"
+printf 'window vs --jobs 1:       %.2fx, best rounds %.2fx (target 1.8)\n' \
+    "$(echo "$one / $window" | bc -l)" "$(echo "$one_best / $window_best" | bc -l)"
 printf 'outputs: %s\n' "$outputs"
 
 # Memory.
@@ -85,5 +104,6 @@ for jobs in 1 2; do
     printf -- '--jobs %d: peak %d kB = %.2f bytes per pixel (%.2f over the empty run); ' \
         "$jobs" "$peak" "$(echo "$peak * 1024 / $largest" | bc -l)" \
         "$(echo "($peak - $base) * 1024 / $largest" | bc -l)"
-    printf 'limit %d kB: %s\n' "$limit_kb" "$([ "$peak" -le "$limit_kb" ] && echo within || echo OVER)"
+    verdict=$([ "$peak" -le "$limit_kb" ] && echo within || echo OVER)
+    printf 'limit %d kB: %s\n' "$limit_kb" "$verdict"
 done
