@@ -191,7 +191,7 @@ private:
         return true;
     }
 
-    // Read, decode, enhance, encode, write and flush: everything but putting the photo in place.
+    // Read, decode, enhance, encode, write, and start the flush: all but putting it in place.
     void enhance(TWorkingImages &images, std::size_t index)
     {
         const PhotoJob &job = m_jobs[index];
@@ -206,7 +206,7 @@ private:
             share.release();    // the photo's pictures are gone; only its file is left
             if (m_options.preserveTimes)
                 file->setModificationTime(platform::modificationTime(job.sourcePath));
-            file->flush();
+            file->startFlush();
         } catch (const PhotoNotNeeded &) {
             return;
         } catch (const std::bad_alloc &) {

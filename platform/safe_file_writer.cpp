@@ -131,10 +131,9 @@ public:
             throw EWriteError(errno);
     }
 
-    void flush()
+    void startFlush() noexcept
     {
-        if (::fsync(m_fd) != 0)
-            throw EWriteError(errno);
+        (void)::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     }
 
     void takeOwnershipAndMode(const struct stat &old, const std::string &requested)
@@ -211,9 +210,9 @@ void PendingFile::setModificationTime(const timespec &time)
     m_state->temporary.setTimes(time);
 }
 
-void PendingFile::flush()
+void PendingFile::startFlush() noexcept
 {
-    m_state->temporary.flush();
+    m_state->temporary.startFlush();
 }
 
 void PendingFile::commit()

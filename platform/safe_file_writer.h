@@ -25,9 +25,11 @@ public:
     void write(const std::vector<std::uint8_t> &bytes);
     // Gives the new version this modification time. Throws EWriteError.
     void setModificationTime(const timespec &time);
-    // Flushes the new version to disk now, so that commit() has little left to do: a run
-    // flushes on its workers and commits one photo after the other. Throws EWriteError.
-    void flush();
+    // Starts writing the new version to disk and returns without waiting for it, so that
+    // commit(), which waits until it is all on disk, has little left to wait for: a run starts
+    // this on its workers and commits one photo after the other. Only a head start: failures
+    // are left for commit() to report.
+    void startFlush() noexcept;
     // Flushes the new version to disk and renames it over path, with the old file's owner and
     // permission bits. At most once.
     void commit();
