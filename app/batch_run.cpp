@@ -58,8 +58,8 @@ public:
     Run(const std::vector<PhotoJob> &jobs, const RunOptions &options, std::size_t workers)
         : m_jobs(jobs)
         , m_options(options)
-        , m_budget(options.memoryBudget != 0 ? options.memoryBudget
-                                             : platform::measureMemoryBudget())
+        , m_budget(
+              options.memoryBudget != 0 ? options.memoryBudget : platform::measureMemoryBudget())
         , m_lookahead(lookaheadPerWorker * workers)
         , m_slots(jobs.size())
         , m_end(jobs.size())
@@ -123,7 +123,7 @@ public:
 private:
     struct Slot {
         bool finished = false;
-        std::optional<platform::PendingFile> file;   // the enhanced photo, not yet in place
+        std::optional<platform::PendingFile> file; // the enhanced photo, not yet in place
         std::exception_ptr error;
     };
 
@@ -131,7 +131,11 @@ private:
     class MemoryShare
     {
     public:
-        MemoryShare(Run &run, std::size_t index) : m_run(run), m_index(index) {}
+        MemoryShare(Run &run, std::size_t index)
+            : m_run(run)
+            , m_index(index)
+        {
+        }
         ~MemoryShare() { release(); }
         MemoryShare(const MemoryShare &) = delete;
         MemoryShare &operator=(const MemoryShare &) = delete;
@@ -140,9 +144,8 @@ private:
         // order, so that the one to be put in place next is never starved by those after it.
         void acquire(int width, int height)
         {
-            const std::uint64_t need =
-                platform::photoWorkingBytes(std::uint64_t(std::max(width, 0)),
-                                            std::uint64_t(std::max(height, 0)));
+            const std::uint64_t need = platform::photoWorkingBytes(
+                std::uint64_t(std::max(width, 0)), std::uint64_t(std::max(height, 0)));
             if (need > m_run.m_budget)
                 throw imageio::EJPEG(outOfMemoryNumber);
             std::unique_lock<std::mutex> lock(m_run.m_lock);
@@ -182,9 +185,8 @@ private:
     bool take(std::size_t &index)
     {
         std::unique_lock<std::mutex> lock(m_lock);
-        m_changed.wait(lock, [this] {
-            return m_stopped || m_next >= m_end || m_next < m_resolved + m_lookahead;
-        });
+        m_changed.wait(lock,
+            [this] { return m_stopped || m_next >= m_end || m_next < m_resolved + m_lookahead; });
         if (m_stopped || m_next >= m_end)
             return false;
         index = m_next++;
@@ -200,10 +202,8 @@ private:
         try {
             MemoryShare share(*this, index);
             file.emplace(EnhancePhotoPending(images, job.sourcePath, job.destinationPath,
-                                             [&share](int width, int height) {
-                                                 share.acquire(width, height);
-                                             }));
-            share.release();    // the photo's pictures are gone; only its file is left
+                [&share](int width, int height) { share.acquire(width, height); }));
+            share.release(); // the photo's pictures are gone; only its file is left
             if (m_options.preserveTimes)
                 file->setModificationTime(platform::modificationTime(job.sourcePath));
             file->startFlush();
@@ -259,11 +259,11 @@ private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::vector<Slot> m_slots;
-    std::size_t m_next = 0;         // the next photo a worker takes
-    std::size_t m_end;              // photos from here on are not needed
-    std::size_t m_resolved = 0;     // photos put in place or given up, in listing order
+    std::size_t m_next = 0; // the next photo a worker takes
+    std::size_t m_end; // photos from here on are not needed
+    std::size_t m_resolved = 0; // photos put in place or given up, in listing order
     bool m_stopped = false;
-    std::uint64_t m_inWork = 0;     // bytes held by the photos being decoded and enhanced
+    std::uint64_t m_inWork = 0; // bytes held by the photos being decoded and enhanced
     std::set<std::size_t> m_waitingForMemory;
 };
 
@@ -271,14 +271,15 @@ private:
 class Workers
 {
 public:
-    Workers(Run &run, std::size_t count) : m_run(run)
+    Workers(Run &run, std::size_t count)
+        : m_run(run)
     {
         m_threads.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
             try {
                 m_threads.emplace_back([this] { m_run.work(); });
             } catch (...) {
-                break;    // no more threads to be had: the started ones carry the run
+                break; // no more threads to be had: the started ones carry the run
             }
         }
     }
@@ -302,8 +303,11 @@ private:
 class CountedBefore : public BatchObserver
 {
 public:
-    explicit CountedBefore(BatchObserver &observer) : m_observer(observer) {}
-    void countKnown(int) override {}
+    explicit CountedBefore(BatchObserver &observer)
+        : m_observer(observer)
+    {
+    }
+    void countKnown(int) override { }
     void fileStarted(const std::string &name, int number) override
     {
         m_observer.fileStarted(name, number);
@@ -323,8 +327,8 @@ std::string pathIn(const std::string &folder, const std::string &name)
 
 } // namespace
 
-RunSummary RunPhotoJobs(const std::vector<PhotoJob> &jobs, const RunOptions &options,
-                        BatchObserver &observer)
+RunSummary RunPhotoJobs(
+    const std::vector<PhotoJob> &jobs, const RunOptions &options, BatchObserver &observer)
 {
     try {
         platform::useMemoryPolicy();
@@ -345,8 +349,7 @@ RunSummary RunPhotoJobs(const std::vector<PhotoJob> &jobs, const RunOptions &opt
     }
 }
 
-RunSummary RunBatch(const BatchFolders &folders, BatchObserver &observer,
-                    const RunOptions &options)
+RunSummary RunBatch(const BatchFolders &folders, BatchObserver &observer, const RunOptions &options)
 {
     try {
         const std::string pattern = folders.source() + "/*.jpg";

@@ -40,8 +40,8 @@ struct PhotoFailure {
 };
 
 struct RunSummary {
-    int photosDone = 0;                  // put in place
-    std::vector<PhotoFailure> failures;  // in listing order; only with keepGoing
+    int photosDone = 0; // put in place
+    std::vector<PhotoFailure> failures; // in listing order; only with keepGoing
 };
 
 // What a run tells the one who shows it. Every call comes from the thread that called the run
@@ -58,7 +58,7 @@ public:
     // filesDone photos have been enhanced and put in place.
     virtual void fileFinished(int filesDone) = 0;
     // With keepGoing: the photo failed and was left untouched; the run goes on.
-    virtual void fileFailed(const PhotoFailure &) {}
+    virtual void fileFailed(const PhotoFailure &) { }
     // The run has ended without stopping on an error.
     virtual void done() = 0;
 };
@@ -72,8 +72,8 @@ public:
 // core::EStreamError. Without keepGoing the first failure in listing order ends the run: the
 // photos before it stay written, it and every photo after it are left exactly as they were, and
 // its error is thrown once every worker has stopped.
-RunSummary RunPhotoJobs(const std::vector<PhotoJob> &jobs, const RunOptions &options,
-                        BatchObserver &observer);
+RunSummary RunPhotoJobs(
+    const std::vector<PhotoJob> &jobs, const RunOptions &options, BatchObserver &observer);
 
 // The two folder texts, each asked for once per photo, exactly as they stand.
 struct BatchFolders {
@@ -86,7 +86,7 @@ struct BatchFolders {
 // (countKnown), then listed again; each listed photo's destination path and then its source
 // path are composed from the folder texts as it is taken from that listing. A missing or empty
 // source folder is no error. Otherwise as RunPhotoJobs.
-RunSummary RunBatch(const BatchFolders &folders, BatchObserver &observer,
-                    const RunOptions &options = {});
+RunSummary RunBatch(
+    const BatchFolders &folders, BatchObserver &observer, const RunOptions &options = {});
 
 } // namespace app

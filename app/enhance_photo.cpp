@@ -16,7 +16,10 @@ namespace {
 class LetPhotoGo
 {
 public:
-    explicit LetPhotoGo(TWorkingImages &images) : m_images(images) {}
+    explicit LetPhotoGo(TWorkingImages &images)
+        : m_images(images)
+    {
+    }
     ~LetPhotoGo()
     {
         m_images.FirstImage() = image::TBitmap();
@@ -33,8 +36,7 @@ private:
 } // namespace
 
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
-                                          const std::string &DestPath,
-                                          const BeforeDecoding &beforeDecoding)
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding)
 {
     try {
         const LetPhotoGo letGo(Window);
@@ -64,8 +66,8 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
     }
 }
 
-void EnhancePhoto(TWorkingImages &Window, const std::string &SourcePath,
-                  const std::string &DestPath)
+void EnhancePhoto(
+    TWorkingImages &Window, const std::string &SourcePath, const std::string &DestPath)
 {
     platform::PendingFile file = EnhancePhotoPending(Window, SourcePath, DestPath);
     try {

@@ -25,8 +25,8 @@ private:
 // Reads the JPEG file at SourcePath, enhances it (enhance::EnhancePicture) and writes it to
 // DestPath at quality 90, progressive exactly when the source had more than one scan. Errors
 // pass out unchanged, running out of memory as core::EStreamError; DestPath is then as it was.
-void EnhancePhoto(TWorkingImages &Window, const std::string &SourcePath,
-                  const std::string &DestPath);
+void EnhancePhoto(
+    TWorkingImages &Window, const std::string &SourcePath, const std::string &DestPath);
 
 // Called with the picture size a photo's header declares, after its file has been read and
 // before it is decoded; may wait, and may throw to give the photo up.
@@ -36,7 +36,6 @@ using BeforeDecoding = std::function<void(int width, int height)>;
 // new version of DestPath, which the caller commits or lets go. Throws as EnhancePhoto does,
 // in the same order (the source's errors before the destination's).
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
-                                          const std::string &DestPath,
-                                          const BeforeDecoding &beforeDecoding = {});
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding = {});
 
 } // namespace app

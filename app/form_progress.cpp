@@ -12,8 +12,7 @@ namespace {
 
 // Runs show on the thread of the label: at once when called there, otherwise queued behind the
 // calls made before it.
-template <typename Show>
-void onLabelThread(QLabel &label, Show show)
+template <typename Show> void onLabelThread(QLabel &label, Show show)
 {
     QMetaObject::invokeMethod(&label, std::move(show), Qt::AutoConnection);
 }

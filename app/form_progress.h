@@ -13,7 +13,11 @@ namespace app {
 class FormProgress : public BatchObserver
 {
 public:
-    FormProgress(QLabel &label, QProgressBar &bar) : m_label(label), m_bar(bar) {}
+    FormProgress(QLabel &label, QProgressBar &bar)
+        : m_label(label)
+        , m_bar(bar)
+    {
+    }
 
     void countKnown(int fileCount) override;
     void fileStarted(const std::string &name, int number) override;

@@ -102,8 +102,11 @@ void CommitOnCommitter(benchmark::State &state)
         file->commit();
     }
 }
-BENCHMARK(CommitOnCommitter)->ArgNames({"writtenBack", "replacing"})
-    ->ArgsProduct({{1, 0}, {1, 0}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(CommitOnCommitter)
+    ->ArgNames({ "writtenBack", "replacing" })
+    ->ArgsProduct({ { 1, 0 }, { 1, 0 } })
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

@@ -30,7 +30,7 @@ int main(int argc, char **argv)
     window.Edit2->setText(QString::fromLocal8Bit(argv[2]));
     QElapsedTimer timer;
     timer.start();
-    window.btnOK->click();    // returns once the run has ended
+    window.btnOK->click(); // returns once the run has ended
     std::printf("%.3f\n", double(timer.nsecsElapsed()) / 1e9);
     return failed || window.lbFile->text() != QStringLiteral("Done") ? 1 : 0;
 }

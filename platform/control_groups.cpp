@@ -60,7 +60,7 @@ bool groupPath(const std::string &controller, const std::string &cgroupText, std
 // /proc/self/mountinfo ("ID PARENT DEV ROOT MOUNTPOINT OPTIONS [OPTIONAL...] - TYPE SOURCE
 // SUPEROPTIONS").
 bool hierarchyMount(const std::string &controller, const std::string &mountInfoText,
-                    std::string &root, std::string &mountPoint)
+    std::string &root, std::string &mountPoint)
 {
     std::istringstream lines(mountInfoText);
     std::string line;
@@ -82,9 +82,8 @@ bool hierarchyMount(const std::string &controller, const std::string &mountInfoT
 
 } // namespace
 
-std::vector<std::string> controlGroupFolders(const std::string &controller,
-                                             const std::string &cgroupText,
-                                             const std::string &mountInfoText)
+std::vector<std::string> controlGroupFolders(
+    const std::string &controller, const std::string &cgroupText, const std::string &mountInfoText)
 {
     std::string path, root, mountPoint;
     if (!groupPath(controller, cgroupText, path)
@@ -114,8 +113,8 @@ std::vector<std::string> controlGroupFolders(const std::string &controller,
 
 std::vector<std::string> controlGroupFolders(const std::string &controller)
 {
-    return controlGroupFolders(controller, wholeFile("/proc/self/cgroup"),
-                               wholeFile("/proc/self/mountinfo"));
+    return controlGroupFolders(
+        controller, wholeFile("/proc/self/cgroup"), wholeFile("/proc/self/mountinfo"));
 }
 
 int coresFromQuota(long long quota, long long period)

@@ -10,9 +10,8 @@ namespace platform {
 // parent up to the hierarchy's root, found from the texts of /proc/self/cgroup and
 // /proc/self/mountinfo. controller names a version 1 controller ("cpu", "memory"); empty, it
 // asks for the unified version 2 hierarchy. Empty when that hierarchy is not mounted.
-std::vector<std::string> controlGroupFolders(const std::string &controller,
-                                             const std::string &cgroupText,
-                                             const std::string &mountInfoText);
+std::vector<std::string> controlGroupFolders(
+    const std::string &controller, const std::string &cgroupText, const std::string &mountInfoText);
 
 // controlGroupFolders for this process.
 std::vector<std::string> controlGroupFolders(const std::string &controller);

@@ -23,7 +23,7 @@ constexpr std::uint64_t photoBytesPerPixel = 10;
 constexpr std::uint64_t unlimited = std::numeric_limits<std::uint64_t>::max();
 constexpr std::size_t hugePageBytes = std::size_t(2) << 20;
 
-std::atomic<std::uint64_t> g_budget{0};    // 0: not measured yet
+std::atomic<std::uint64_t> g_budget { 0 }; // 0: not measured yet
 
 std::uint64_t pageBytes()
 {
@@ -40,7 +40,7 @@ std::uint64_t halfOfPhysicalMemory()
 // What is left under a resource limit, given what the process already uses of it.
 std::uint64_t leftUnder(int resource, std::uint64_t used)
 {
-    rlimit limit{};
+    rlimit limit {};
     if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return unlimited;
     return limit.rlim_cur > used ? limit.rlim_cur - used : 0;
@@ -99,9 +99,9 @@ std::uint64_t measureMemoryBudget()
     std::uint64_t total = 0;
     std::uint64_t data = 0;
     addressSpaceInUse(total, data);
-    const std::uint64_t budget = std::max<std::uint64_t>(
-        1, std::min({halfOfPhysicalMemory(), leftUnder(RLIMIT_AS, total),
-                     leftUnder(RLIMIT_DATA, data), controlGroupLimit()}));
+    const std::uint64_t budget = std::max<std::uint64_t>(1,
+        std::min({ halfOfPhysicalMemory(), leftUnder(RLIMIT_AS, total),
+            leftUnder(RLIMIT_DATA, data), controlGroupLimit() }));
     g_budget.store(budget);
     return budget;
 }

@@ -40,8 +40,8 @@ int quotaCores()
     for (const std::string &folder : controlGroupFolders(""))
         consider(coresFromCpuMax(firstLineOf(folder + "/cpu.max")));
     for (const std::string &folder : controlGroupFolders("cpu"))
-        consider(coresFromQuota(numberIn(folder + "/cpu.cfs_quota_us"),
-                                numberIn(folder + "/cpu.cfs_period_us")));
+        consider(coresFromQuota(
+            numberIn(folder + "/cpu.cfs_quota_us"), numberIn(folder + "/cpu.cfs_period_us")));
     return least;
 }
 

@@ -22,9 +22,14 @@ struct GroupCase {
     const char *mountInfo;
     std::vector<std::string> folders;
 };
-void PrintTo(const GroupCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const GroupCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class ControlGroupFolders : public ::testing::TestWithParam<GroupCase> {};
+class ControlGroupFolders : public ::testing::TestWithParam<GroupCase>
+{
+};
 
 // A limit is looked for in the process's own group and every parent up to the mount.
 TEST_P(ControlGroupFolders, RunFromTheOwnGroupUpToTheMount)
@@ -33,29 +38,31 @@ TEST_P(ControlGroupFolders, RunFromTheOwnGroupUpToTheMount)
     EXPECT_EQ(platform::controlGroupFolders(c.controller, c.cgroup, c.mountInfo), c.folders);
 }
 
-const char *const hybridMounts =
-    "30 25 0:26 / /sys/fs/cgroup/unified rw,nosuid - cgroup2 cgroup2 rw\n"
-    "31 25 0:27 / /sys/fs/cgroup/cpu rw,relatime - cgroup cgroup rw,cpu\n"
-    "32 25 0:28 / /sys/fs/cgroup/memory rw,relatime shared:9 - cgroup cgroup rw,memory\n";
+const char *const hybridMounts
+    = "30 25 0:26 / /sys/fs/cgroup/unified rw,nosuid - cgroup2 cgroup2 rw\n"
+      "31 25 0:27 / /sys/fs/cgroup/cpu rw,relatime - cgroup cgroup rw,cpu\n"
+      "32 25 0:28 / /sys/fs/cgroup/memory rw,relatime shared:9 - cgroup cgroup rw,memory\n";
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ControlGroupFolders, ::testing::Values(
-    GroupCase{"UnifiedInAContainer", "", "0::/\n",
-              "24 1 0:21 / /sys/fs/cgroup ro - cgroup2 cgroup2 rw\n", {"/sys/fs/cgroup"}},
-    GroupCase{"UnifiedNested", "", "0::/user.slice/run-1.scope\n",
-              "24 1 0:21 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n",
-              {"/sys/fs/cgroup/user.slice/run-1.scope", "/sys/fs/cgroup/user.slice",
-               "/sys/fs/cgroup"}},
-    GroupCase{"VersionOneMemory", "memory", "4:memory:/api/864f\n1:cpu:/\n0::/\n", hybridMounts,
-              {"/sys/fs/cgroup/memory/api/864f", "/sys/fs/cgroup/memory/api",
-               "/sys/fs/cgroup/memory"}},
-    GroupCase{"VersionOneCpuAmongOthers", "cpu", "2:cpuacct:/x\n1:cpu,cpuacct:/x\n",
-              "31 25 0:27 / /sys/fs/cgroup/cpu,cpuacct rw - cgroup cgroup rw,cpu,cpuacct\n",
-              {"/sys/fs/cgroup/cpu,cpuacct/x", "/sys/fs/cgroup/cpu,cpuacct"}},
-    GroupCase{"MountShowsADeeperGroup", "", "0::/docker/abc/job\n",
-              "24 1 0:21 /docker/abc /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n",
-              {"/sys/fs/cgroup/job", "/sys/fs/cgroup"}},
-    GroupCase{"NotMounted", "memory", "4:memory:/a\n", "22 1 8:1 / / rw - ext4 /dev/vda rw\n",
-              {}}),
+INSTANTIATE_TEST_SUITE_P(Layouts, ControlGroupFolders,
+    ::testing::Values(
+        GroupCase { "UnifiedInAContainer", "", "0::/\n",
+            "24 1 0:21 / /sys/fs/cgroup ro - cgroup2 cgroup2 rw\n", { "/sys/fs/cgroup" } },
+        GroupCase { "UnifiedNested", "", "0::/user.slice/run-1.scope\n",
+            "24 1 0:21 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n",
+            { "/sys/fs/cgroup/user.slice/run-1.scope", "/sys/fs/cgroup/user.slice",
+                "/sys/fs/cgroup" } },
+        GroupCase { "VersionOneMemory", "memory", "4:memory:/api/864f\n1:cpu:/\n0::/\n",
+            hybridMounts,
+            { "/sys/fs/cgroup/memory/api/864f", "/sys/fs/cgroup/memory/api",
+                "/sys/fs/cgroup/memory" } },
+        GroupCase { "VersionOneCpuAmongOthers", "cpu", "2:cpuacct:/x\n1:cpu,cpuacct:/x\n",
+            "31 25 0:27 / /sys/fs/cgroup/cpu,cpuacct rw - cgroup cgroup rw,cpu,cpuacct\n",
+            { "/sys/fs/cgroup/cpu,cpuacct/x", "/sys/fs/cgroup/cpu,cpuacct" } },
+        GroupCase { "MountShowsADeeperGroup", "", "0::/docker/abc/job\n",
+            "24 1 0:21 /docker/abc /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n",
+            { "/sys/fs/cgroup/job", "/sys/fs/cgroup" } },
+        GroupCase {
+            "NotMounted", "memory", "4:memory:/a\n", "22 1 8:1 / / rw - ext4 /dev/vda rw\n", {} }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ControlGroupLimits, QuotasAndMemoryLimitsAreReadAsTheKernelWritesThem)
@@ -95,7 +102,7 @@ TEST(MemoryBudget, IsWhatIsLeftUnderAnAddressSpaceLimit)
     const pid_t child = fork();
     if (child == 0) {
         const rlim_t limit = rlim_t(addressSpaceInUse() + left);
-        const rlimit cap{limit, limit};
+        const rlimit cap { limit, limit };
         if (setrlimit(RLIMIT_AS, &cap) != 0)
             _exit(2);
         const std::uint64_t budget = platform::measureMemoryBudget();
@@ -111,8 +118,8 @@ TEST(MemoryBudget, IsWhatIsLeftUnderAnAddressSpaceLimit)
 // Trimmed to a 2 MB boundary from 2 MB on; usable to the last byte and zero-filled either way.
 TEST(LargeBlocks, AreAlignedZeroedAndWritableToTheirEnd)
 {
-    for (const std::size_t bytes : {platform::largeBlockBytes, std::size_t(2) << 20,
-                                    (std::size_t(5) << 20) + 12345}) {
+    for (const std::size_t bytes :
+        { platform::largeBlockBytes, std::size_t(2) << 20, (std::size_t(5) << 20) + 12345 }) {
         auto *block = static_cast<unsigned char *>(platform::allocateLargeBlock(bytes));
         const std::uintptr_t alignment = bytes >= (std::size_t(2) << 20) ? 2u << 20 : 4096;
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % alignment, 0u) << bytes;
