@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run the core tests under AddressSanitizer
 #               and UndefinedBehaviorSanitizer, a one-minute fuzz run, then every test headless
 #   make fuzz SECONDS=N   fuzz the per-photo sequence for N seconds
+#   make fuzz-exif SECONDS=N   fuzz the Exif thumbnail rebuild for N seconds
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -25,7 +26,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 FUZZ_CORPUS = $(FUZZ_BUILD)/corpus
 FUZZ_ARTIFACTS = $(FUZZ_BUILD)/artifacts
 
-.PHONY: all deps configure build test run clean sanitize fuzz-build fuzz
+.PHONY: all deps configure build test run clean sanitize fuzz-build fuzz fuzz-exif
 
 all: build
 
@@ -69,6 +70,14 @@ fuzz: fuzz-build
 	    -rss_limit_mb=2560 -dict=fuzz/jpeg.dict -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_ARTIFACTS)/ \
 	    $(FUZZ_CORPUS) $(FUZZ_BUILD)/fuzz/seeds tests/data/fuzz-regressions
+
+# The same for arbitrary APP1 data through the Exif thumbnail rebuild; its finds are named exif-*.
+fuzz-exif: fuzz-build
+	mkdir -p $(FUZZ_CORPUS)-exif $(FUZZ_ARTIFACTS)
+	$(SANITIZER_ENV) $(FUZZ_BUILD)/fuzz/exif_fuzz -max_total_time=$(SECONDS) -timeout=30 \
+	    -rss_limit_mb=2560 -dict=fuzz/exif.dict -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_ARTIFACTS)/exif- \
+	    $(FUZZ_CORPUS)-exif $(FUZZ_BUILD)/fuzz/seeds-exif
 
 run: build
 	$(BUILD)/app/lumivor

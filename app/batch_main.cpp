@@ -1,6 +1,7 @@
 // lumivor-batch: the folder run of the window program, from the command line.
 #include "app/batch_run.h"
 #include "app/batch_options.h"
+#include "platform/signal_cleanup.h"
 
 #include <csignal>
 #include <cstdio>
@@ -44,6 +45,9 @@ int main(int argc, char **argv)
     // Under a file-size limit a write beyond it must fail as on a full disk ("Stream write
     // error", the old photo kept, no temporary file left) instead of killing the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Ctrl-C, SIGTERM or SIGHUP mid-save end the program as killed by them, without leaving a
+    // temporary file behind.
+    platform::installSignalCleanup();
     const app::BatchFolders folders{[&] { return options.source; },
                                     [&] { return options.destination; }};
     PrintingObserver observer;

@@ -138,7 +138,8 @@ void TFileListBox::readEntries()
     for (const QString &pattern : m_mask.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         // "*.*" is how every name is asked for, dotted or not.
         const std::string mask = pattern == QStringLiteral("*.*") ? "*" : pathBytes(pattern);
-        for (std::string &name : platform::FindMatchingFiles(folder + "/" + mask))
+        for (std::string &name :
+            platform::FindMatchingFiles(folder + "/" + mask, platform::UnreadableFolder::AsEmpty))
             unique.insert(std::move(name));
     }
     QStringList names;

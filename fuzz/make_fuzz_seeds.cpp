@@ -1,5 +1,6 @@
 // make-fuzz-seeds FOLDER: writes the small photo files the fuzzer starts from, one of each kind
 // the decoder treats differently.
+#include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
 
 #include <cstdio>
@@ -35,6 +36,11 @@ int main(int argc, char **argv)
     Recipe withExif;
     withExif.segments.push_back({ 0xE1, { 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42 } });
     withExif.segments.push_back({ 0xFE, { 'n', 'o', 't', 'e' } });
+    Recipe withThumbnail = recipe(40, 30, Kind::Colour, Scans::Baseline);
+    withThumbnail.segments.push_back({ 0xE1,
+        testjpeg::makeExif(
+            { true, testjpeg::makeJpeg(recipe(16, 12, Kind::Colour, Scans::Baseline)) })
+            .data });
     const Seed seeds[] = {
         { "baseline.jpg", Recipe {} },
         { "progressive.jpg", recipe(24, 16, Kind::Colour, Scans::Progressive) },
@@ -46,6 +52,7 @@ int main(int argc, char **argv)
         { "one_row.jpg", recipe(33, 1, Kind::Colour, Scans::Baseline) },
         { "one_column.jpg", recipe(1, 21, Kind::Colour, Scans::Baseline) },
         { "with_segments.jpg", withExif },
+        { "with_exif_thumbnail.jpg", withThumbnail },
     };
     for (const Seed &seed : seeds)
         testjpeg::writeFile(

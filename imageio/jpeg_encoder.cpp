@@ -96,7 +96,8 @@ struct Encoder {
 // Guarded steps: after setjmp only libjpeg calls and plain locals. Each returns 0 or the codec's
 // message code.
 
-int startCompress(Encoder *e, JDIMENSION width, JDIMENSION height, int quality, bool progressive)
+int startCompress(
+    Encoder *e, JDIMENSION width, JDIMENSION height, int quality, bool progressive, bool jfif)
 {
     if (setjmp(e->errors.jump))
         return e->errors.msg_code;
@@ -111,6 +112,7 @@ int startCompress(Encoder *e, JDIMENSION width, JDIMENSION height, int quality, 
     jpeg_set_defaults(&cinfo);
     cinfo.dct_method = JDCT_FLOAT; // after jpeg_set_defaults, which resets it
     jpeg_set_quality(&cinfo, quality, TRUE);
+    cinfo.write_JFIF_header = jfif ? TRUE : FALSE;
     if (progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
@@ -158,8 +160,8 @@ int finishCompress(Encoder *e)
 
 } // namespace
 
-std::vector<std::uint8_t> encodeJpeg(
-    const image::TBitmap &picture, int quality, bool progressive, const JpegMarkers &segments)
+std::vector<std::uint8_t> encodeJpeg(const image::TBitmap &picture, int quality, bool progressive,
+    const JpegMarkers &segments, bool jfifHeader)
 {
     std::vector<std::uint8_t> bytes;
     if (picture.Empty())
@@ -177,7 +179,7 @@ std::vector<std::uint8_t> encodeJpeg(
         throw EJPEG(classicJpegErrorNumber(code));
     };
     check(startCompress(encoder.get(), JDIMENSION(picture.Width()), JDIMENSION(picture.Height()),
-        std::clamp(quality, 1, 100), progressive));
+        std::clamp(quality, 1, 100), progressive, jfifHeader));
     check(writeSegments(encoder.get(), &segments));
     check(writeRows(encoder.get(), picture.Bits(), picture.rowBytes()));
     check(finishCompress(encoder.get()));

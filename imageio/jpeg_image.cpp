@@ -1,6 +1,7 @@
 #include "imageio/jpeg_image.h"
 
 #include "imageio/errors.h"
+#include "imageio/exif_thumbnail.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jpeg_encoder.h"
 #include "imageio/jpeg_markers.h"
@@ -15,6 +16,7 @@ namespace imageio {
 namespace {
 
 constexpr int outOfMemoryNumber = 53;
+constexpr int exifSegmentCode = 0xE1; // APP1, shared with XMP, which the rebuild leaves alone
 
 } // namespace
 
@@ -101,10 +103,16 @@ void TJPEGImage::Encode()
     State &s = *m_state;
     if (s.hasBytes)
         return;
-    if (s.hasPicture)
-        s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, s.segments);
-    else
+    if (s.hasPicture) {
+        // An Exif thumbnail kept as loaded would show, and hide, the picture before the change.
+        JpegMarkers segments = s.segments;
+        for (JpegMarker &segment : segments)
+            if (segment.code == exifSegmentCode)
+                segment.data = rebuildExifThumbnail(segment.data, s.picture);
+        s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments);
+    } else {
         s.bytes.clear();
+    }
     s.hasBytes = true;
 }
 

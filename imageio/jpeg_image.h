@@ -37,7 +37,8 @@ public:
     // Drops the encoded bytes and takes a copy of source as the picture to encode.
     void CopyFromBitmap(const image::TBitmap &source);
 
-    // Encodes when no bytes are held (the kept segments follow the JFIF header), then replaces
+    // Encodes when no bytes are held (the kept segments follow the JFIF header, each Exif
+    // thumbnail made anew from the picture or removed: see rebuildExifThumbnail), then replaces
     // the file at path safely: the old file stays as it was unless the new one was written
     // completely. Throws EFCreateError, EWriteError, EStreamError or EJPEG.
     void SaveFile(const std::string &path);

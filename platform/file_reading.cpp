@@ -1,5 +1,6 @@
 #include "platform/file_reading.h"
 
+#include "platform/file_descriptor.h"
 #include "platform/file_errors.h"
 #include "platform/memory.h"
 
@@ -13,26 +14,6 @@
 namespace platform {
 
 namespace {
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 std::vector<std::uint8_t> allocateBytes(off_t size)
 {
@@ -56,8 +37,10 @@ void readExactly(int fd, std::uint8_t *into, std::size_t count)
         const ssize_t got = ::read(fd, into, count);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
-            throw EReadError();
+        if (got < 0)
+            throw EReadError(errno);
+        if (got == 0)
+            throw EReadError(); // the file has become shorter: no system error to name
         into += got;
         count -= std::size_t(got);
     }
@@ -71,8 +54,10 @@ std::vector<std::uint8_t> readWholeFile(const std::string &path)
     // nothing for a regular file, the only kind we go on to read.
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat status = {};
-    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        throw EFOpenError(path);
+    if (!file.valid() || ::fstat(file.get(), &status) != 0)
+        throw EFOpenError(path, errno);
+    if (!S_ISREG(status.st_mode))
+        throw EFOpenError(path, S_ISDIR(status.st_mode) ? EISDIR : EPERM);
 
     std::vector<std::uint8_t> bytes = allocateBytes(status.st_size);
     readExactly(file.get(), bytes.data(), bytes.size());

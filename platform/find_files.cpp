@@ -1,9 +1,13 @@
 #include "platform/find_files.h"
 
+#include "platform/file_errors.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -43,10 +47,19 @@ struct DirCloser {
     void operator()(DIR *dir) const { closedir(dir); }
 };
 
-bool isRegularFile(const std::string &path)
+// stat, not d_type: symlinks and file systems without d_type must count as their target. A
+// link that leads nowhere, or nowhere we may look, is simply not a file; an entry of the folder
+// itself that cannot be looked at means the folder cannot be read (no search permission).
+bool isRegularFile(DIR *dir, const char *name, const std::string &folder)
 {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (fstatat(dirfd(dir), name, &info, 0) == 0)
+        return S_ISREG(info.st_mode);
+    const int error = errno;
+    if (error == ENOENT || error == ELOOP || error == ENOTDIR
+        || (fstatat(dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)))
+        return false;
+    throw EFOpenError(folder, error);
 }
 
 } // namespace
@@ -56,26 +69,52 @@ bool MatchesMask(const std::string &name, const std::string &mask)
     return matchFrom(name.c_str(), mask.c_str());
 }
 
-std::vector<std::string> FindMatchingFiles(const std::string &pattern)
+namespace {
+
+std::vector<std::string> findOrThrow(const std::string &pattern)
 {
     const std::size_t slash = pattern.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
+    std::string folder = ".";
+    if (slash != std::string::npos)
+        folder = slash == 0 ? "/" : pattern.substr(0, slash);
     const std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
 
     std::vector<std::string> names;
     const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-    if (!dir)
-        return names;
-    while (const dirent *entry = readdir(dir.get())) {
+    if (!dir) {
+        if (errno == ENOENT)
+            return names;
+        throw EFOpenError(folder, errno);
+    }
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir.get());
+        if (!entry)
+            break;
         const std::string name = entry->d_name;
         if (name.empty() || name[0] == '.' || !MatchesMask(name, mask))
             continue;
-        // stat, not d_type: symlinks and file systems without d_type must count as their target.
-        if (isRegularFile(folder + name))
+        if (isRegularFile(dir.get(), entry->d_name, folder))
             names.push_back(name);
     }
+    // A listing cut short by a failing disk must not pass for the whole folder.
+    if (errno != 0)
+        throw EFOpenError(folder, errno);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+} // namespace
+
+std::vector<std::string> FindMatchingFiles(const std::string &pattern, UnreadableFolder unreadable)
+{
+    if (unreadable == UnreadableFolder::Fail)
+        return findOrThrow(pattern);
+    try {
+        return findOrThrow(pattern);
+    } catch (const EFOpenError &) {
+        return {};
+    }
 }
 
 } // namespace platform

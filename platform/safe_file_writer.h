@@ -11,8 +11,16 @@ namespace platform {
 
 // A new version of the file at path (a byte string, used as it is), written beside it and put in
 // its place only by commit(); until then the file at path is untouched, and a PendingFile that
-// goes without commit() leaves nothing behind. Throws as replaceFileContents describes: the
-// constructor and commit() EFCreateError(path), write() and commit() EWriteError.
+// goes without commit() leaves nothing behind. Only the folder part of path is ever looked up
+// as a path; the name is then used within that folder, so nothing outside it is written and a
+// path as long as the system allows works. A symbolic link at path is replaced by the new file
+// itself; what it points to is never touched. The new version is private (0600, and unnamed
+// where the file system allows) until commit() gives it the replaced file's owner, permission
+// bits and extended attributes, or 0666 less the umask when nothing was replaced. Movable; any
+// thread may write, flush and commit it, one at a time. Throws as replaceFileContents describes,
+// each error with the system's reason: the constructor and commit() EFCreateError(path),
+// write(), flush() and commit() EWriteError. The environment variable
+// LUMIVOR_NAMED_TEMPORARIES makes it use the hidden named file everywhere (for tests).
 class PendingFile
 {
 public:
@@ -23,15 +31,17 @@ public:
 
     // Appends bytes to the new version.
     void write(const std::vector<std::uint8_t> &bytes);
-    // Gives the new version this modification time. Throws EWriteError.
+    // Gives the new version this modification time, kept through commit(). Throws EWriteError.
     void setModificationTime(const timespec &time);
-    // Starts writing the new version to disk and returns without waiting for it, so that
-    // commit(), which waits until it is all on disk, has little left to wait for: a run starts
-    // this on its workers and commits one photo after the other. Only a head start: failures
-    // are left for commit() to report.
+    // Starts writing the bytes written to disk and returns without waiting: commit() still
+    // flushes, but finds little left to wait for. For a writer that must not block, such as a
+    // run's worker whose core would idle; flush() waits. Failures are left to commit().
     void startFlush() noexcept;
-    // Flushes the new version to disk and renames it over path, with the old file's owner and
-    // permission bits. At most once.
+    // Flushes the bytes written to disk. Optional: commit() does it when not done, but done in
+    // the thread that wrote them it keeps commit() short. Nothing may be written after it.
+    void flush();
+    // Flushes the new version (unless done), gives it the metadata of the file it replaces and
+    // puts it in place of path. At most once.
     void commit();
 
 private:
@@ -40,11 +50,10 @@ private:
 };
 
 // Makes the file at path (a byte string, used as it is) hold exactly bytes, or leaves it exactly
-// as it was. The bytes go to a hidden temporary file in the same folder, are flushed to disk and
-// then renamed over path; a replaced file keeps its permission bits, a new one gets 0666 less the
-// umask. Throws EFCreateError(path) when the folder is missing or not writable or path is a
-// read-only file or not a regular file, and EWriteError when writing or flushing falls short.
-// No temporary file is left behind on any path.
+// as it was, through a PendingFile. Throws EFCreateError(path) when the folder is missing or not
+// writable or path is a read-only file or not a regular file or link, and EWriteError when
+// writing or flushing falls short. No temporary file is left behind on any path, nor when
+// SIGINT, SIGTERM or SIGHUP ends the process once installSignalCleanup() has run.
 void replaceFileContents(const std::string &path, const std::vector<std::uint8_t> &bytes);
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "tests/support/temp_folder.h"
 
 #include <csignal>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -52,6 +53,28 @@ ProgramRun runBatchProgram(const std::vector<std::string> &args,
     run.output.assign(out.begin(), out.end());
     run.errors.assign(err.begin(), err.end());
     return run;
+}
+
+pid_t startBatchProgram(
+    const std::vector<std::string> &args, const std::pair<std::string, std::string> &setting)
+{
+    std::vector<char *> argv { const_cast<char *>(LUMIVOR_BATCH_PROGRAM) };
+    for (const std::string &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int nowhere = open("/dev/null", O_WRONLY);
+        dup2(nowhere, STDOUT_FILENO);
+        dup2(nowhere, STDERR_FILENO);
+        for (const int signal : { SIGINT, SIGTERM, SIGHUP })
+            std::signal(signal, SIG_DFL);
+        if (!setting.first.empty())
+            setenv(setting.first.c_str(), setting.second.c_str(), 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return child;
 }
 
 } // namespace testing_support

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <sys/types.h>
 
 namespace testing_support {
 
@@ -17,5 +20,10 @@ struct ProgramRun {
 // a nonzero addressSpaceLimit caps its address space in bytes, as ulimit -v does.
 ProgramRun runBatchProgram(const std::vector<std::string> &args,
     const std::string &workingFolder = "/", long fileSizeLimit = 0, long addressSpaceLimit = 0);
+
+// Starts lumivor-batch with exactly these arguments, its output discarded, SIGINT, SIGTERM and
+// SIGHUP at their default actions and setting (NAME, value); returns its process id.
+pid_t startBatchProgram(
+    const std::vector<std::string> &args, const std::pair<std::string, std::string> &setting);
 
 } // namespace testing_support

@@ -6,6 +6,7 @@
 #include "imageio/errors.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/without_file_capabilities.h"
 
 #include "tests/support/file_size_limit.h"
 
@@ -318,6 +319,27 @@ TEST_F(FaultRun, DestinationThatBecomesUnwritableStopsAtTheNextPhoto)
         }
         for (std::size_t i = 0; i < names.size(); ++i)
             EXPECT_EQ(readBytes(source.file(names[i])), originals[i]);
+    }
+}
+
+// A source folder that cannot be listed, or is a file, is an error naming it before anything is
+// counted, not an empty folder reported as done.
+TEST(UnreadableSource, IsAnErrorNamingTheFolder)
+{
+    const testing_support::WithoutFileCapabilities asUser;
+    if (geteuid() == 0 && !asUser.active())
+        GTEST_SKIP() << "root reads any folder, and its capabilities cannot be dropped here";
+    const TempFolder parent;
+    const std::string locked = parent.file("locked");
+    const std::string file = parent.file("file");
+    mkdir(locked.c_str(), 0755);
+    writeSamplePhoto(locked + "/a.jpg");
+    chmod(locked.c_str(), 0300);
+    writeText(file, "not a folder");
+    for (const std::string &source : { locked, file }) {
+        HookObserver observer;
+        EXPECT_EQ(runAndCatch(source, parent.path(), observer), "Cannot open file " + source);
+        EXPECT_TRUE(observer.events.empty()) << observer.events.front();
     }
 }
 

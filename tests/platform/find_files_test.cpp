@@ -1,5 +1,8 @@
 #include "platform/find_files.h"
 
+#include "platform/file_errors.h"
+#include "tests/support/without_file_capabilities.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,7 +25,10 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_folder = pattern;
     }
-    void TearDown() override { std::system(("rm -rf '" + m_folder + "'").c_str()); }
+    void TearDown() override
+    {
+        std::system(("chmod -R u+rwx '" + m_folder + "'; rm -rf '" + m_folder + "'").c_str());
+    }
 
     void touch(const std::string &name) { std::ofstream(m_folder + "/" + name) << "x"; }
 
@@ -59,8 +65,49 @@ TEST_F(FindMatchingFiles, MissingOrEmptyFolderGivesNothing)
 {
     EXPECT_TRUE(platform::FindMatchingFiles(m_folder + "/*.jpg").empty());
     EXPECT_TRUE(platform::FindMatchingFiles(m_folder + "/missing/*.jpg").empty());
-    touch("file");
-    EXPECT_TRUE(platform::FindMatchingFiles(m_folder + "/file/*.jpg").empty());
+}
+
+// A folder that is there but cannot be listed, or whose entries cannot be looked at, is no
+// empty folder: the error names it and the reason, unless the caller takes it as empty. A link
+// to a file we may not look at is merely left out.
+TEST_F(FindMatchingFiles, UnreadableFolderIsAnErrorNamingIt)
+{
+    const testing_support::WithoutFileCapabilities asUser;
+    if (geteuid() == 0 && !asUser.active())
+        GTEST_SKIP() << "root reads any folder, and its capabilities cannot be dropped here";
+    struct Case {
+        const char *folder;
+        mode_t mode;
+        int error;
+    };
+    for (const Case &c : { Case { "unlistable", 0300, EACCES },
+             Case { "unsearchable", 0600, EACCES }, Case { "a-file", 0, ENOTDIR } }) {
+        const std::string folder = m_folder + "/" + c.folder;
+        if (c.mode) {
+            ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+            std::ofstream(folder + "/p.jpg") << "x";
+            ASSERT_EQ(chmod(folder.c_str(), c.mode), 0);
+        } else {
+            touch(c.folder);
+        }
+        try {
+            platform::FindMatchingFiles(folder + "/*.jpg");
+            ADD_FAILURE() << c.folder << " listed";
+        } catch (const platform::EFOpenError &error) {
+            EXPECT_EQ(error.what(), "Cannot open file " + folder);
+            EXPECT_EQ(error.systemError(), c.error) << c.folder;
+        }
+        EXPECT_TRUE(platform::FindMatchingFiles(
+            folder + "/*.jpg", platform::UnreadableFolder::AsEmpty).empty());
+    }
+
+    ASSERT_EQ(mkdir((m_folder + "/closed").c_str(), 0700), 0);
+    touch("closed/secret.jpg");
+    ASSERT_EQ(chmod((m_folder + "/closed").c_str(), 0), 0);
+    ASSERT_EQ(symlink("closed/secret.jpg", (m_folder + "/link.jpg").c_str()), 0);
+    touch("open.jpg");
+    EXPECT_EQ(platform::FindMatchingFiles(m_folder + "/*.jpg"),
+        std::vector<std::string> { "open.jpg" });
 }
 
 TEST_F(FindMatchingFiles, FolderTextEndingInSlashStillWorks)
