@@ -52,7 +52,9 @@ int main(int argc, char **argv)
                                     [&] { return options.destination; }};
     PrintingObserver observer;
     try {
-        app::RunBatchInParallel(options.jobs, folders, observer);
+        app::RunOptions run;
+        run.workers = options.jobs;
+        app::RunBatch(folders, observer, run);
     } catch (const std::exception &error) {
         std::cout.flush();
         std::cerr << error.what() << std::endl;

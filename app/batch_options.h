@@ -6,7 +6,7 @@ namespace app {
 
 struct BatchOptions {
     bool help = false;
-    int jobs = 1;
+    int jobs = 0;    // 0: one per usable core
     std::string source;
     std::string destination;
 };

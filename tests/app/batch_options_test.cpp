@@ -18,7 +18,7 @@ TEST(BatchOptions, ReadsFoldersAndJobsInAnyOrder)
     const app::BatchOptions plain = parse({ "in", "out" });
     EXPECT_EQ(plain.source, "in");
     EXPECT_EQ(plain.destination, "out");
-    EXPECT_EQ(plain.jobs, 1);
+    EXPECT_EQ(plain.jobs, 0);
     EXPECT_EQ(parse({ "--jobs", "2", "in", "out" }).jobs, 2);
     EXPECT_EQ(parse({ "in", "out", "--jobs=4" }).jobs, 4);
     EXPECT_TRUE(parse({ "--help" }).help);

@@ -12,8 +12,8 @@
 
 namespace testing_support {
 
-ProgramRun runBatchProgram(
-    const std::vector<std::string> &args, const std::string &workingFolder, long fileSizeLimit)
+ProgramRun runBatchProgram(const std::vector<std::string> &args,
+    const std::string &workingFolder, long fileSizeLimit, long addressSpaceLimit)
 {
     const TempFolder captured;
     const std::string outPath = captured.file("stdout");
@@ -36,6 +36,10 @@ ProgramRun runBatchProgram(
             getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = rlim_t(fileSizeLimit);
             setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (addressSpaceLimit > 0) {
+            const rlimit limit { rlim_t(addressSpaceLimit), rlim_t(addressSpaceLimit) };
+            setrlimit(RLIMIT_AS, &limit);
         }
         execv(argv[0], argv.data());
         _exit(127);

@@ -16,9 +16,10 @@ struct ProgramRun {
 };
 
 // Runs lumivor-batch with exactly these arguments (no shell) from workingFolder. A nonzero
-// fileSizeLimit caps each file it writes, with SIGXFSZ at its default action as in a fresh shell.
+// fileSizeLimit caps each file it writes, with SIGXFSZ at its default action as in a fresh shell;
+// a nonzero addressSpaceLimit caps its address space in bytes, as ulimit -v does.
 ProgramRun runBatchProgram(const std::vector<std::string> &args,
-    const std::string &workingFolder = "/", long fileSizeLimit = 0);
+    const std::string &workingFolder = "/", long fileSizeLimit = 0, long addressSpaceLimit = 0);
 
 // Starts lumivor-batch with exactly these arguments, its output discarded, SIGINT, SIGTERM and
 // SIGHUP at their default actions and setting (NAME, value); returns its process id.
