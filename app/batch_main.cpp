@@ -1,8 +1,8 @@
 // lumivor-batch: the folder run of the window program, from the command line and from scripts.
 #include "app/batch_options.h"
 #include "app/batch_report.h"
+#include "app/batch_run.h"
 #include "app/batch_sources.h"
-#include "app/enhance_photo.h"
 #include "platform/file_errors.h"
 #include "platform/folder_tree.h"
 #include "platform/signal_cleanup.h"
@@ -83,9 +83,9 @@ std::string readList(const std::string &name)
     return bytes.str();
 }
 
-std::vector<app::ListedPhoto> listPhotos(const app::BatchOptions &options, app::BatchReport &report)
+std::vector<app::PhotoJob> listPhotos(const app::BatchOptions &options, app::BatchReport &report)
 {
-    std::vector<app::ListedPhoto> photos;
+    std::vector<app::PhotoJob> photos;
     if (!options.filesFrom.empty()) {
         std::string list;
         try {
@@ -107,35 +107,57 @@ std::vector<app::ListedPhoto> listPhotos(const app::BatchOptions &options, app::
     return photos;
 }
 
-void keepModificationTime(const struct stat &source, const std::string &destination)
+// Passes what the run tells to the report, naming a photo that failed by the file it was read
+// from. The run calls it from one thread, in listing order.
+class ReportingObserver : public app::BatchObserver
 {
-    const timespec times[2] = { { 0, UTIME_OMIT }, source.st_mtim };
-    if (utimensat(AT_FDCWD, destination.c_str(), times, 0) != 0)
-        throw platform::EFCreateError(destination, errno);
-}
+public:
+    ReportingObserver(const std::vector<app::PhotoJob> &photos, app::BatchReport &report)
+        : m_photos(photos)
+        , m_report(report)
+    {
+    }
 
-void enhanceAll(const std::vector<app::ListedPhoto> &photos, const app::BatchOptions &options,
+    void countKnown(int count) override { m_report.countKnown(count); }
+    void fileStarted(const std::string &name, int number) override
+    {
+        m_current = std::size_t(number) - 1;
+        m_report.photoStarted(name);
+    }
+    void fileFinished(int) override { m_report.photoFinished(m_photos.at(m_current).name); }
+    void fileFailed(const app::PhotoFailure &failure) override
+    {
+        m_report.photoFailed(currentSource(),
+            failure.error
+                ? failure.error
+                : std::make_exception_ptr(core::Error(failure.message, failure.systemError)));
+    }
+    void done() override { }
+
+    // The photo the run is at: the one whose failure ends a run without keepGoing.
+    std::string currentSource() const
+    {
+        return m_current < m_photos.size() ? m_photos[m_current].sourcePath : std::string();
+    }
+
+private:
+    const std::vector<app::PhotoJob> &m_photos;
+    app::BatchReport &m_report;
+    std::size_t m_current = std::size_t(-1);
+};
+
+void enhanceAll(const std::vector<app::PhotoJob> &photos, const app::BatchOptions &options,
     app::BatchReport &report)
 {
-    app::TWorkingImages images;
-    for (const app::ListedPhoto &photo : photos) {
-        report.photoStarted(photo.name);
-        try {
-            // Taken before the photo is replaced, since DEST may be SOURCE.
-            struct stat source {
-            };
-            if (options.preserveTimes && stat(photo.source.c_str(), &source) != 0)
-                throw platform::EFOpenError(photo.source, errno);
-            app::EnhancePhoto(images, photo.source, photo.destination);
-            if (options.preserveTimes)
-                keepModificationTime(source, photo.destination);
-        } catch (...) {
-            report.photoFailed(photo.source, std::current_exception());
-            if (!options.keepGoing)
-                return;
-            continue;
-        }
-        report.photoFinished(photo.name);
+    app::RunOptions run;
+    run.workers = options.jobs;
+    run.keepGoing = options.keepGoing;
+    run.preserveTimes = options.preserveTimes;
+    ReportingObserver observer(photos, report);
+    try {
+        app::RunPhotoJobs(photos, run, observer);
+    } catch (...) {
+        report.photoFailed(observer.currentSource(), std::current_exception());
     }
 }
 
@@ -171,7 +193,7 @@ int main(int argc, char **argv)
     app::BatchReport report(stderr, reportSettings(options));
     if (!foldersExist(options, report))
         return exitFailure;
-    std::vector<app::ListedPhoto> photos;
+    std::vector<app::PhotoJob> photos;
     try {
         photos = listPhotos(options, report);
     } catch (const ListingStopped &) {

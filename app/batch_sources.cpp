@@ -52,7 +52,7 @@ public:
         }
     }
 
-    std::vector<ListedPhoto> photos;
+    std::vector<PhotoJob> photos;
 
 private:
     static bool walking(const std::vector<platform::PathInfo> &open, const platform::PathInfo &info)
@@ -76,7 +76,7 @@ std::pair<std::uint64_t, std::uint64_t> identity(const platform::PathInfo &info)
 
 } // namespace
 
-std::vector<ListedPhoto> PhotosInFolder(const std::string &source, const std::string &destination,
+std::vector<PhotoJob> PhotosInFolder(const std::string &source, const std::string &destination,
     bool recursive, const ListingFailure &onFailure)
 {
     FolderWalk walk(destination, recursive, onFailure);
@@ -107,14 +107,14 @@ std::string PlacementOf(const std::string &listedName)
     return placement;
 }
 
-std::vector<ListedPhoto> PhotosFromList(
+std::vector<PhotoJob> PhotosFromList(
     const std::string &list, bool nullSeparated, const std::string &destination)
 {
     const char separator = nullSeparated ? '\0' : '\n';
     if (!nullSeparated && list.find('\0') != std::string::npos)
         throw UsageError("the list holds NUL bytes; give --null for a list that find -print0 "
                          "wrote");
-    std::vector<ListedPhoto> photos;
+    std::vector<PhotoJob> photos;
     std::size_t start = 0;
     while (start < list.size()) {
         std::size_t end = list.find(separator, start);
@@ -134,53 +134,53 @@ std::vector<ListedPhoto> PhotosFromList(
     return photos;
 }
 
-void CreateResultFolders(const std::string &destination, const std::vector<ListedPhoto> &photos)
+void CreateResultFolders(const std::string &destination, const std::vector<PhotoJob> &photos)
 {
     std::set<std::string> made;
     const std::string prefix = destination + "/";
-    for (const ListedPhoto &photo : photos) {
-        if (photo.destination.compare(0, prefix.size(), prefix) != 0)
+    for (const PhotoJob &photo : photos) {
+        if (photo.destinationPath.compare(0, prefix.size(), prefix) != 0)
             continue;
-        std::size_t slash = photo.destination.find('/', prefix.size());
+        std::size_t slash = photo.destinationPath.find('/', prefix.size());
         while (slash != std::string::npos) {
-            const std::string folder = photo.destination.substr(0, slash);
+            const std::string folder = photo.destinationPath.substr(0, slash);
             if (made.insert(folder).second && !platform::DirectoryExists(folder))
                 platform::CreateDir(folder);
-            slash = photo.destination.find('/', slash + 1);
+            slash = photo.destinationPath.find('/', slash + 1);
         }
     }
 }
 
-void RefuseOverlappingResults(const std::vector<ListedPhoto> &photos)
+void RefuseOverlappingResults(const std::vector<PhotoJob> &photos)
 {
     using Identity = std::pair<std::uint64_t, std::uint64_t>;
     std::map<Identity, std::size_t> sources;
     for (std::size_t i = 0; i < photos.size(); ++i) {
-        const platform::PathInfo info = platform::InspectPath(photos[i].source);
+        const platform::PathInfo info = platform::InspectPath(photos[i].sourcePath);
         if (info.exists())
             sources.emplace(identity(info), i);
     }
     std::map<std::string, std::size_t> resultPaths;
     std::map<Identity, std::size_t> results;
     for (std::size_t i = 0; i < photos.size(); ++i) {
-        const ListedPhoto &photo = photos[i];
-        const auto [byPath, newPath] = resultPaths.emplace(photo.destination, i);
+        const PhotoJob &photo = photos[i];
+        const auto [byPath, newPath] = resultPaths.emplace(photo.destinationPath, i);
         std::size_t other = newPath ? i : byPath->second;
-        const platform::PathInfo result = platform::InspectPath(photo.destination);
+        const platform::PathInfo result = platform::InspectPath(photo.destinationPath);
         if (other == i && result.exists()) {
             const auto source = sources.find(identity(result));
             if (source != sources.end() && source->second != i)
-                throw PhotoListError(photo.source,
-                    "its result " + photo.destination + " would be written over "
-                        + photos[source->second].source + ", another photo of this run");
+                throw PhotoListError(photo.sourcePath,
+                    "its result " + photo.destinationPath + " would be written over "
+                        + photos[source->second].sourcePath + ", another photo of this run");
             const auto [byIdentity, newIdentity] = results.emplace(identity(result), i);
             if (!newIdentity)
                 other = byIdentity->second;
         }
         if (other != i)
-            throw PhotoListError(photo.source,
-                "its result " + photo.destination + " is also the result of "
-                    + photos[other].source);
+            throw PhotoListError(photo.sourcePath,
+                "its result " + photo.destinationPath + " is also the result of "
+                    + photos[other].sourcePath);
     }
 }
 

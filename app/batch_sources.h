@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/batch_run.h"
 #include "core/error.h"
 
 #include <functional>
@@ -23,14 +24,6 @@ private:
     std::string m_path;
 };
 
-// One photo of a lumivor-batch run: the name that progress and messages show, where it is read
-// and where its result is written.
-struct ListedPhoto {
-    std::string name;
-    std::string source;
-    std::string destination;
-};
-
 // Called for a folder that cannot be listed, with the error (a core::Error naming the folder)
 // being handled: rethrowing it stops the listing, returning goes on without that folder.
 using ListingFailure = std::function<void(const std::string &folder)>;
@@ -40,14 +33,14 @@ using ListingFailure = std::function<void(const std::string &folder)>;
 // visible subfolder in name order, depth first, named by their path below source and written
 // to the same path below destination. Symlinks to folders, a folder already being walked (a
 // bind mount looping back) and the folder destination itself are not entered.
-std::vector<ListedPhoto> PhotosInFolder(const std::string &source, const std::string &destination,
+std::vector<PhotoJob> PhotosInFolder(const std::string &source, const std::string &destination,
     bool recursive, const ListingFailure &onFailure);
 
 // The photos named in list, separated by '\n' (empty names skipped) or with nullSeparated by
 // NUL bytes. Each is read as named and written to destination + "/" + its placement (see
 // PlacementOf). Throws UsageError when a line-separated list holds a NUL byte, and
 // PhotoListError for an entry that has no placement.
-std::vector<ListedPhoto> PhotosFromList(
+std::vector<PhotoJob> PhotosFromList(
     const std::string &list, bool nullSeparated, const std::string &destination);
 
 // Where a listed name goes below the destination folder: the name with empty and "."
@@ -58,11 +51,11 @@ std::string PlacementOf(const std::string &listedName);
 // Creates, below destination, the missing folders that the photos' results go into (one level
 // at a time, never destination itself). A folder that cannot be created is left to fail each
 // of its photos with the reason.
-void CreateResultFolders(const std::string &destination, const std::vector<ListedPhoto> &photos);
+void CreateResultFolders(const std::string &destination, const std::vector<PhotoJob> &photos);
 
 // Throws PhotoListError naming the first photo whose result would be written over another photo
 // of the run, or that shares its result with another, since the run's order would decide which
 // one is lost. A photo written over itself (DEST being SOURCE) is fine.
-void RefuseOverlappingResults(const std::vector<ListedPhoto> &photos);
+void RefuseOverlappingResults(const std::vector<PhotoJob> &photos);
 
 } // namespace app

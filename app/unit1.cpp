@@ -6,12 +6,16 @@
 #include "chooser/error_hook.h"
 #include "chooser/path_text.h"
 #include "chooser/pick_folder.h"
+#include "core/error.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +23,8 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 TForm1 *Form1 = nullptr;
 
@@ -96,6 +102,58 @@ QPoint placeOnScreen(const QWidget &window, QPoint designed)
 std::string fileNameBytes(const QString &text)
 {
     return chooser::pathBytes(text);
+}
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::NonClientAreaMouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::ContextMenu:
+    case QEvent::InputMethod:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+    case QEvent::NativeGesture:
+    case QEvent::Gesture:
+    case QEvent::GestureOverride:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isEscape(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+        return static_cast<const QKeyEvent *>(event)->key() == Qt::Key_Escape;
+    case QEvent::Shortcut:
+        return static_cast<const QShortcutEvent *>(event)->key()
+            == QKeySequence(Qt::Key_Escape);
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -201,23 +259,53 @@ void TForm1::btnDestClick(QObject *)
         Edit2->setText(folder);
 }
 
+// The run goes on its own thread (which puts the photos in place; the engine's workers enhance
+// them), while this one goes on answering paint and system events and shows the progress the
+// run sends it. Input to the application is dropped until the run ends, not kept for later: a
+// double-click on "Do It!" must not run the batch a second time, which with the destination
+// folder equal to the source would enhance every photo twice. A request to close the window
+// (the close box, Alt+F4, Esc, "Quit") is held back and carried out when the run ends.
 void TForm1::btnOKClick(QObject *)
 {
-    const app::BatchFolders folders{[this] { return fileNameBytes(Edit1->text()); },
-                                    [this] { return fileNameBytes(Edit2->text()); }};
+    // The fields cannot change while the run lasts (typing is dropped), so the texts as they
+    // stand now are those of every photo's turn; widgets are read on this thread only.
+    const std::string source = fileNameBytes(Edit1->text());
+    const std::string destination = fileNameBytes(Edit2->text());
+    const app::BatchFolders folders{[source] { return source; },
+                                    [destination] { return destination; }};
     app::FormProgress progress(*lbFile, *ProgressBar1);
+
+    std::exception_ptr failure;
+    bool ended = false;    // set on this thread, after every progress call the run made
     m_running = true;
+    QCoreApplication::instance()->installEventFilter(this);
+    std::thread run;
     try {
-        app::RunBatch(*this, folders, progress);
+        run = std::thread([&] {
+            try {
+                app::RunBatch(folders, progress);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            QMetaObject::invokeMethod(this, [&ended] { ended = true; }, Qt::QueuedConnection);
+        });
     } catch (...) {
-        m_running = false;
-        if (m_closeHeldBack)
-            close();
-        throw;
+        // No thread for the run (its stack could not be had): nothing has been done.
+        failure = std::make_exception_ptr(core::EStreamError());
+        ended = true;
     }
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (run.joinable())
+        run.join();
+    QCoreApplication::instance()->removeEventFilter(this);
     m_running = false;
-    if (m_closeHeldBack)
+    if (m_closeHeldBack) {
+        m_closeHeldBack = false;
         close();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -229,4 +317,21 @@ void TForm1::closeEvent(QCloseEvent *event)
         return;
     }
     QWidget::closeEvent(event);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!m_running || !isUserInput(event->type()))
+        return QWidget::eventFilter(watched, event);
+    // Esc and a click on "Quit" ask to close the window, as the close box does.
+    if (isEscape(event))
+        m_closeHeldBack = true;
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<const QMouseEvent *>(event);
+        const QPoint onQuit = btnQuit->mapFromGlobal(mouse->globalPosition().toPoint());
+        if (mouse->button() == Qt::LeftButton && btnQuit->isVisible()
+            && btnQuit->rect().contains(onQuit))
+            m_closeHeldBack = true;
+    }
+    return true;
 }

@@ -31,6 +31,7 @@ struct ProgramSetup {
 // Runs lumivor-batch with exactly these arguments (no shell), in the C locale.
 ProgramRun runBatchProgram(const std::vector<std::string> &args, const ProgramSetup &setup);
 
+// The same with only these settings.
 ProgramRun runBatchProgram(const std::vector<std::string> &args,
     const std::string &workingFolder = "/", long fileSizeLimit = 0, long addressSpaceLimit = 0);
 

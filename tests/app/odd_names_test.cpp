@@ -46,9 +46,8 @@ const std::vector<std::string> &oddNames()
 
 void enhanceWithRunBatch(const std::string &source, const std::string &destination)
 {
-    app::TWorkingImages images;
     SilentObserver observer;
-    app::RunBatch(images, { [&] { return source; }, [&] { return destination; } }, observer);
+    app::RunBatch({ [&] { return source; }, [&] { return destination; } }, observer);
 }
 
 // Both ways of running give the same files under the same names, each an enhanced photo.
