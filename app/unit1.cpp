@@ -10,19 +10,30 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 
 #include <algorithm>
 #include <exception>
 #include <thread>
 
 TForm1 *Form1 = nullptr;
+
+// The icon is compiled in, so that the window shows it wherever the program is run from.
+static QIcon applicationIcon()
+{
+    Q_INIT_RESOURCE(lumivor);
+    return QIcon(QStringLiteral(":/lumivor.svg"));
+}
 
 namespace {
 
@@ -48,20 +59,42 @@ QLabel *plainLabel(const QString &text, QWidget *parent)
 
 // The two captions size themselves to their text, so that a desktop font wider than the one
 // the window was designed with never cuts them; where even that would run into the fields, the
-// caption's letters get smaller instead.
-QLabel *fitToText(QLabel *label)
+// letters of both get smaller together, so that the two captions always match.
+void fitCaptions(QLabel *first, QLabel *second)
 {
     constexpr int fieldsLeft = 104;
     constexpr int gap = 4;
     constexpr int smallestPixelSize = 8;
-    const int widest = fieldsLeft - gap - label->x();
-    QFont captionFont = label->font();
-    while (label->sizeHint().width() > widest && captionFont.pixelSize() > smallestPixelSize) {
+    const auto fits = [](const QLabel *label) {
+        return label->x() + label->sizeHint().width() <= fieldsLeft - gap;
+    };
+    QFont captionFont = first->font();
+    while (!(fits(first) && fits(second)) && captionFont.pixelSize() > smallestPixelSize) {
         captionFont.setPixelSize(captionFont.pixelSize() - 1);
-        label->setFont(captionFont);
+        first->setFont(captionFont);
+        second->setFont(captionFont);
     }
-    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
-    return label;
+    for (QLabel *label : {first, second})
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+}
+
+// The designed position when the window, with a frame as the style draws one, fits the free
+// area of the screen there at the current scale; otherwise the nearest position just inside
+// it (its top left corner when the window is larger than the area).
+QPoint placeOnScreen(const QWidget &window, QPoint designed)
+{
+    const QScreen *screen = QGuiApplication::screenAt(designed);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return designed;
+    const QRect area = screen->availableGeometry();
+    const int titleBar = window.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const int border = window.style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    const QSize outer = window.size() + QSize(2 * border, titleBar + 2 * border);
+    const int x = std::max(area.left(), std::min(designed.x(), area.right() + 1 - outer.width()));
+    const int y = std::max(area.top(), std::min(designed.y(), area.bottom() + 1 - outer.height()));
+    return QPoint(x, y);
 }
 
 // The fields hold what the folder chooser returns or the user types; both map back to the
@@ -140,7 +173,8 @@ TForm1::TForm1(QWidget *parent)
     setPalette(buttonFace);
     setAutoFillBackground(true);
     setFixedSize(clientWidth, clientHeight);
-    move(202, 287);
+    move(placeOnScreen(*this, QPoint(202, 287)));
+    setWindowIcon(applicationIcon());
 
     // Errors in the folder chooser reach the same display as the window's own.
     chooser::setErrorHandler(app::showCurrentException);
@@ -151,9 +185,9 @@ TForm1::TForm1(QWidget *parent)
 
 void TForm1::createControls()
 {
-    Label1 = fitToText(place(plainLabel(QStringLiteral("Source folder"), this), 8, 16, 63, 13));
-    Label2 = fitToText(
-        place(plainLabel(QStringLiteral("Destination folder"), this), 8, 56, 82, 13));
+    Label1 = place(plainLabel(QStringLiteral("Source folder"), this), 8, 16, 63, 13);
+    Label2 = place(plainLabel(QStringLiteral("Destination folder"), this), 8, 56, 82, 13);
+    fitCaptions(Label1, Label2);
     lbFile = place(plainLabel(QString(), this), 104, 96, 401, 17);
     Edit1 = place(new QLineEdit(this), 104, 8, 401, 25);
     Edit2 = place(new QLineEdit(this), 104, 48, 401, 25);

@@ -11,12 +11,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -77,6 +79,8 @@ private slots:
 
     void controlsKeepTheirRowsAndNeverOverlap();
     void windowIsFixedAndStartsAtRest();
+    void windowFitsTheScreen();
+    void captionsMatch();
     void escapeAndQuitCloseTheWindow_data();
     void escapeAndQuitCloseTheWindow();
     void enterInAFieldPressesNothing();
@@ -189,6 +193,7 @@ void tst_Form1::windowIsFixedAndStartsAtRest()
     QVERIFY(!window.ProgressBar1->isVisible());
     QCOMPARE(window.ProgressBar1->minimum(), 0);
     QCOMPARE(window.font().pixelSize(), 11);
+    QVERIFY(!window.windowIcon().pixmap(32).isNull());
 
     // Tab order: fields first, then their buttons, then "Do It!" and "Quit".
     QList<QWidget *> tabStops;
@@ -201,6 +206,44 @@ void tst_Form1::windowIsFixedAndStartsAtRest()
     const QList<QWidget *> expected{window.Edit1, window.Edit2, window.btnSrc,
                                     window.btnDest, window.btnOK, window.btnQuit};
     QCOMPARE(tabStops, expected);
+    window.close();
+}
+
+// Also run with QT_SCALE_FACTOR 1.25 and 1.5, where the 800 x 600 offscreen screen has too
+// little room for the designed place.
+void tst_Form1::windowFitsTheScreen()
+{
+    TForm1 window;
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    // Room for the designed place with a frame of up to 5 pixels and a 40-pixel title bar.
+    if (area.contains(QRect(202, 287, 580 + 10, 218 + 45))) {
+        QCOMPARE(window.pos(), QPoint(202, 287));
+        return;
+    }
+    QVERIFY(window.pos() != QPoint(202, 287));
+    const QRect placed(window.pos(), window.size());
+    if (placed.width() <= area.width())
+        QVERIFY(placed.left() >= area.left() && placed.right() <= area.right());
+    else
+        QCOMPARE(placed.left(), area.left());
+    if (placed.height() <= area.height())
+        QVERIFY(placed.top() >= area.top() && placed.bottom() <= area.bottom());
+    else
+        QCOMPARE(placed.top(), area.top());
+}
+
+// Also run with QT_SCALE_FACTOR 1.25 and 1.5.
+void tst_Form1::captionsMatch()
+{
+    TForm1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.Label1->font().pixelSize(), window.Label2->font().pixelSize());
+    for (const QLabel *caption : {window.Label1, window.Label2}) {
+        QVERIFY(caption->font().pixelSize() <= 11);
+        QVERIFY(caption->width() >= caption->sizeHint().width());
+        QVERIFY(caption->geometry().right() < window.Edit1->x());
+    }
     window.close();
 }
 
