@@ -1,6 +1,7 @@
-# Quick start on a fresh Debian 12 machine, as root:
-#   make run    install what is missing, build, start the window
-#   make test   install what is missing, build, run the core tests under AddressSanitizer
+# Quick start on a fresh Debian 12 machine, as root: ./lumivor.sh run | ./lumivor.sh test
+# (it installs make first, then runs the target of the same name here).
+#   make run    install what building and running need, build, start the window
+#   make test   install what the tests need too, build, run the core tests under AddressSanitizer
 #               and UndefinedBehaviorSanitizer, a one-minute fuzz run, then every test headless
 #   make fuzz SECONDS=N   fuzz the per-photo sequence for N seconds
 #   make fuzz-exif SECONDS=N   fuzz the Exif thumbnail rebuild for N seconds
@@ -12,9 +13,18 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 SECONDS    ?= 60
 
-# Debian packages the build and the tests need; clang-14 and its runtime only for the fuzzer.
-PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev googletest libgtest-dev libbenchmark-dev \
-           qt6-base-dev libgl-dev clang-14 libclang-rt-14-dev
+# Debian packages that building and running need; libqt6svg6 draws the window's icon.
+RUN_PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev qt6-base-dev libgl-dev libqt6svg6
+# The tests add GoogleTest, Google Benchmark, clang-14 and its runtime for the fuzzer, and the
+# checkers of the desktop entry, the metainfo and the man pages.
+PACKAGES = $(RUN_PACKAGES) googletest libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
+           desktop-file-utils appstream man-db
+
+# apt-get runs as root, through sudo for anyone else.
+SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
+
+# Whether GoogleTest is installed: a build for running only leaves the tests out.
+HAVE_GTEST = $(if $(shell dpkg-query -W -f='$${Status}' libgtest-dev 2>/dev/null | grep 'ok installed'),ON,OFF)
 
 # The core without Qt or benchmarks: what the sanitizer and fuzz builds need.
 CORE_ARGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVOR_WITH_QT=OFF -DLUMIVOR_BENCH=OFF
@@ -26,21 +36,28 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 FUZZ_CORPUS = $(FUZZ_BUILD)/corpus
 FUZZ_ARTIFACTS = $(FUZZ_BUILD)/artifacts
 
-.PHONY: all deps configure build test run clean sanitize fuzz-build fuzz fuzz-exif
+.PHONY: all deps deps-run configure build test run clean sanitize fuzz-build fuzz fuzz-exif
 
 all: build
 
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+# Installs the packages of $(1) that are missing.
+install-missing = missing=""; for p in $(1); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
 	    echo "Installing:$$missing"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	    $(SUDO) apt-get update -qq && \
+	    $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	fi
 
+deps:
+	@$(call install-missing,$(PACKAGES))
+
+deps-run:
+	@$(call install-missing,$(RUN_PACKAGES))
+
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVOR_TESTS=ON $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -80,7 +97,11 @@ fuzz-exif: fuzz-build
 	    -artifact_prefix=$(FUZZ_ARTIFACTS)/exif- \
 	    $(FUZZ_CORPUS)-exif $(FUZZ_BUILD)/fuzz/seeds-exif
 
-run: build
+# Only the two programs, and the tests only where GoogleTest is already installed.
+run: deps-run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVOR_TESTS=$(HAVE_GTEST) \
+	    $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS) --target lumivor lumivor-batch
 	$(BUILD)/app/lumivor
 
 clean:

@@ -1,6 +1,8 @@
 #include "app/batch_options.h"
 
-#include <stdexcept>
+#include "lumivor_version.h"
+
+#include <functional>
 #include <vector>
 
 namespace app {
@@ -18,9 +20,75 @@ int parseJobs(const std::string &text)
     } catch (const std::exception &) {
         used = 0;
     }
-    if (used != text.size() || jobs < 1 || jobs > maxJobs)
-        throw std::invalid_argument("--jobs takes a whole number from 1 to 256");
+    if (text.empty() || used != text.size() || jobs < 1 || jobs > maxJobs)
+        throw UsageError("--jobs takes a whole number from 1 to 256, not '" + text + "'");
     return jobs;
+}
+
+struct OptionSpec {
+    char shortName; // '\0': long form only
+    const char *longName;
+    bool takesValue;
+    std::function<void(BatchOptions &, const std::string &)> apply;
+};
+
+const std::vector<OptionSpec> &optionSpecs()
+{
+    static const std::vector<OptionSpec> specs {
+        { 'h', "help", false, [](BatchOptions &o, const std::string &) { o.help = true; } },
+        { '\0', "version", false, [](BatchOptions &o, const std::string &) { o.version = true; } },
+        { 'j', "jobs", true,
+            [](BatchOptions &o, const std::string &value) { o.jobs = parseJobs(value); } },
+        { 'r', "recursive", false,
+            [](BatchOptions &o, const std::string &) { o.recursive = true; } },
+        { 'k', "keep-going", false,
+            [](BatchOptions &o, const std::string &) { o.keepGoing = true; } },
+        { 'p', "preserve-times", false,
+            [](BatchOptions &o, const std::string &) { o.preserveTimes = true; } },
+        { 'q', "quiet", false, [](BatchOptions &o, const std::string &) { o.quiet = true; } },
+        { '\0', "files-from", true,
+            [](BatchOptions &o, const std::string &value) {
+                if (value.empty())
+                    throw UsageError("--files-from needs a file name, or - for standard input");
+                o.filesFrom = value;
+            } },
+        { '0', "null", false,
+            [](BatchOptions &o, const std::string &) { o.nullSeparated = true; } },
+    };
+    return specs;
+}
+
+const OptionSpec *findLong(const std::string &name)
+{
+    for (const OptionSpec &spec : optionSpecs())
+        if (name == spec.longName)
+            return &spec;
+    return nullptr;
+}
+
+const OptionSpec *findShort(char name)
+{
+    for (const OptionSpec &spec : optionSpecs())
+        if (spec.shortName != '\0' && name == spec.shortName)
+            return &spec;
+    return nullptr;
+}
+
+void checkCombination(const BatchOptions &options, const std::vector<std::string> &operands)
+{
+    if (options.help || options.version)
+        return;
+    if (!options.filesFrom.empty()) {
+        if (options.recursive)
+            throw UsageError("--recursive and --files-from cannot be used together");
+        if (operands.size() != 1)
+            throw UsageError("with --files-from, give only the destination folder");
+        return;
+    }
+    if (options.nullSeparated)
+        throw UsageError("--null applies to the list of --files-from only");
+    if (operands.size() != 2)
+        throw UsageError("give a source folder and a destination folder");
 }
 
 } // namespace
@@ -28,49 +96,97 @@ int parseJobs(const std::string &text)
 BatchOptions parseBatchOptions(int argc, const char *const *argv)
 {
     BatchOptions options;
-    std::vector<std::string> folders;
+    std::vector<std::string> operands;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        const auto valueAfter = [&](const std::string &shown) {
+            if (i + 1 == argc)
+                throw UsageError("option '" + shown + "' needs a value");
+            return std::string(argv[++i]);
+        };
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            folders.push_back(arg);
+            operands.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--jobs" || arg == "-j") {
-            if (++i == argc)
-                throw std::invalid_argument("--jobs needs a number");
-            options.jobs = parseJobs(argv[i]);
-        } else if (arg.rfind("--jobs=", 0) == 0) {
-            options.jobs = parseJobs(arg.substr(7));
+        } else if (arg[1] == '-') {
+            const std::size_t equals = arg.find('=');
+            const std::string name
+                = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+            const OptionSpec *spec = findLong(name);
+            if (!spec)
+                throw UsageError("unknown option '--" + name + "'");
+            if (!spec->takesValue && equals != std::string::npos)
+                throw UsageError("option '--" + name + "' takes no value");
+            if (!spec->takesValue)
+                spec->apply(options, std::string());
+            else
+                spec->apply(options,
+                    equals != std::string::npos ? arg.substr(equals + 1) : valueAfter("--" + name));
         } else {
-            throw std::invalid_argument("unknown option " + arg);
+            for (std::size_t at = 1; at < arg.size(); ++at) {
+                const OptionSpec *spec = findShort(arg[at]);
+                if (!spec)
+                    throw UsageError("unknown option '-" + std::string(1, arg[at]) + "'");
+                if (!spec->takesValue) {
+                    spec->apply(options, std::string());
+                    continue;
+                }
+                // A value takes the rest of the argument ("-j2"), or else the next one.
+                const std::string rest = arg.substr(at + 1);
+                spec->apply(
+                    options, rest.empty() ? valueAfter("-" + std::string(1, arg[at])) : rest);
+                break;
+            }
         }
     }
-    if (options.help)
+    checkCombination(options, operands);
+    if (options.help || options.version)
         return options;
-    if (folders.size() != 2)
-        throw std::invalid_argument("give a source folder and a destination folder");
-    options.source = folders[0];
-    options.destination = folders[1];
+    if (options.filesFrom.empty()) {
+        options.source = operands[0];
+        options.destination = operands[1];
+    } else {
+        options.destination = operands[0];
+    }
     return options;
 }
 
 const char *batchUsage()
 {
-    return "Usage: lumivor-batch [--jobs N] SOURCE DEST\n"
+    return "Usage: lumivor-batch [OPTION]... SOURCE DEST\n"
+           "  or:  lumivor-batch [OPTION]... --files-from LIST DEST\n"
            "\n"
            "Enhances every *.jpg of the folder SOURCE (the extension in any case) and writes\n"
            "each as a JPEG of quality 90 under the same name into the folder DEST, replacing a\n"
-           "file of that name. DEST may be SOURCE. Files are taken in name order; the first\n"
-           "error stops the run, and the photos written before it stay written.\n"
+           "file of that name. DEST must exist; it may be SOURCE. The first photo that fails\n"
+           "stops the run; the photos written before it stay written.\n"
            "\n"
-           "  -j, --jobs N   enhance N files at a time (default 1); the output is the same\n"
-           "  -h, --help     show this text\n"
+           "  -r, --recursive       also the photos of every visible subfolder, written under\n"
+           "                        the same subfolders of DEST (created as needed); links to\n"
+           "                        folders and DEST itself are not entered\n"
+           "      --files-from LIST enhance the photos named in the file LIST (- for standard\n"
+           "                        input), one per line, instead of a folder; each is read\n"
+           "                        as named (relative to the current folder) and written to\n"
+           "                        DEST/ followed by that name, without a leading / or ./\n"
+           "  -0, --null            the names in LIST end with NUL bytes, as find -print0\n"
+           "                        writes them\n"
+           "  -k, --keep-going      report a photo that fails, leave it as it was and go on;\n"
+           "                        the summary lists every failure\n"
+           "  -p, --preserve-times  give each result the modification time of its photo\n"
+           "  -j, --jobs N          enhance N photos at a time (default: one per usable\n"
+           "                        core); the output is the same\n"
+           "  -q, --quiet           print nothing but errors\n"
+           "  -h, --help            show this text\n"
+           "      --version         show the version number\n"
            "\n"
-           "Prints one line per file ([3/120] IMG_0003.jpg), then Done. On an error prints\n"
-           "its message to standard error and exits with 1; exits with 0 otherwise.\n";
+           "Progress and errors go to standard error. Exits with 0 when every photo was\n"
+           "enhanced, 1 when one failed or a folder is missing, 2 for a wrong command line.\n";
+}
+
+std::string batchVersion()
+{
+    return std::string("lumivor-batch (Lumivor) ") + lumivorVersion + "\n";
 }
 
 } // namespace app

@@ -1,155 +1,372 @@
 #include "app/batch_run.h"
 
+#include "app/enhance_photo.h"
+#include "core/error.h"
+#include "imageio/errors.h"
+#include "platform/file_reading.h"
 #include "platform/find_files.h"
+#include "platform/memory.h"
+#include "platform/usable_cores.h"
 
-#include <atomic>
-#include <exception>
+#include <algorithm>
+#include <condition_variable>
 #include <mutex>
+#include <new>
+#include <optional>
+#include <set>
 #include <thread>
-#include <vector>
 
 namespace app {
 
 namespace {
 
-std::string searchPattern(const BatchFolders &folders)
+// libjpeg's "Insufficient memory": what the decoder reports for a picture too large for the
+// machine, and so what a run reports for a photo too large for its budget.
+constexpr int outOfMemoryNumber = 53;
+
+// How many photos, per worker, may be finished ahead of the one to be put in place next: enough
+// to keep the workers busy past a photo that takes several times as long as those after it, few
+// enough that the pending files (each an open file, its bytes on disk) stay a handful.
+constexpr std::size_t lookaheadPerWorker = 4;
+
+// Thrown inside a worker's photo once the run no longer needs it.
+struct PhotoNotNeeded {
+};
+
+PhotoFailure failureOf(const PhotoJob &job, const std::exception_ptr &error)
 {
-    return folders.source() + "/*.jpg";
+    PhotoFailure failure;
+    failure.name = job.name;
+    failure.error = error;
+    try {
+        std::rethrow_exception(error);
+    } catch (const core::Error &ours) {
+        failure.message = ours.what();
+        failure.systemError = ours.systemError();
+    } catch (...) {
+        // Not one of ours: its text was never meant for users.
+    }
+    return failure;
 }
+
+// The state of one run, shared by its workers and the thread that puts photos in place. One lock
+// guards all of it; every change wakes every waiter, which at a few changes per photo costs
+// nothing next to the photo itself.
+class Run
+{
+public:
+    Run(const std::vector<PhotoJob> &jobs, const RunOptions &options, std::size_t workers)
+        : m_jobs(jobs)
+        , m_options(options)
+        , m_budget(
+              options.memoryBudget != 0 ? options.memoryBudget : platform::measureMemoryBudget())
+        , m_lookahead(lookaheadPerWorker * workers)
+        , m_slots(jobs.size())
+        , m_end(jobs.size())
+    {
+    }
+
+    // A worker: takes photos in listing order while they are needed and not too far ahead.
+    // Nothing leaves it: every failure is kept in the photo's slot.
+    void work()
+    {
+        TWorkingImages images;
+        std::size_t index = 0;
+        while (take(index))
+            enhance(images, index);
+    }
+
+    // No worker takes a photo from now on, and a photo waiting for memory is given up.
+    void stop()
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_stopped = true;
+        m_changed.notify_all();
+    }
+
+    // Puts every photo in place in listing order and tells the observer; the first photo has
+    // been announced already. With enhanceHere (no worker could be started) this thread
+    // enhances each photo itself when its turn comes.
+    RunSummary commitAll(BatchObserver &observer, bool enhanceHere)
+    {
+        RunSummary summary;
+        TWorkingImages images;
+        for (std::size_t i = 0; i < m_jobs.size(); ++i) {
+            if (i > 0)
+                observer.fileStarted(m_jobs[i].name, int(i) + 1);
+            Slot slot = waitFor(i, enhanceHere ? &images : nullptr);
+            if (!slot.error) {
+                try {
+                    slot.file->commit();
+                    ++summary.photosDone;
+                } catch (const std::bad_alloc &) {
+                    slot.error = std::make_exception_ptr(core::EStreamError());
+                } catch (...) {
+                    slot.error = std::current_exception();
+                }
+            }
+            slot.file.reset();
+            resolved(i);
+            if (!slot.error) {
+                observer.fileFinished(summary.photosDone);
+                continue;
+            }
+            if (!m_options.keepGoing)
+                std::rethrow_exception(slot.error);
+            summary.failures.push_back(failureOf(m_jobs[i], slot.error));
+            observer.fileFailed(summary.failures.back());
+        }
+        observer.done();
+        return summary;
+    }
+
+private:
+    struct Slot {
+        bool finished = false;
+        std::optional<platform::PendingFile> file; // the enhanced photo, not yet in place
+        std::exception_ptr error;
+    };
+
+    // The part of the memory budget one photo holds from its decoding to its end.
+    class MemoryShare
+    {
+    public:
+        MemoryShare(Run &run, std::size_t index)
+            : m_run(run)
+            , m_index(index)
+        {
+        }
+        ~MemoryShare() { release(); }
+        MemoryShare(const MemoryShare &) = delete;
+        MemoryShare &operator=(const MemoryShare &) = delete;
+
+        // Waits until the photo fits beside the photos in work. Photos are let in in listing
+        // order, so that the one to be put in place next is never starved by those after it.
+        void acquire(int width, int height)
+        {
+            const std::uint64_t need = platform::photoWorkingBytes(
+                std::uint64_t(std::max(width, 0)), std::uint64_t(std::max(height, 0)));
+            if (need > m_run.m_budget)
+                throw imageio::EJPEG(outOfMemoryNumber);
+            std::unique_lock<std::mutex> lock(m_run.m_lock);
+            std::set<std::size_t> &waiting = m_run.m_waitingForMemory;
+            waiting.insert(m_index);
+            m_run.m_changed.wait(lock, [&] {
+                return !m_run.needed(m_index)
+                    || (*waiting.begin() == m_index && m_run.m_inWork + need <= m_run.m_budget);
+            });
+            waiting.erase(m_index);
+            m_run.m_changed.notify_all();
+            if (!m_run.needed(m_index))
+                throw PhotoNotNeeded();
+            m_run.m_inWork += need;
+            m_held = need;
+        }
+
+        void release() noexcept
+        {
+            if (m_held == 0)
+                return;
+            const std::lock_guard<std::mutex> lock(m_run.m_lock);
+            m_run.m_inWork -= m_held;
+            m_held = 0;
+            m_run.m_changed.notify_all();
+        }
+
+    private:
+        Run &m_run;
+        std::size_t m_index;
+        std::uint64_t m_held = 0;
+    };
+
+    // Under the lock: whether the run will still put photo index in place.
+    bool needed(std::size_t index) const { return !m_stopped && index < m_end; }
+
+    bool take(std::size_t &index)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock,
+            [this] { return m_stopped || m_next >= m_end || m_next < m_resolved + m_lookahead; });
+        if (m_stopped || m_next >= m_end)
+            return false;
+        index = m_next++;
+        return true;
+    }
+
+    // Read, decode, enhance, encode, write, and start the flush: all but putting it in place.
+    void enhance(TWorkingImages &images, std::size_t index)
+    {
+        const PhotoJob &job = m_jobs[index];
+        std::optional<platform::PendingFile> file;
+        std::exception_ptr error;
+        try {
+            MemoryShare share(*this, index);
+            file.emplace(EnhancePhotoPending(images, job.sourcePath, job.destinationPath,
+                [&share](int width, int height) { share.acquire(width, height); }));
+            share.release(); // the photo's pictures are gone; only its file is left
+            if (m_options.preserveTimes)
+                file->setModificationTime(platform::modificationTime(job.sourcePath));
+            file->startFlush();
+        } catch (const PhotoNotNeeded &) {
+            return;
+        } catch (const std::bad_alloc &) {
+            error = std::make_exception_ptr(core::EStreamError());
+        } catch (...) {
+            error = std::current_exception();
+        }
+        if (error)
+            file.reset();
+        const std::lock_guard<std::mutex> lock(m_lock);
+        Slot &slot = m_slots[index];
+        slot.file = std::move(file);
+        slot.error = error;
+        slot.finished = true;
+        // Without keepGoing the run ends at the first failure: nothing after it is needed.
+        if (error && !m_options.keepGoing)
+            m_end = std::min(m_end, index);
+        m_changed.notify_all();
+    }
+
+    Slot waitFor(std::size_t index, TWorkingImages *enhanceHere)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        while (!m_slots[index].finished) {
+            if (enhanceHere) {
+                lock.unlock();
+                std::size_t next = 0;
+                if (take(next))
+                    enhance(*enhanceHere, next);
+                lock.lock();
+            } else {
+                m_changed.wait(lock);
+            }
+        }
+        return std::move(m_slots[index]);
+    }
+
+    void resolved(std::size_t index)
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_resolved = index + 1;
+        m_changed.notify_all();
+    }
+
+    const std::vector<PhotoJob> &m_jobs;
+    const RunOptions m_options;
+    const std::uint64_t m_budget;
+    const std::size_t m_lookahead;
+
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<Slot> m_slots;
+    std::size_t m_next = 0; // the next photo a worker takes
+    std::size_t m_end; // photos from here on are not needed
+    std::size_t m_resolved = 0; // photos put in place or given up, in listing order
+    bool m_stopped = false;
+    std::uint64_t m_inWork = 0; // bytes held by the photos being decoded and enhanced
+    std::set<std::size_t> m_waitingForMemory;
+};
+
+// The workers of a run. However the run ends, they are stopped and joined before it is left.
+class Workers
+{
+public:
+    Workers(Run &run, std::size_t count)
+        : m_run(run)
+    {
+        m_threads.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            try {
+                m_threads.emplace_back([this] { m_run.work(); });
+            } catch (...) {
+                break; // no more threads to be had: the started ones carry the run
+            }
+        }
+    }
+    ~Workers()
+    {
+        m_run.stop();
+        for (std::thread &thread : m_threads)
+            thread.join();
+    }
+    Workers(const Workers &) = delete;
+    Workers &operator=(const Workers &) = delete;
+
+    bool none() const { return m_threads.empty(); }
+
+private:
+    Run &m_run;
+    std::vector<std::thread> m_threads;
+};
+
+// Passes every call on but the count, which the folder run reports from its own first listing.
+class CountedBefore : public BatchObserver
+{
+public:
+    explicit CountedBefore(BatchObserver &observer)
+        : m_observer(observer)
+    {
+    }
+    void countKnown(int) override { }
+    void fileStarted(const std::string &name, int number) override
+    {
+        m_observer.fileStarted(name, number);
+    }
+    void fileFinished(int filesDone) override { m_observer.fileFinished(filesDone); }
+    void fileFailed(const PhotoFailure &failure) override { m_observer.fileFailed(failure); }
+    void done() override { m_observer.done(); }
+
+private:
+    BatchObserver &m_observer;
+};
 
 std::string pathIn(const std::string &folder, const std::string &name)
 {
     return folder + "/" + name;
 }
 
-int countOf(const std::vector<std::string> &names)
-{
-    return int(names.size());
-}
-
 } // namespace
 
-void RunBatch(TWorkingImages &images, const BatchFolders &folders,
-              BatchObserver &observer)
+RunSummary RunPhotoJobs(
+    const std::vector<PhotoJob> &jobs, const RunOptions &options, BatchObserver &observer)
 {
-    const std::string pattern = searchPattern(folders);
-    observer.countKnown(countOf(platform::FindMatchingFiles(pattern)));
-
-    int filesDone = 0;
-    for (const std::string &name : platform::FindMatchingFiles(pattern)) {
-        ++filesDone;
-        observer.fileStarted(name, filesDone);
-        const std::string destPath = pathIn(folders.destination(), name);
-        const std::string sourcePath = pathIn(folders.source(), name);
-        EnhancePhoto(images, sourcePath, destPath);
-        observer.fileFinished(filesDone);
-    }
-    observer.done();
-}
-
-namespace {
-
-// Shared state of the workers of one parallel run.
-class ParallelRun
-{
-public:
-    ParallelRun(const BatchFolders &folders, BatchObserver &observer,
-                std::vector<std::string> names)
-        : m_folders(folders), m_observer(observer), m_names(std::move(names)),
-          m_failures(m_names.size())
-    {
-    }
-
-    void work()
-    {
-        TWorkingImages images;
-        // Stop is checked before taking a file, so every file taken is enhanced: all files
-        // before a failing one are then finished, as in a run with one job.
-        while (!m_stop.load()) {
-            const std::size_t index = m_next.fetch_add(1);
-            if (index >= m_names.size())
-                return;
-            enhanceOne(images, index);
-        }
-    }
-
-    // No worker takes a new file from now on.
-    void stop() { m_stop.store(true); }
-
-    // The failure of the earliest file in listing order, if any.
-    std::exception_ptr firstFailure() const
-    {
-        for (const std::exception_ptr &failure : m_failures)
-            if (failure)
-                return failure;
-        return nullptr;
-    }
-
-private:
-    // Nothing may leave a worker thread: every failure, also of the bookkeeping around the
-    // photo, is kept for the run to report.
-    void enhanceOne(TWorkingImages &images, std::size_t index)
-    {
-        try {
-            const std::string &name = m_names[index];
-            std::string sourcePath;
-            std::string destPath;
-            {
-                const std::lock_guard<std::mutex> lock(m_lock);
-                m_observer.fileStarted(name, int(index) + 1);
-                destPath = pathIn(m_folders.destination(), name);
-                sourcePath = pathIn(m_folders.source(), name);
-            }
-            EnhancePhoto(images, sourcePath, destPath);
-            const std::lock_guard<std::mutex> lock(m_lock);
-            m_observer.fileFinished(++m_filesDone);
-        } catch (...) {
-            m_failures[index] = std::current_exception();     // each worker writes its own slot
-            stop();
-        }
-    }
-
-    const BatchFolders &m_folders;
-    BatchObserver &m_observer;
-    const std::vector<std::string> m_names;
-    std::vector<std::exception_ptr> m_failures;
-    std::atomic<std::size_t> m_next{0};
-    std::atomic<bool> m_stop{false};
-    std::mutex m_lock;
-    int m_filesDone = 0;
-};
-
-} // namespace
-
-void RunBatchInParallel(int jobs, const BatchFolders &folders, BatchObserver &observer)
-{
-    if (jobs <= 1) {
-        TWorkingImages images;
-        RunBatch(images, folders, observer);
-        return;
-    }
-    const std::string pattern = searchPattern(folders);
-    observer.countKnown(countOf(platform::FindMatchingFiles(pattern)));
-
-    ParallelRun run(folders, observer, platform::FindMatchingFiles(pattern));
-    std::vector<std::thread> workers;
     try {
-        for (int i = 0; i < jobs; ++i)
-            workers.emplace_back([&run] { run.work(); });
-    } catch (...) {
-        // No more threads to be had: the started ones finish their photos before the error
-        // is reported.
-        run.stop();
-        for (std::thread &worker : workers)
-            worker.join();
-        throw;
+        platform::useMemoryPolicy();
+        observer.countKnown(int(jobs.size()));
+        if (jobs.empty()) {
+            observer.done();
+            return {};
+        }
+        const int wanted = options.workers > 0 ? options.workers : platform::usableCores();
+        const std::size_t workers = std::min(std::size_t(wanted), jobs.size());
+        Run run(jobs, options, workers);
+        // Announced before any worker starts, as a run of one photo at a time would.
+        observer.fileStarted(jobs.front().name, 1);
+        const Workers started(run, workers);
+        return run.commitAll(observer, started.none());
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
     }
-    for (std::thread &worker : workers)
-        worker.join();
+}
 
-    if (const std::exception_ptr failure = run.firstFailure())
-        std::rethrow_exception(failure);
-    observer.done();
+RunSummary RunBatch(const BatchFolders &folders, BatchObserver &observer, const RunOptions &options)
+{
+    try {
+        const std::string pattern = folders.source() + "/*.jpg";
+        observer.countKnown(int(platform::FindMatchingFiles(pattern).size()));
+        std::vector<PhotoJob> jobs;
+        for (const std::string &name : platform::FindMatchingFiles(pattern)) {
+            PhotoJob job;
+            job.name = name;
+            job.destinationPath = pathIn(folders.destination(), name);
+            job.sourcePath = pathIn(folders.source(), name);
+            jobs.push_back(std::move(job));
+        }
+        CountedBefore forward(observer);
+        return RunPhotoJobs(jobs, options, forward);
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
 }
 
 } // namespace app

@@ -1,27 +1,80 @@
 #include "app/enhance_photo.h"
 
+#include "core/error.h"
 #include "enhance/enhance_picture.h"
 #include "imageio/jpeg_image.h"
 
+#include <new>
+
 namespace app {
 
-void EnhancePhoto(TWorkingImages &Window, const std::string &SourcePath,
-                  const std::string &DestPath)
+namespace {
+
+// Empties the working images and frees the stores kept for reuse when a photo ends, however it
+// ends: a run's worker then holds nothing of it while it waits for or reads the next photo, and
+// the memory the run counted for this photo is really free again.
+class LetPhotoGo
 {
-    image::TBitmap &first = Window.FirstImage();
-    image::TBitmap &second = Window.SecondImage();
+public:
+    explicit LetPhotoGo(TWorkingImages &images)
+        : m_images(images)
+    {
+    }
+    ~LetPhotoGo()
+    {
+        m_images.FirstImage() = image::TBitmap();
+        m_images.SecondImage() = image::TBitmap();
+        image::releaseSpareStore();
+    }
+    LetPhotoGo(const LetPhotoGo &) = delete;
+    LetPhotoGo &operator=(const LetPhotoGo &) = delete;
 
-    // Both images are replaced below; letting the previous photo go first keeps two photos from
-    // being held at once while the next one is decoded.
-    first = image::TBitmap();
-    second = image::TBitmap();
+private:
+    TWorkingImages &m_images;
+};
 
-    imageio::TJPEGImage jpeg;
-    jpeg.LoadFile(SourcePath);
-    jpeg.CopyToBitmap(first);
-    enhance::EnhancePicture(first, second);
-    jpeg.CopyFromBitmap(first);
-    jpeg.SaveFile(DestPath);
+} // namespace
+
+platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding)
+{
+    try {
+        const LetPhotoGo letGo(Window);
+        image::TBitmap &first = Window.FirstImage();
+        image::TBitmap &second = Window.SecondImage();
+
+        imageio::TJPEGImage jpeg;
+        jpeg.LoadFile(SourcePath);
+        if (beforeDecoding)
+            beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight());
+        jpeg.CopyToBitmap(first);
+        // The codec object would keep the decoded picture until the enhanced one replaces it;
+        // handing it an empty one lets that copy go now (the file's scan kind and segments
+        // stay), so that the enhancement holds two pictures at a time instead of three.
+        jpeg.CopyFromBitmap(image::TBitmap());
+        enhance::EnhancePicture(first, second);
+        // The scratch picture is done with before the codec's buffers are taken.
+        second = image::TBitmap();
+        image::releaseSpareStore();
+        jpeg.CopyFromBitmap(first);
+
+        platform::PendingFile file(DestPath);
+        file.write(jpeg.SaveToBytes());
+        return file;
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
+}
+
+void EnhancePhoto(
+    TWorkingImages &Window, const std::string &SourcePath, const std::string &DestPath)
+{
+    platform::PendingFile file = EnhancePhotoPending(Window, SourcePath, DestPath);
+    try {
+        file.commit();
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
 }
 
 } // namespace app

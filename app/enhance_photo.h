@@ -1,13 +1,16 @@
 #pragma once
 
 #include "image/bitmap.h"
+#include "platform/safe_file_writer.h"
 
+#include <functional>
 #include <string>
 
 namespace app {
 
 // Owner of the two working images that every photo reuses: the first holds the photo being
-// enhanced, the second is scratch. The main window derives from it; a batch worker holds one.
+// enhanced, the second is scratch. The main window derives from it; a run's worker holds one.
+// Between photos both are empty: a photo lets its pictures go when it ends.
 class TWorkingImages
 {
 public:
@@ -21,8 +24,18 @@ private:
 
 // Reads the JPEG file at SourcePath, enhances it (enhance::EnhancePicture) and writes it to
 // DestPath at quality 90, progressive exactly when the source had more than one scan. Errors
-// pass out unchanged; DestPath is then as it was.
-void EnhancePhoto(TWorkingImages &Window, const std::string &SourcePath,
-                  const std::string &DestPath);
+// pass out unchanged, running out of memory as core::EStreamError; DestPath is then as it was.
+void EnhancePhoto(
+    TWorkingImages &Window, const std::string &SourcePath, const std::string &DestPath);
+
+// Called with the picture size a photo's header declares, after its file has been read and
+// before it is decoded; may wait, and may throw to give the photo up.
+using BeforeDecoding = std::function<void(int width, int height)>;
+
+// EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
+// new version of DestPath, which the caller commits or lets go. Throws as EnhancePhoto does,
+// in the same order (the source's errors before the destination's).
+platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding = {});
 
 } // namespace app

@@ -57,7 +57,7 @@ void showCurrentException(QWidget *parent)
     } catch (const core::Error &error) {
         message = error.what();
     } catch (const std::bad_alloc &) {
-        message = "Out of memory";
+        message = core::EStreamError().what();
     } catch (...) {
         // Not one of ours: its text was never meant for users, so the box shows none.
     }

@@ -28,7 +28,7 @@ void showErrorBox(QWidget *parent, const QString &message);
 ErrorDisplay &currentErrorDisplay();
 
 // Shows the exception in flight (call inside a catch block): the message of our own errors,
-// "Out of memory" for an allocation failure, and no text for anything else.
+// that of core::EStreamError for an allocation failure, and no text for anything else.
 void showCurrentException(QWidget *parent);
 
 // Runs work and shows whatever it throws; nothing leaves. Every slot that can reach a throwing

@@ -1,48 +1,61 @@
 #include "app/form_progress.h"
 
-#include <QCoreApplication>
-#include <QFile>
+#include "chooser/path_text.h"
+
 #include <QLabel>
+#include <QMetaObject>
 #include <QProgressBar>
 
 namespace app {
 
 namespace {
 
-void answerTheDesktop()
+// Runs show on the thread of the label: at once when called there, otherwise queued behind the
+// calls made before it.
+template <typename Show> void onLabelThread(QLabel &label, Show show)
 {
-    // User input is kept, not dropped, and delivered once the run has ended.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QMetaObject::invokeMethod(&label, std::move(show), Qt::AutoConnection);
 }
 
 } // namespace
 
 void FormProgress::countKnown(int fileCount)
 {
-    m_bar.setVisible(true);
-    m_bar.setValue(0);
-    m_bar.setMaximum(fileCount);
-    answerTheDesktop();
+    QProgressBar &bar = m_bar;
+    onLabelThread(m_label, [&bar, fileCount] {
+        bar.setVisible(true);
+        bar.setValue(0);
+        bar.setMaximum(fileCount);
+    });
 }
 
 void FormProgress::fileStarted(const std::string &name, int)
 {
-    m_label.setText(QFile::decodeName(QByteArray::fromStdString(name)));
-    m_label.repaint();
-    answerTheDesktop();
+    QLabel &label = m_label;
+    const QString text = chooser::pathText(name);
+    onLabelThread(m_label, [&label, text] {
+        label.setText(text);
+        label.repaint();
+    });
 }
 
 void FormProgress::fileFinished(int filesDone)
 {
-    m_bar.setValue(filesDone);
-    m_bar.repaint();
-    answerTheDesktop();
+    QProgressBar &bar = m_bar;
+    onLabelThread(m_label, [&bar, filesDone] {
+        bar.setValue(filesDone);
+        bar.repaint();
+    });
 }
 
 void FormProgress::done()
 {
-    m_label.setText(QStringLiteral("Done"));
-    m_bar.hide();
+    QLabel &label = m_label;
+    QProgressBar &bar = m_bar;
+    onLabelThread(m_label, [&label, &bar] {
+        label.setText(QStringLiteral("Done"));
+        bar.hide();
+    });
 }
 
 } // namespace app

@@ -10,8 +10,7 @@ class QProgressBar;
 class QPushButton;
 
 // The main window: two folder fields with their "..." buttons, the status label, the progress
-// bar, "Do It!" and "Quit". It owns the two working images that every photo reuses, and is the
-// owner that EnhancePhoto receives.
+// bar, "Do It!" and "Quit". It owns two working images; a run's workers each hold their own.
 class TForm1 : public QWidget, public app::TWorkingImages
 {
     Q_OBJECT
@@ -37,11 +36,13 @@ public:
     void btnOKClick(QObject *Sender);
     void FormCreate(QObject *Sender);
 
-    // Whether a batch run is under way (input is held back meanwhile).
+    // Whether a batch run is under way (input is dropped meanwhile).
     bool running() const { return m_running; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // While a run is under way, drops the application's input (see btnOKClick).
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();

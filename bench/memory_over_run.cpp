@@ -56,9 +56,8 @@ int main(int argc, char **argv)
     const std::string destination = source + "/out";
     ::mkdir(destination.c_str(), 0755);
     MemoryObserver observer;
-    app::TWorkingImages images;
     try {
-        app::RunBatch(images, { [&] { return source; }, [&] { return destination; } }, observer);
+        app::RunBatch({ [&] { return source; }, [&] { return destination; } }, observer);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

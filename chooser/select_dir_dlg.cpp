@@ -9,6 +9,8 @@
 #include "chooser/path_text.h"
 #include "platform/folders.h"
 
+#include "lumivor_version.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -37,7 +39,9 @@ QString folderChooserHelpText()
         "in grey so you can tell you are in the right place.\n\n"
         "You can also type a folder into Directory Name. When it does not exist yet, you are "
         "asked whether to create it, together with any folders missing above it.\n\n"
-        "Press OK to use the folder, or Cancel to leave the field as it was.");
+        "Press OK to use the folder, or Cancel to leave the field as it was.\n\n"
+        "Lumivor ")
+           + QLatin1String(lumivorVersion);
 }
 
 // Every control is placed at its designed position in device-independent pixels; Qt's

@@ -1,6 +1,7 @@
 #include "image/bitmap.h"
 
 #include "image/error.h"
+#include "platform/memory.h"
 
 #include <algorithm>
 
@@ -10,12 +11,13 @@ namespace {
 
 using Store = PixelStore;
 
-// Each thread keeps the two pixel stores it released last, when large, and hands them to the
-// next copies of the same size. The per-photo sequence copies a picture of one size again and
-// again, and two stores are free at a time between its steps; reusing them skips the page faults
-// of fresh memory, which cost more than the copies themselves. Stores of another size are freed
-// rather than kept, so the spares never add to the peak.
-constexpr std::size_t smallestSpareBytes = std::size_t(1) << 20;
+// Each thread keeps the two pixel stores it released last, when they are large blocks, and hands
+// them to the next copies of the same size. The per-photo sequence copies a picture of one size
+// again and again, and two stores are free at a time between its steps; reusing them skips the
+// page faults of fresh memory, which cost more than the copies themselves. Stores of another
+// size are freed rather than kept, so the spares never add to the peak; a photo's end lets them
+// go (releaseSpareStore), so they never outlive it.
+constexpr std::size_t smallestSpareBytes = platform::largeBlockBytes;
 constexpr int spareCount = 2;
 
 thread_local Store *t_spares[spareCount] = {};

@@ -7,9 +7,9 @@
 
 namespace image {
 
-// Allocates pixel stores. A large store asks the kernel for transparent huge pages: a
-// 12-megapixel picture then faults in some 20 pages instead of 9,000, and those faults cost
-// more than all four enhancement operations together. Small blocks come from the usual heap.
+// Allocates pixel stores. A large one is a large block of the program's memory policy
+// (platform/memory.h): mapped on its own, on transparent huge pages where it can be, and given
+// back to the system when freed. Small blocks come from the usual heap.
 class PixelAllocatorBase
 {
 protected:

@@ -3,7 +3,7 @@
 #include "imageio/errors.h"
 #include "imageio/jpeg_error_manager.h"
 #include "imageio/jpeg_error_number.h"
-#include "platform/memory_budget.h"
+#include "platform/memory.h"
 
 #include <algorithm>
 #include <cstring>

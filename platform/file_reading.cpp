@@ -2,7 +2,7 @@
 
 #include "platform/file_descriptor.h"
 #include "platform/file_errors.h"
-#include "platform/memory_budget.h"
+#include "platform/memory.h"
 
 #include <new>
 
@@ -62,6 +62,14 @@ std::vector<std::uint8_t> readWholeFile(const std::string &path)
     std::vector<std::uint8_t> bytes = allocateBytes(status.st_size);
     readExactly(file.get(), bytes.data(), bytes.size());
     return bytes;
+}
+
+timespec modificationTime(const std::string &path)
+{
+    struct stat status = {};
+    if (::stat(path.c_str(), &status) != 0)
+        throw EFOpenError(path, errno);
+    return status.st_mtim;
 }
 
 } // namespace platform

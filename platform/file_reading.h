@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 namespace platform {
 
 // All bytes of the regular file at path (a byte string, used as it is). Throws EFOpenError when
@@ -11,5 +13,8 @@ namespace platform {
 // EReadError when fewer bytes can be read than its size, EStreamError when they do not fit in
 // memory.
 std::vector<std::uint8_t> readWholeFile(const std::string &path);
+
+// The modification time of the file at path. Throws EFOpenError when it cannot be asked.
+timespec modificationTime(const std::string &path);
 
 } // namespace platform

@@ -264,6 +264,15 @@ public:
         }
     }
 
+    void setTimes(const timespec &time)
+    {
+        const timespec times[2] = { { 0, UTIME_OMIT }, time }; // access, modification
+        if (::futimens(m_fd.get(), times) != 0)
+            throw EWriteError(errno);
+    }
+
+    void startFlush() noexcept { (void)::sync_file_range(m_fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE); }
+
     void flush()
     {
         if (::fsync(m_fd.get()) != 0)
@@ -422,6 +431,16 @@ PendingFile &PendingFile::operator=(PendingFile &&) noexcept = default;
 void PendingFile::write(const std::vector<std::uint8_t> &bytes)
 {
     m_state->temporary.write(bytes);
+}
+
+void PendingFile::setModificationTime(const timespec &time)
+{
+    m_state->temporary.setTimes(time);
+}
+
+void PendingFile::startFlush() noexcept
+{
+    m_state->temporary.startFlush();
 }
 
 void PendingFile::flush()

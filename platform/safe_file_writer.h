@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 namespace platform {
 
 // A new version of the file at path (a byte string, used as it is), written beside it and put in
@@ -29,6 +31,12 @@ public:
 
     // Appends bytes to the new version.
     void write(const std::vector<std::uint8_t> &bytes);
+    // Gives the new version this modification time, kept through commit(). Throws EWriteError.
+    void setModificationTime(const timespec &time);
+    // Starts writing the bytes written to disk and returns without waiting: commit() still
+    // flushes, but finds little left to wait for. For a writer that must not block, such as a
+    // run's worker whose core would idle; flush() waits. Failures are left to commit().
+    void startFlush() noexcept;
     // Flushes the bytes written to disk. Optional: commit() does it when not done, but done in
     // the thread that wrote them it keeps commit() short. Nothing may be written after it.
     void flush();

@@ -12,33 +12,53 @@
 
 namespace testing_support {
 
-ProgramRun runBatchProgram(
-    const std::vector<std::string> &args, const std::string &workingFolder, long fileSizeLimit)
+ProgramRun runBatchProgram(const std::vector<std::string> &args, const ProgramSetup &setup)
 {
     const TempFolder captured;
+    const std::string inPath = captured.file("stdin");
     const std::string outPath = captured.file("stdout");
     const std::string errPath = captured.file("stderr");
+    writeText(inPath, setup.input);
     std::vector<char *> argv { const_cast<char *>(LUMIVOR_BATCH_PROGRAM) };
     for (const std::string &arg : args)
         argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
+    int pipeEnds[2] = { -1, -1 };
+    if (setup.closedPipe && pipe(pipeEnds) != 0)
+        return ProgramRun();
 
     const pid_t child = fork();
     if (child == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0
-            || chdir(workingFolder.c_str()) != 0)
+        const int in = open(inPath.c_str(), O_RDONLY);
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (setup.closedPipe) {
+            close(pipeEnds[0]);
+            out = err = pipeEnds[1];
+            std::signal(SIGPIPE, SIG_DFL);
+        }
+        if (in < 0 || out < 0 || err < 0 || dup2(in, STDIN_FILENO) < 0
+            || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0
+            || chdir(setup.workingFolder.c_str()) != 0)
             _exit(127);
-        if (fileSizeLimit > 0) {
+        if (setup.fileSizeLimit > 0) {
             std::signal(SIGXFSZ, SIG_DFL);
             rlimit limit {};
             getrlimit(RLIMIT_FSIZE, &limit);
-            limit.rlim_cur = rlim_t(fileSizeLimit);
+            limit.rlim_cur = rlim_t(setup.fileSizeLimit);
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+        if (setup.addressSpaceLimit > 0) {
+            const rlimit limit { rlim_t(setup.addressSpaceLimit), rlim_t(setup.addressSpaceLimit) };
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        setenv("LC_ALL", "C", 1);
         execv(argv[0], argv.data());
         _exit(127);
+    }
+    if (setup.closedPipe) {
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
     }
     ProgramRun run;
     int status = 0;
@@ -49,6 +69,16 @@ ProgramRun runBatchProgram(
     run.output.assign(out.begin(), out.end());
     run.errors.assign(err.begin(), err.end());
     return run;
+}
+
+ProgramRun runBatchProgram(const std::vector<std::string> &args, const std::string &workingFolder,
+    long fileSizeLimit, long addressSpaceLimit)
+{
+    ProgramSetup setup;
+    setup.workingFolder = workingFolder;
+    setup.fileSizeLimit = fileSizeLimit;
+    setup.addressSpaceLimit = addressSpaceLimit;
+    return runBatchProgram(args, setup);
 }
 
 pid_t startBatchProgram(

@@ -15,10 +15,25 @@ struct ProgramRun {
     std::string errors; // standard error
 };
 
-// Runs lumivor-batch with exactly these arguments (no shell) from workingFolder. A nonzero
-// fileSizeLimit caps each file it writes, with SIGXFSZ at its default action as in a fresh shell.
+// What a run of lumivor-batch is started with besides its arguments.
+struct ProgramSetup {
+    std::string workingFolder = "/";
+    // Nonzero: caps each file it writes, with SIGXFSZ at its default action as in a fresh shell.
+    long fileSizeLimit = 0;
+    // Nonzero: caps its address space in bytes, as ulimit -v does.
+    long addressSpaceLimit = 0;
+    std::string input; // standard input
+    // Standard output and error go to a pipe that nobody reads any more, with SIGPIPE at its
+    // default action, as for "lumivor-batch ... | head -1" once head has ended.
+    bool closedPipe = false;
+};
+
+// Runs lumivor-batch with exactly these arguments (no shell), in the C locale.
+ProgramRun runBatchProgram(const std::vector<std::string> &args, const ProgramSetup &setup);
+
+// The same with only these settings.
 ProgramRun runBatchProgram(const std::vector<std::string> &args,
-    const std::string &workingFolder = "/", long fileSizeLimit = 0);
+    const std::string &workingFolder = "/", long fileSizeLimit = 0, long addressSpaceLimit = 0);
 
 // Starts lumivor-batch with exactly these arguments, its output discarded, SIGINT, SIGTERM and
 // SIGHUP at their default actions and setting (NAME, value); returns its process id.

@@ -71,12 +71,11 @@ app::BatchFolders fixed(const std::string &source, const std::string &destinatio
 }
 
 // The text of the error that ended the run, or "" when it ended normally.
-std::string runAndCatch(
-    const std::string &source, const std::string &destination, app::BatchObserver &observer)
+std::string runAndCatch(const std::string &source, const std::string &destination,
+    app::BatchObserver &observer, const app::RunOptions &options = {})
 {
-    app::TWorkingImages images;
     try {
-        app::RunBatch(images, fixed(source, destination), observer);
+        app::RunBatch(fixed(source, destination), observer, options);
     } catch (const core::Error &error) {
         return error.what();
     }
@@ -88,9 +87,12 @@ int removeEntry(const char *path, const struct stat *, int, struct FTW *)
     return remove(path);
 }
 
+// The run's workers may be writing pending files into a folder while it is removed: taken
+// again until it is gone.
 void removeTree(const std::string &path)
 {
-    nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    for (int attempt = 0; attempt < 100 && testing_support::exists(path); ++attempt)
+        nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 using testing_support::FileSizeLimit;
@@ -111,7 +113,7 @@ protected:
                 writeSamplePhoto(source.file(name), 40, 30, i);
             originals.push_back(readBytes(source.file(name)));
         }
-        app::RunBatch(m_images, fixed(source.path(), enhanced.path()), m_quiet);
+        app::RunBatch(fixed(source.path(), enhanced.path()), m_quiet);
         for (const std::string &name : names)
             enhancedBytes.push_back(readBytes(enhanced.file(name)));
     }
@@ -133,12 +135,12 @@ protected:
     std::vector<Bytes> enhancedBytes;
 
 private:
-    app::TWorkingImages m_images;
     HookObserver m_quiet;
 };
 
 // Enhancing a folder into itself, something fails at the third photo: the two before are fully
-// enhanced, the third and the rest are exactly the originals, and no temporary file is left.
+// enhanced, the third and the rest are exactly the originals, and no temporary file is left,
+// also when workers have enhanced the photos after it ahead of time.
 TEST_F(FaultRun, FailureAtOnePhotoInPlaceKeepsEveryOriginalFromThereOn)
 {
     struct Injection {
@@ -156,27 +158,33 @@ TEST_F(FaultRun, FailureAtOnePhotoInPlaceKeepsEveryOriginalFromThereOn)
             RLIM_INFINITY },
     };
     for (const Injection &injection : injections) {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            testing_support::writeBytes(source.file(names[i]), originals[i]);
-            chmod(source.file(names[i]).c_str(), 0644);
-        }
-        injection.prepare();
-        const Bytes thirdBefore = readBytes(third);
+        for (const int workers : { 1, 4 }) {
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                testing_support::writeBytes(source.file(names[i]), originals[i]);
+                chmod(source.file(names[i]).c_str(), 0644);
+            }
+            injection.prepare();
+            const Bytes thirdBefore = readBytes(third);
 
-        HookObserver observer;
-        std::string error;
-        {
-            const FileSizeLimit limit(injection.fileSizeLimit);
-            error = runAndCatch(source.path(), source.path(), observer);
+            HookObserver observer;
+            app::RunOptions options;
+            options.workers = workers;
+            std::string error;
+            {
+                const FileSizeLimit limit(injection.fileSizeLimit);
+                error = runAndCatch(source.path(), source.path(), observer, options);
+            }
+            const std::string what
+                = std::string(injection.what) + ", workers " + std::to_string(workers);
+            EXPECT_EQ(error, injection.expectedError) << what;
+            EXPECT_EQ(observer.events.back(), "start 3 c.jpg") << what;
+            EXPECT_EQ(namesIn(source.path()), names) << what;
+            EXPECT_EQ(readBytes(source.file("a.jpg")), enhancedBytes[0]) << what;
+            EXPECT_EQ(readBytes(source.file("b.jpg")), enhancedBytes[1]) << what;
+            EXPECT_EQ(readBytes(third), thirdBefore) << what;
+            EXPECT_EQ(readBytes(source.file("d.jpg")), originals[3]) << what;
+            EXPECT_EQ(readBytes(source.file("e.jpg")), originals[4]) << what;
         }
-        EXPECT_EQ(error, injection.expectedError) << injection.what;
-        EXPECT_EQ(observer.events.back(), "start 3 c.jpg") << injection.what;
-        EXPECT_EQ(namesIn(source.path()), names) << injection.what;
-        EXPECT_EQ(readBytes(source.file("a.jpg")), enhancedBytes[0]) << injection.what;
-        EXPECT_EQ(readBytes(source.file("b.jpg")), enhancedBytes[1]) << injection.what;
-        EXPECT_EQ(readBytes(third), thirdBefore) << injection.what;
-        EXPECT_EQ(readBytes(source.file("d.jpg")), originals[3]) << injection.what;
-        EXPECT_EQ(readBytes(source.file("e.jpg")), originals[4]) << injection.what;
     }
 }
 
@@ -192,10 +200,46 @@ TEST_F(FaultRun, BatchProgramUnderAFileSizeLimitReportsTheShortWrite)
     const testing_support::ProgramRun run = testing_support::runBatchProgram(
         { source.path(), destination.path() }, "/", long(limitBelowTheThird()));
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, "Stream write error\n");
+    EXPECT_NE(run.errors.find("\nlumivor-batch: " + source.file("c.jpg") + ": Stream write error"),
+              std::string::npos)
+        << run.errors;
     EXPECT_EQ(namesIn(destination.path()), names);
     EXPECT_EQ(readBytes(destination.file("b.jpg")), enhancedBytes[1]);
     EXPECT_EQ(readBytes(destination.file("c.jpg")), textBytes("old c.jpg"));
+}
+
+// Under an address-space limit (ulimit -v) too small for a photo, lumivor-batch stops at that
+// photo with an out-of-memory message of ours, never "std::bad_alloc", and loses nothing; under
+// a roomy one it enhances every photo.
+TEST(AddressSpaceLimit, PhotoTooLargeForItStopsTheRunWithAnOutOfMemoryMessage)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow memory cannot be mapped under such a limit";
+#endif
+    const TempFolder source;
+    writeSamplePhoto(source.file("a.jpg"));
+    writeSamplePhoto(source.file("b.jpg"), 4000, 3000);    // some 120 MB of working memory
+    writeSamplePhoto(source.file("c.jpg"));
+    constexpr long megabytes = 1 << 20;
+    const std::vector<std::string> firstOnly { "a.jpg" };
+    const std::vector<std::string> all { "a.jpg", "b.jpg", "c.jpg" };
+    for (const auto &[limit, written] : { std::pair { 64 * megabytes, firstOnly },
+             std::pair { 110 * megabytes, firstOnly }, std::pair { 400 * megabytes, all } }) {
+        const TempFolder destination;
+        const testing_support::ProgramRun run = testing_support::runBatchProgram(
+            { source.path(), destination.path() }, "/", 0, limit);
+        EXPECT_EQ(namesIn(destination.path()), written) << limit;
+        if (written == all) {
+            EXPECT_EQ(run.exitStatus, 0) << run.errors;
+            continue;
+        }
+        EXPECT_EQ(run.exitStatus, 1) << limit;
+        const std::string named = "\nlumivor-batch: " + source.file("b.jpg") + ": ";
+        EXPECT_TRUE(run.errors.find(named + "JPEG error #53\n") != std::string::npos
+            || run.errors.find(named + "Out of memory while expanding memory stream\n")
+                != std::string::npos)
+            << limit << ": " << run.errors;
+    }
 }
 
 // The second listing is taken after counting: a photo removed before it is simply not there,

@@ -1,4 +1,5 @@
 #include "app/unit1.h"
+#include "app/enhance_photo.h"
 #include "app/error_display.h"
 #include "chooser/path_text.h"
 #include "chooser/select_dir_dlg.h"
@@ -10,11 +11,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -25,6 +29,7 @@
 using testing_support::ModalWatcher;
 using testing_support::TempFolder;
 using testing_support::namesIn;
+using testing_support::readBytes;
 using testing_support::writeSamplePhoto;
 
 namespace {
@@ -32,6 +37,33 @@ namespace {
 QString folderText(const std::string &path)
 {
     return QString::fromStdString(path);
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Photos a.jpg, b.jpg, ... in folder, each different; returns their bytes.
+std::vector<Bytes> writePhotos(const TempFolder &folder, const std::vector<std::string> &names)
+{
+    std::vector<Bytes> originals;
+    int seed = 0;
+    for (const std::string &name : names) {
+        writeSamplePhoto(folder.file(name), 300, 200, ++seed);
+        originals.push_back(readBytes(folder.file(name)));
+    }
+    return originals;
+}
+
+// The bytes of each photo enhanced once.
+std::vector<Bytes> enhancedOnce(const TempFolder &folder, const std::vector<std::string> &names)
+{
+    const TempFolder enhanced;
+    app::TWorkingImages images;
+    std::vector<Bytes> result;
+    for (const std::string &name : names) {
+        app::EnhancePhoto(images, folder.file(name), enhanced.file(name));
+        result.push_back(readBytes(enhanced.file(name)));
+    }
+    return result;
 }
 
 } // namespace
@@ -47,6 +79,8 @@ private slots:
 
     void controlsKeepTheirRowsAndNeverOverlap();
     void windowIsFixedAndStartsAtRest();
+    void windowFitsTheScreen();
+    void captionsMatch();
     void escapeAndQuitCloseTheWindow_data();
     void escapeAndQuitCloseTheWindow();
     void enterInAFieldPressesNothing();
@@ -56,6 +90,9 @@ private slots:
     void missingDestinationKeepsTheFileNameAndTheBar();
     void secondPressAfterAnErrorStartsAgain();
     void closeDuringARunWaitsForItsEnd();
+    void damagedPhotoInPlaceLeavesItAndTheRestUntouched();
+    void inputDuringARunIsDropped_data();
+    void inputDuringARunIsDropped();
     void errorsReachARealErrorBox();
     void folderButtonsFillTheirFieldOnlyOnOK_data();
     void folderButtonsFillTheirFieldOnlyOnOK();
@@ -156,6 +193,7 @@ void tst_Form1::windowIsFixedAndStartsAtRest()
     QVERIFY(!window.ProgressBar1->isVisible());
     QCOMPARE(window.ProgressBar1->minimum(), 0);
     QCOMPARE(window.font().pixelSize(), 11);
+    QVERIFY(!window.windowIcon().pixmap(32).isNull());
 
     // Tab order: fields first, then their buttons, then "Do It!" and "Quit".
     QList<QWidget *> tabStops;
@@ -168,6 +206,44 @@ void tst_Form1::windowIsFixedAndStartsAtRest()
     const QList<QWidget *> expected{window.Edit1, window.Edit2, window.btnSrc,
                                     window.btnDest, window.btnOK, window.btnQuit};
     QCOMPARE(tabStops, expected);
+    window.close();
+}
+
+// Also run with QT_SCALE_FACTOR 1.25 and 1.5, where the 800 x 600 offscreen screen has too
+// little room for the designed place.
+void tst_Form1::windowFitsTheScreen()
+{
+    TForm1 window;
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    // Room for the designed place with a frame of up to 5 pixels and a 40-pixel title bar.
+    if (area.contains(QRect(202, 287, 580 + 10, 218 + 45))) {
+        QCOMPARE(window.pos(), QPoint(202, 287));
+        return;
+    }
+    QVERIFY(window.pos() != QPoint(202, 287));
+    const QRect placed(window.pos(), window.size());
+    if (placed.width() <= area.width())
+        QVERIFY(placed.left() >= area.left() && placed.right() <= area.right());
+    else
+        QCOMPARE(placed.left(), area.left());
+    if (placed.height() <= area.height())
+        QVERIFY(placed.top() >= area.top() && placed.bottom() <= area.bottom());
+    else
+        QCOMPARE(placed.top(), area.top());
+}
+
+// Also run with QT_SCALE_FACTOR 1.25 and 1.5.
+void tst_Form1::captionsMatch()
+{
+    TForm1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.Label1->font().pixelSize(), window.Label2->font().pixelSize());
+    for (const QLabel *caption : {window.Label1, window.Label2}) {
+        QVERIFY(caption->font().pixelSize() <= 11);
+        QVERIFY(caption->width() >= caption->sizeHint().width());
+        QVERIFY(caption->geometry().right() < window.Edit1->x());
+    }
     window.close();
 }
 
@@ -326,6 +402,112 @@ void tst_Form1::closeDuringARunWaitsForItsEnd()
     QVERIFY(!window.isVisible());
 }
 
+// Enhancing a folder into itself with a damaged photo in the middle: the photos before it are
+// enhanced, it and every photo after it stay exactly as they were, even those the workers had
+// enhanced ahead, and no pending file is left.
+void tst_Form1::damagedPhotoInPlaceLeavesItAndTheRestUntouched()
+{
+    TempFolder folder;
+    const std::vector<std::string> names{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"};
+    std::vector<Bytes> originals = writePhotos(folder, names);
+    const std::vector<Bytes> enhanced = enhancedOnce(folder, names);
+    testing_support::writeText(folder.file("c.jpg"), "not a photo");
+    originals[2] = readBytes(folder.file("c.jpg"));
+    TForm1 window;
+    window.show();
+
+    runIn(window, folderText(folder.path()), folderText(folder.path()));
+
+    QCOMPARE(m_errors, QStringList{"JPEG error #52."});
+    QCOMPARE(window.lbFile->text(), QString("c.jpg"));
+    QVERIFY(window.ProgressBar1->isVisible());
+    QCOMPARE(window.ProgressBar1->value(), 2);
+    QCOMPARE(namesIn(folder.path()), names);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        QVERIFY2(readBytes(folder.file(names[i])) == (i < 2 ? enhanced[i] : originals[i]),
+                 names[i].c_str());
+    window.close();
+}
+
+void tst_Form1::inputDuringARunIsDropped_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("double-click on Do It! from the window system") << "double-click" << false;
+    QTest::newRow("clicks on Do It! posted") << "posted clicks" << false;
+    QTest::newRow("Space on Do It!") << "space" << false;
+    QTest::newRow("typing in a field") << "typing" << false;
+    QTest::newRow("click on ...") << "folder button" << false;
+    QTest::newRow("Esc closes when the run ends") << "escape" << true;
+    QTest::newRow("Quit closes when the run ends") << "quit" << true;
+}
+
+// Input given while a run is under way is dropped, not replayed once it ends: with the
+// destination equal to the source, a second run would enhance every photo twice. A request to
+// close waits for the run's end.
+void tst_Form1::inputDuringARunIsDropped()
+{
+    QFETCH(QString, input);
+    QFETCH(bool, closes);
+    TempFolder folder;
+    const std::vector<std::string> names{"a.jpg", "b.jpg", "c.jpg"};
+    writePhotos(folder, names);
+    const std::vector<Bytes> enhanced = enhancedOnce(folder, names);
+    TForm1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.Edit1->setText(folderText(folder.path()));
+    window.Edit2->setText(folderText(folder.path()));
+    ModalWatcher<chooser::TSelectDirDlg> chooser(
+        [](chooser::TSelectDirDlg *dialog) { dialog->CancelButton->click(); });
+
+    bool given = false;
+    bool givenDuringRun = false;
+    connect(window.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value != 1 || given)
+            return;
+        given = true;
+        givenDuringRun = window.running();
+        const QPoint onOK = window.btnOK->geometry().center();
+        if (input == "double-click") {
+            QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, onOK);
+        } else if (input == "posted clicks") {
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                            QEvent::MouseButtonDblClick,
+                                            QEvent::MouseButtonRelease}) {
+                const QPointF inside(window.btnOK->rect().center());
+                QCoreApplication::postEvent(
+                    window.btnOK, new QMouseEvent(type, inside, window.btnOK->mapToGlobal(inside),
+                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            }
+            QCoreApplication::sendPostedEvents();
+        } else if (input == "space") {
+            window.btnOK->setFocus();
+            QTest::keyClick(window.btnOK, Qt::Key_Space);
+        } else if (input == "typing") {
+            QTest::keyClicks(window.Edit2, "/elsewhere");
+        } else if (input == "folder button") {
+            QTest::mouseClick(window.btnSrc, Qt::LeftButton);
+        } else if (input == "escape") {
+            QTest::keyClick(window.Edit1, Qt::Key_Escape);
+        } else if (input == "quit") {
+            QTest::mouseClick(window.btnQuit, Qt::LeftButton);
+        }
+        QVERIFY(window.isVisible());
+    });
+    QTest::mouseClick(window.btnOK, Qt::LeftButton);
+    QCoreApplication::processEvents();
+
+    QVERIFY(givenDuringRun);
+    QCOMPARE(m_errors, QStringList());
+    QVERIFY(!chooser.seen());
+    QCOMPARE(window.Edit2->text(), folderText(folder.path()));
+    for (std::size_t i = 0; i < names.size(); ++i)
+        QVERIFY2(readBytes(folder.file(names[i])) == enhanced[i], names[i].c_str());
+    QCOMPARE(window.isVisible(), !closes);
+    window.close();
+}
+
 void tst_Form1::errorsReachARealErrorBox()
 {
     app::currentErrorDisplay() = app::showErrorBox;
@@ -431,7 +613,8 @@ void tst_Form1::onlyOurErrorsShowTheirText()
     app::reportErrors(nullptr, [] { throw std::bad_alloc(); });
     app::reportErrors(nullptr, [] { throw std::logic_error("vector::_M_range_check"); });
     app::reportErrors(nullptr, [] { throw 42; });
-    QCOMPARE(m_errors, (QStringList{"Cannot open file x.", "Out of memory.", "", ""}));
+    QCOMPARE(m_errors, (QStringList{"Cannot open file x.",
+                                    "Out of memory while expanding memory stream.", "", ""}));
 }
 
 void tst_Form1::errorTextAppendsAFullStop_data()

@@ -1,0 +1,187 @@
+#include "app/batch_sources.h"
+
+#include "app/batch_options.h"
+#include "core/error.h"
+#include "platform/folder_tree.h"
+#include "platform/folders.h"
+
+#include <map>
+#include <set>
+#include <utility>
+
+namespace app {
+
+namespace {
+
+constexpr const char *photoMask = "*.jpg";
+
+class FolderWalk
+{
+public:
+    FolderWalk(const std::string &destination, bool recursive, const ListingFailure &onFailure)
+        : m_destination(destination)
+        , m_destinationInfo(platform::InspectPath(destination))
+        , m_recursive(recursive)
+        , m_onFailure(onFailure)
+    {
+    }
+
+    void walk(
+        const std::string &folder, const std::string &below, std::vector<platform::PathInfo> &open)
+    {
+        platform::FolderLevel level;
+        try {
+            level = platform::ListFolderLevel(folder, photoMask);
+        } catch (const core::Error &) {
+            m_onFailure(folder);
+            return;
+        }
+        for (const std::string &name : level.files)
+            photos.push_back(
+                { below + name, folder + "/" + name, m_destination + "/" + below + name });
+        if (!m_recursive)
+            return;
+        for (const auto &[name, info] : level.folders) {
+            // The results' own folder inside the source would otherwise be walked as more
+            // photos, and a folder already open higher up would never end.
+            if (info.sameAs(m_destinationInfo) || walking(open, info))
+                continue;
+            open.push_back(info);
+            walk(folder + "/" + name, below + name + "/", open);
+            open.pop_back();
+        }
+    }
+
+    std::vector<PhotoJob> photos;
+
+private:
+    static bool walking(const std::vector<platform::PathInfo> &open, const platform::PathInfo &info)
+    {
+        for (const platform::PathInfo &folder : open)
+            if (folder.sameAs(info))
+                return true;
+        return false;
+    }
+
+    const std::string &m_destination;
+    const platform::PathInfo m_destinationInfo;
+    const bool m_recursive;
+    const ListingFailure &m_onFailure;
+};
+
+std::pair<std::uint64_t, std::uint64_t> identity(const platform::PathInfo &info)
+{
+    return { info.device, info.inode };
+}
+
+} // namespace
+
+std::vector<PhotoJob> PhotosInFolder(const std::string &source, const std::string &destination,
+    bool recursive, const ListingFailure &onFailure)
+{
+    FolderWalk walk(destination, recursive, onFailure);
+    std::vector<platform::PathInfo> open { platform::InspectPath(source) };
+    walk.walk(source, std::string(), open);
+    return std::move(walk.photos);
+}
+
+std::string PlacementOf(const std::string &listedName)
+{
+    // A name ending in "/", "." or ".." names a folder, not a photo.
+    const std::string last = listedName.substr(listedName.rfind('/') + 1);
+    if (last.empty() || last == "." || last == "..")
+        return std::string();
+    std::string placement;
+    std::size_t start = 0;
+    while (start <= listedName.size()) {
+        std::size_t end = listedName.find('/', start);
+        if (end == std::string::npos)
+            end = listedName.size();
+        const std::string component = listedName.substr(start, end - start);
+        if (component == "..")
+            return std::string();
+        if (!component.empty() && component != ".")
+            placement += (placement.empty() ? "" : "/") + component;
+        start = end + 1;
+    }
+    return placement;
+}
+
+std::vector<PhotoJob> PhotosFromList(
+    const std::string &list, bool nullSeparated, const std::string &destination)
+{
+    const char separator = nullSeparated ? '\0' : '\n';
+    if (!nullSeparated && list.find('\0') != std::string::npos)
+        throw UsageError("the list holds NUL bytes; give --null for a list that find -print0 "
+                         "wrote");
+    std::vector<PhotoJob> photos;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find(separator, start);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string name = list.substr(start, end - start);
+        start = end + 1;
+        if (name.empty())
+            continue;
+        const std::string placement = PlacementOf(name);
+        if (placement.empty())
+            throw PhotoListError(name,
+                "names no photo that can be placed below " + destination
+                    + " (a folder, or a path with \"..\")");
+        photos.push_back({ name, name, destination + "/" + placement });
+    }
+    return photos;
+}
+
+void CreateResultFolders(const std::string &destination, const std::vector<PhotoJob> &photos)
+{
+    std::set<std::string> made;
+    const std::string prefix = destination + "/";
+    for (const PhotoJob &photo : photos) {
+        if (photo.destinationPath.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::size_t slash = photo.destinationPath.find('/', prefix.size());
+        while (slash != std::string::npos) {
+            const std::string folder = photo.destinationPath.substr(0, slash);
+            if (made.insert(folder).second && !platform::DirectoryExists(folder))
+                platform::CreateDir(folder);
+            slash = photo.destinationPath.find('/', slash + 1);
+        }
+    }
+}
+
+void RefuseOverlappingResults(const std::vector<PhotoJob> &photos)
+{
+    using Identity = std::pair<std::uint64_t, std::uint64_t>;
+    std::map<Identity, std::size_t> sources;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        const platform::PathInfo info = platform::InspectPath(photos[i].sourcePath);
+        if (info.exists())
+            sources.emplace(identity(info), i);
+    }
+    std::map<std::string, std::size_t> resultPaths;
+    std::map<Identity, std::size_t> results;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        const PhotoJob &photo = photos[i];
+        const auto [byPath, newPath] = resultPaths.emplace(photo.destinationPath, i);
+        std::size_t other = newPath ? i : byPath->second;
+        const platform::PathInfo result = platform::InspectPath(photo.destinationPath);
+        if (other == i && result.exists()) {
+            const auto source = sources.find(identity(result));
+            if (source != sources.end() && source->second != i)
+                throw PhotoListError(photo.sourcePath,
+                    "its result " + photo.destinationPath + " would be written over "
+                        + photos[source->second].sourcePath + ", another photo of this run");
+            const auto [byIdentity, newIdentity] = results.emplace(identity(result), i);
+            if (!newIdentity)
+                other = byIdentity->second;
+        }
+        if (other != i)
+            throw PhotoListError(photo.sourcePath,
+                "its result " + photo.destinationPath + " is also the result of "
+                    + photos[other].sourcePath);
+    }
+}
+
+} // namespace app

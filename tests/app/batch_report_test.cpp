@@ -1,0 +1,110 @@
+#include "app/batch_report.h"
+#include "app/batch_sources.h"
+#include "core/error.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+TEST(BatchReport, ProgressLineFitsTheTerminal)
+{
+    struct Case {
+        int done, count;
+        std::string name;
+        double seconds;
+        int columns;
+        bool dot;
+        std::string expected;
+    };
+    const std::string longName = "2024/May/" + std::string(60, 'x') + ".jpg";
+    const Case cases[] = {
+        { 0, 3, "a.jpg", 0.5, 80, true, "[0/3] a.jpg" },
+        { 1, 4, "a.jpg", 0.5, 80, true, "[1/4] a.jpg \xc2\xb7 2.0 photos/s \xc2\xb7 ETA 1.5 s" },
+        { 30, 90, "b.jpg", 2, 80, false, "[30/90] b.jpg - 15 photos/s - ETA 4.0 s" },
+        { 1, 2, "new\nline\x1b.jpg", 60, 80, false,
+            "[1/2] new\\nline\\x1b.jpg - 0.0 photos/s - ETA 1:00" },
+        { 0, 9, longName, 1, 30, true, "[0/9] \xe2\x80\xa6" + std::string(18, 'x') + ".jpg" },
+        { 0, 9, longName, 1, 30, false, "[0/9] ..." + std::string(16, 'x') + ".jpg" },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(
+            app::progressLine(c.done, c.count, c.name, c.seconds, c.columns, c.dot), c.expected);
+}
+
+TEST(BatchReport, DurationsAsPeopleReadThem)
+{
+    const std::pair<double, const char *> cases[] = { { 0, "0.0 s" }, { 59.94, "59.9 s" },
+        { 59.96, "1:00" }, { 3599.4, "59:59" }, { 3600, "1:00:00" }, { 3725, "1:02:05" } };
+    for (const auto &[seconds, text] : cases)
+        EXPECT_EQ(app::formatDuration(seconds), text) << seconds;
+}
+
+TEST(BatchReport, ErrorsWithTheSystemsReason)
+{
+    EXPECT_EQ(app::describeError(
+                  std::make_exception_ptr(core::Error("Cannot create file /x/a.jpg", EACCES))),
+        "Cannot create file /x/a.jpg: Permission denied");
+    EXPECT_EQ(app::describeError(std::make_exception_ptr(core::Error("JPEG error #52"))),
+        "JPEG error #52");
+    EXPECT_EQ(app::describeError(std::make_exception_ptr(std::bad_alloc())), "Out of memory");
+    EXPECT_EQ(app::describeError(std::make_exception_ptr(42)), "Unknown error");
+}
+
+// What a run prints, captured; the clock advances one second each time it is read.
+std::string reported(bool terminal, bool quiet)
+{
+    char *text = nullptr;
+    std::size_t size = 0;
+    std::FILE *out = open_memstream(&text, &size);
+    double now = 0;
+    {
+        app::BatchReport report(out, { terminal, quiet, false, 80 }, [&] { return now++; });
+        report.countKnown(2);
+        report.photoStarted("a.jpg");
+        report.photoFailed("/in/a.jpg", std::make_exception_ptr(core::Error("JPEG error #52")));
+        report.photoStarted("b.jpg");
+        report.photoFinished("b.jpg");
+        report.finish();
+    }
+    std::fclose(out);
+    std::string result(text, size);
+    std::free(text);
+    return result;
+}
+
+TEST(BatchReport, LinesOnAFileUpdatesOnATerminal)
+{
+    EXPECT_EQ(reported(false, false),
+        "lumivor-batch: /in/a.jpg: JPEG error #52\n"
+        "[2/2] b.jpg\n"
+        "Enhanced 1 of 2 photos in 1.0 s (1.0 photos/s); 1 failure:\n"
+        "  /in/a.jpg: JPEG error #52\n");
+    EXPECT_EQ(reported(false, true), "lumivor-batch: /in/a.jpg: JPEG error #52\n");
+    // The progress line is cleared before an error and before the summary, so that neither is
+    // drawn over it.
+    EXPECT_EQ(reported(true, false),
+        "\r[0/2] a.jpg\x1b[K\r\x1b[K"
+        "lumivor-batch: /in/a.jpg: JPEG error #52\n"
+        "\r[1/2] a.jpg - 0.5 photos/s - ETA 2.0 s\x1b[K"
+        "\r[1/2] b.jpg - 0.3 photos/s - ETA 3.0 s\x1b[K"
+        "\r[2/2] b.jpg - 0.5 photos/s - ETA 0.0 s\x1b[K\r\x1b[K"
+        "Enhanced 1 of 2 photos in 5.0 s (0.2 photos/s); 1 failure:\n"
+        "  /in/a.jpg: JPEG error #52\n");
+}
+
+TEST(BatchSources, PlacementBelowTheDestination)
+{
+    const std::pair<const char *, const char *> cases[] = { { "a.jpg", "a.jpg" },
+        { "./2024//b.jpg", "2024/b.jpg" }, { "/srv/x/c.jpg", "srv/x/c.jpg" },
+        { "a/./b/../c.jpg", "" }, { "../c.jpg", "" }, { "folder/", "" }, { "folder/.", "" },
+        { "..", "" }, { ".hidden.jpg", ".hidden.jpg" }, { "dots..jpg", "dots..jpg" } };
+    for (const auto &[listed, placement] : cases)
+        EXPECT_EQ(app::PlacementOf(listed), placement) << listed;
+}
+
+} // namespace
