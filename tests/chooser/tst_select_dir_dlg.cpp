@@ -6,6 +6,7 @@
 #include "chooser/pick_folder.h"
 #include "chooser/select_dir_dlg.h"
 #include "test_support.h"
+#include "tests/support/without_file_capabilities.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -17,9 +18,6 @@
 #include <memory>
 
 #include <dlfcn.h>
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 using chooser::pathBytes;
 using chooser::pathText;
@@ -49,32 +47,6 @@ platform::Volume volume(const QString &mountPoint)
 {
     return platform::Volume { pathBytes(mountPoint), {}, {}, {}, {} };
 }
-
-// Root passes permission checks through two capabilities; without them in the effective set it
-// meets a folder's permissions like anyone else. Restored on destruction.
-class WithoutFileCapabilities
-{
-public:
-    WithoutFileCapabilities()
-    {
-        if (syscall(SYS_capget, &m_header, m_saved) != 0)
-            return;
-        __user_cap_data_struct reduced[2] = { m_saved[0], m_saved[1] };
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        m_active = syscall(SYS_capset, &m_header, reduced) == 0;
-    }
-    ~WithoutFileCapabilities()
-    {
-        if (m_active)
-            syscall(SYS_capset, &m_header, m_saved);
-    }
-    bool active() const { return m_active; }
-
-private:
-    __user_cap_header_struct m_header { _LINUX_CAPABILITY_VERSION_3, 0 };
-    __user_cap_data_struct m_saved[2] {};
-    bool m_active = false;
-};
 
 constexpr int allOptions = 7;
 
@@ -315,9 +287,9 @@ void tst_SelectDirDlg::folderThatCannotBeEnteredShowsError_data()
 void tst_SelectDirDlg::folderThatCannotBeEnteredShowsError()
 {
     QFETCH(QString, how);
-    std::unique_ptr<WithoutFileCapabilities> asUser;
+    std::unique_ptr<testing_support::WithoutFileCapabilities> asUser;
     if (how == QStringLiteral("permission") && geteuid() == 0) {
-        asUser = std::make_unique<WithoutFileCapabilities>();
+        asUser = std::make_unique<testing_support::WithoutFileCapabilities>();
         if (!asUser->active())
             QSKIP("root enters any folder, and its capabilities cannot be dropped here");
     }
