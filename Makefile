@@ -80,11 +80,12 @@ fuzz-build: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # New inputs collect in $(FUZZ_CORPUS); the seeds and the kept regressions are only read. A crash
-# or a run over 30 seconds stops it with the input in $(FUZZ_ARTIFACTS).
+# or a run over 30 seconds stops it with the input in $(FUZZ_ARTIFACTS). Inputs may grow to 8 KB,
+# room for the mutator's runs of segments and scans beyond the product's bounds.
 fuzz: fuzz-build
 	mkdir -p $(FUZZ_CORPUS) $(FUZZ_ARTIFACTS)
 	$(SANITIZER_ENV) $(FUZZ_BUILD)/fuzz/jpeg_fuzz -max_total_time=$(SECONDS) -timeout=30 \
-	    -rss_limit_mb=2560 -dict=fuzz/jpeg.dict -print_final_stats=1 \
+	    -rss_limit_mb=2560 -max_len=8192 -dict=fuzz/jpeg.dict -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_ARTIFACTS)/ \
 	    $(FUZZ_CORPUS) $(FUZZ_BUILD)/fuzz/seeds tests/data/fuzz-regressions
 

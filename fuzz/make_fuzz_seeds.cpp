@@ -1,5 +1,5 @@
 // make-fuzz-seeds FOLDER: writes the small photo files the fuzzer starts from, one of each kind
-// the decoder treats differently.
+// the decoder treats differently, and small ones of each kind made to stall or exhaust it.
 #include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
 
@@ -36,6 +36,12 @@ int main(int argc, char **argv)
     Recipe withExif;
     withExif.segments.push_back({ 0xE1, { 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42 } });
     withExif.segments.push_back({ 0xFE, { 'n', 'o', 't', 'e' } });
+    Recipe described = withExif;
+    described.densityUnit = 1;
+    described.xDensity = 300;
+    described.yDensity = 300;
+    const Recipe progressiveGrey = recipe(64, 64, Kind::Grey, Scans::Progressive);
+    const Recipe progressiveColour = recipe(24, 16, Kind::Colour, Scans::Progressive);
     Recipe withThumbnail = recipe(40, 30, Kind::Colour, Scans::Baseline);
     withThumbnail.segments.push_back({ 0xE1,
         testjpeg::makeExif(
@@ -52,10 +58,33 @@ int main(int argc, char **argv)
         { "one_row.jpg", recipe(33, 1, Kind::Colour, Scans::Baseline) },
         { "one_column.jpg", recipe(1, 21, Kind::Colour, Scans::Baseline) },
         { "with_segments.jpg", withExif },
+        { "density_300dpi.jpg", described },
         { "with_exif_thumbnail.jpg", withThumbnail },
     };
     for (const Seed &seed : seeds)
         testjpeg::writeFile(
             std::string(argv[1]) + "/" + seed.name, testjpeg::makeJpeg(seed.recipe));
+
+    using testjpeg::Bytes;
+    struct Built {
+        const char *name;
+        Bytes file;
+    };
+    const Bytes photo = testjpeg::makeJpeg(withExif);
+    Bytes cut = testjpeg::makeJpeg(progressiveColour);
+    const testjpeg::SegmentPlace firstScan = testjpeg::headerSegments(cut).back();
+    cut.resize(firstScan.offset + firstScan.length + 8);
+    const Built built[] = {
+        // Past the bound of kept segments, comments and Exif-like ones mixed.
+        { "many_segments.jpg",
+            testjpeg::withSegments(testjpeg::withSegments(photo, 0xFE, 500), 0xE1, 600, { 'x' }) },
+        // Scans without data that add up to more than the decoder's work allows.
+        { "many_scans.jpg", testjpeg::withoutPictureData(progressiveGrey, 64, 64, 40) },
+        { "size_bomb.jpg", testjpeg::withoutPictureData(Recipe {}, 65500, 16000, 1) },
+        { "work_bomb.jpg", testjpeg::withoutPictureData(progressiveColour, 16000, 16000, 100) },
+        { "cut_in_first_scan.jpg", cut },
+    };
+    for (const Built &seed : built)
+        testjpeg::writeFile(std::string(argv[1]) + "/" + seed.name, seed.file);
     return 0;
 }

@@ -19,18 +19,119 @@ namespace imageio {
 namespace {
 
 // A multi-scan file may repeat its scans without end (the codec only warns about that), and
-// every scan is a pass over the whole picture, so a small crafted file could keep a run busy for
-// hours. Real encoders write a few dozen scans at most.
+// every scan is a pass over some of the picture's coefficient blocks, so a small crafted file
+// could keep a run busy for hours. Real encoders write a few dozen scans at most, and their scans
+// add up to a few passes over the whole picture: the codec's own progressive script comes to
+// 5.3 passes for 4:2:0 colour and 6 for grey, and encoders that choose their scans stay near it.
 constexpr int mostScans = 1000;
+constexpr std::uint64_t mostPasses = 32;
+
+// Declared pixels per byte of the file. A photo, even one cut short after its first scan, codes a
+// few dozen pixels per byte; a picture of one flat grey in Huffman coding, the extreme case, 256.
+// A file below this cannot hold the picture it declares, and refusing it spares a picture's worth
+// of memory and a pass of made-up data. Only a flat picture in the rare arithmetic coding could
+// go beyond, and that is no photo.
+constexpr std::uint64_t mostPixelsPerByte = 4096;
+
+// The progress monitor's state: what the scans read so far cost, in coefficient blocks.
+struct WorkLimit : jpeg_progress_mgr {
+    int scansCounted = 0;
+    std::uint64_t blocksRead = 0;
+};
+
+std::uint64_t blocksOf(const jpeg_component_info &component)
+{
+    return std::uint64_t(component.width_in_blocks) * component.height_in_blocks;
+}
+
+// Application segments and comments of the file whose header is read, kept as the codec meets
+// them: one append each, whole segments only, up to the bounds in jpeg_markers.h.
+struct SegmentStore {
+    JpegMarkers segments;
+    std::size_t bytes = 0;
+    bool full = false;
+    bool outOfMemory = false;
+
+    // Adds an empty segment of size bytes and returns true, or returns false when it is not
+    // kept: beyond the bounds (then no later one is either), or out of memory (outOfMemory set).
+    bool add(int code, std::size_t size) noexcept
+    {
+        full = full || segments.size() >= mostKeptSegments || mostKeptSegmentBytes - bytes < size;
+        if (full)
+            return false;
+        try {
+            segments.push_back({ code, std::vector<std::uint8_t>(size) });
+        } catch (const std::exception &) {
+            outOfMemory = true;
+            return false;
+        }
+        bytes += size;
+        return true;
+    }
+};
 
 extern "C" {
 
-// Called between the codec's steps while it reads the scans of a multi-scan file.
-static void limitScans(j_common_ptr common) noexcept
+// Called for each row of blocks the codec reads in a multi-scan file, and for each call that
+// hands out rows. A scan is charged all its blocks on its first call, before any is read.
+static void limitWork(j_common_ptr common) noexcept
 {
     const auto cinfo = reinterpret_cast<j_decompress_ptr>(common);
-    if (cinfo->input_scan_number > mostScans)
+    auto *limit = static_cast<WorkLimit *>(cinfo->progress);
+    if (cinfo->input_scan_number == limit->scansCounted)
+        return;
+    limit->scansCounted = cinfo->input_scan_number;
+    std::uint64_t picture = 0;
+    for (int i = 0; i < cinfo->num_components; ++i)
+        picture += blocksOf(cinfo->comp_info[i]);
+    for (int i = 0; i < cinfo->comps_in_scan; ++i)
+        limit->blocksRead += blocksOf(*cinfo->cur_comp_info[i]);
+    if (cinfo->input_scan_number > mostScans || limit->blocksRead > mostPasses * picture)
         ERREXIT4(cinfo, JERR_BAD_PROGRESSION, cinfo->Ss, cinfo->Se, cinfo->Ah, cinfo->Al);
+}
+
+// One byte through the source. Ours is in memory and never suspends: past the end it supplies an
+// end-of-image marker.
+static unsigned int nextByte(j_decompress_ptr cinfo) noexcept
+{
+    jpeg_source_mgr *source = cinfo->src;
+    if (source->bytes_in_buffer == 0 && !source->fill_input_buffer(cinfo))
+        ERREXIT(cinfo, JERR_CANT_SUSPEND);
+    --source->bytes_in_buffer;
+    return *source->next_input_byte++;
+}
+
+// Marker processor for the APPn segments and comments that travel to the saved file. It reads
+// and consumes the whole segment at once, moving the source's position as it goes, so the
+// codec's restart point is always where reading stopped.
+static boolean keepSegment(j_decompress_ptr cinfo) noexcept
+{
+    auto *store = static_cast<SegmentStore *>(cinfo->client_data);
+    unsigned int length = nextByte(cinfo) << 8;
+    length += nextByte(cinfo);
+    if (length < 2)
+        return TRUE; // a bogus length covers no data; the codec's own processors read on as well
+    std::size_t size = length - 2;
+    jpeg_source_mgr *source = cinfo->src;
+    if (!store->add(cinfo->unread_marker, size)) {
+        if (store->outOfMemory)
+            ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+        if (size > 0)
+            source->skip_input_data(cinfo, long(size));
+        return TRUE;
+    }
+    std::uint8_t *to = store->segments.back().data.data();
+    while (size > 0) {
+        if (source->bytes_in_buffer == 0 && !source->fill_input_buffer(cinfo))
+            ERREXIT(cinfo, JERR_CANT_SUSPEND);
+        const std::size_t part = std::min(size, source->bytes_in_buffer);
+        std::memcpy(to, source->next_input_byte, part);
+        to += part;
+        size -= part;
+        source->next_input_byte += part;
+        source->bytes_in_buffer -= part;
+    }
+    return TRUE;
 }
 
 } // extern "C"
@@ -39,14 +140,15 @@ static void limitScans(j_common_ptr common) noexcept
 struct Decoder {
     jpeg_decompress_struct cinfo {};
     ErrorManager errors {};
-    jpeg_progress_mgr progress {};
+    WorkLimit progress {};
+    SegmentStore store {};
     bool created = false;
     bool multipleScans = false;
 
     Decoder()
     {
         cinfo.err = useErrorManager(errors);
-        progress.progress_monitor = limitScans;
+        progress.progress_monitor = limitWork;
     }
     ~Decoder()
     {
@@ -57,7 +159,6 @@ struct Decoder {
     Decoder &operator=(const Decoder &) = delete;
 };
 
-constexpr unsigned int longestSegment = 0xFFFF;
 constexpr int rowsPerCall = 16;
 
 // Guarded steps: after setjmp only libjpeg calls and plain locals. Each returns 0 or the codec's
@@ -70,11 +171,15 @@ int readHeader(Decoder *d, const std::uint8_t *bytes, std::size_t size, bool kee
     jpeg_create_decompress(&d->cinfo);
     d->created = true;
     d->cinfo.progress = &d->progress; // after creating, which clears it
+    d->cinfo.client_data = &d->store;
     jpeg_mem_src(&d->cinfo, bytes, static_cast<unsigned long>(size));
+    // APP0 and APP14 stay with the codec, which reads the JFIF and Adobe headers from them.
     for (int n = 0; keepSegments && n < 16; ++n) {
         if (isKeptApplicationSegment(n))
-            jpeg_save_markers(&d->cinfo, JPEG_APP0 + n, longestSegment);
+            jpeg_set_marker_processor(&d->cinfo, JPEG_APP0 + n, keepSegment);
     }
+    if (keepSegments)
+        jpeg_set_marker_processor(&d->cinfo, JPEG_COM, keepSegment);
     jpeg_read_header(&d->cinfo, TRUE);
     d->multipleScans = jpeg_has_multiple_scans(&d->cinfo);
     return 0;
@@ -165,28 +270,20 @@ void check(int code)
         throwCodecError(code);
 }
 
-bool isColourProfile(const jpeg_marker_struct &m)
+bool isColourProfile(const JpegMarker &m)
 {
     static const char tag[] = "ICC_PROFILE"; // with its terminating zero, as stored
-    return m.marker == JPEG_APP0 + 2 && m.data_length >= sizeof tag
-        && std::memcmp(m.data, tag, sizeof tag) == 0;
+    return m.code == JPEG_APP0 + 2 && m.data.size() >= sizeof tag
+        && std::memcmp(m.data.data(), tag, sizeof tag) == 0;
 }
 
-JpegMarkers copyKeptSegments(const jpeg_decompress_struct &cinfo)
+// The JFIF header's print size, when the file has one that makes sense.
+JpegDensity densityOf(const jpeg_decompress_struct &cinfo)
 {
-    // The saved file is always three-component colour; the ICC profile of a grayscale or CMYK
-    // source describes other channels and would make colour-managed viewers misread it.
-    const bool keepProfile = cinfo.num_components == 3;
-    try {
-        JpegMarkers segments;
-        for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
-            if (keepProfile || !isColourProfile(*m))
-                segments.push_back({ m->marker, { m->data, m->data + m->data_length } });
-        }
-        return segments;
-    } catch (const std::bad_alloc &) {
-        throw core::EStreamError();
-    }
+    if (!cinfo.saw_JFIF_marker || cinfo.density_unit > 2 || cinfo.X_density == 0
+        || cinfo.Y_density == 0)
+        return {};
+    return { cinfo.density_unit, cinfo.X_density, cinfo.Y_density };
 }
 
 } // namespace
@@ -194,12 +291,23 @@ JpegMarkers copyKeptSegments(const jpeg_decompress_struct &cinfo)
 JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
 {
     const auto decoder = std::make_unique<Decoder>();
-    check(readHeader(decoder.get(), bytes.data(), bytes.size(), true));
+    const int code = readHeader(decoder.get(), bytes.data(), bytes.size(), true);
+    if (decoder->store.outOfMemory)
+        throw core::EStreamError();
+    check(code);
+    const jpeg_decompress_struct &cinfo = decoder->cinfo;
     JpegHeader header;
-    header.width = int(decoder->cinfo.image_width);
-    header.height = int(decoder->cinfo.image_height);
+    header.width = int(cinfo.image_width);
+    header.height = int(cinfo.image_height);
     header.multipleScans = decoder->multipleScans;
-    header.keptSegments = copyKeptSegments(decoder->cinfo);
+    header.density = densityOf(cinfo);
+    // The saved file is always three-component colour; the ICC profile of a grayscale or CMYK
+    // source describes other channels and would make colour-managed viewers misread it.
+    JpegMarkers &segments = decoder->store.segments;
+    if (cinfo.num_components != 3)
+        segments.erase(
+            std::remove_if(segments.begin(), segments.end(), isColourProfile), segments.end());
+    header.keptSegments = std::move(segments);
     return header;
 }
 
@@ -208,6 +316,8 @@ image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes)
     const auto decoder = std::make_unique<Decoder>();
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), false));
+    if (std::uint64_t(cinfo.image_width) * cinfo.image_height > mostPixelsPerByte * bytes.size())
+        throwCodecError(JERR_IMAGE_TOO_BIG);
     if (!platform::pictureFitsInMemory(cinfo.image_width, cinfo.image_height))
         throwCodecError(JERR_OUT_OF_MEMORY);
     check(startDecompress(decoder.get()));

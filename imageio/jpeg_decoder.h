@@ -12,19 +12,22 @@ struct JpegHeader {
     int width = 0; // as the frame header declares them
     int height = 0;
     bool multipleScans = false; // progressive, or sequential with separate component scans
-    JpegMarkers keptSegments; // see isKeptApplicationSegment; ICC profiles only of colour
+    JpegMarkers keptSegments; // kept APPn (ICC profiles only of colour) and comments, in order
+    JpegDensity density; // of the JFIF header; the default when there is none
 };
 
-// Reads the header of the JPEG file held in bytes. Throws EJPEG when the codec stops (52 for
-// something that is not a JPEG file, 41 for no bytes at all), EStreamError when the kept
-// segments do not fit in memory.
+// Reads the header of the JPEG file held in bytes, keeping its segments within the bounds of
+// jpeg_markers.h. Throws EJPEG when the codec stops (52 for something that is not a JPEG file,
+// 41 for no bytes at all), EStreamError when the kept segments do not fit in memory.
 JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes);
 
 // Decodes the JPEG file held in bytes at full size into a new 24-bit picture. Colour and
 // grayscale files come out as blue, green, red (grey repeated); CMYK and YCCK files are
 // converted from the codec's CMYK values. Throws EJPEG when the codec stops (14 for a file of
-// more than 1000 scans, which only a damaged or crafted file has), and EJPEG 53 before
-// allocating anything for a picture too large for this machine or when memory runs out.
+// more than 1000 scans or whose scans add up to more than 32 passes over the picture, which only
+// a damaged or crafted file has); before allocating anything, EJPEG 40 for a picture of more
+// than 4096 pixels per byte of the file, far more than any photo codes, and EJPEG 53 for a
+// picture too large for this machine; EJPEG 53 also when memory runs out.
 image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes);
 
 } // namespace imageio

@@ -27,9 +27,10 @@ struct TJPEGImage::State {
     // The cached decode of bytes, or the picture taken by CopyFromBitmap.
     image::TBitmap picture;
     bool hasPicture = false;
-    // Application segments of the last file loaded; like ProgressiveSave they outlive
+    // Segments and print size of the last file loaded; like ProgressiveSave they outlive
     // CopyFromBitmap, so that the enhanced photo keeps its source's metadata.
     JpegMarkers segments;
+    JpegDensity density;
     int declaredWidth = 0;
     int declaredHeight = 0;
 };
@@ -60,6 +61,7 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.picture = image::TBitmap();
         s.hasPicture = false;
         s.segments = std::move(header.keptSegments);
+        s.density = header.density;
         s.declaredWidth = header.width;
         s.declaredHeight = header.height;
         if (!s.bytes.empty())
@@ -109,7 +111,7 @@ void TJPEGImage::Encode()
         for (JpegMarker &segment : segments)
             if (segment.code == exifSegmentCode)
                 segment.data = rebuildExifThumbnail(segment.data, s.picture);
-        s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments);
+        s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments, true, s.density);
     } else {
         s.bytes.clear();
     }

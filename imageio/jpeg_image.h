@@ -22,9 +22,10 @@ public:
     TJPEGImage &operator=(const TJPEGImage &) = delete;
 
     // Reads the whole file and its header; path is a byte string, used as it is. ProgressiveSave
-    // becomes whether it has more than one scan, and its APP1..APP13 and APP15 segments are kept
-    // for the next save (an ICC profile only from a colour file). An empty file loads; it fails
-    // later, at CopyToBitmap.
+    // becomes whether it has more than one scan; its APP1..APP13 and APP15 segments (an ICC
+    // profile only from a colour file) and comments, up to 1000 segments or 16 MiB, and the print
+    // size of its JFIF header are kept for the next save. An empty file loads; it fails later, at
+    // CopyToBitmap.
     void LoadFile(const std::string &path);
 
     // LoadFile for a file already in memory.
@@ -37,8 +38,9 @@ public:
     // Drops the encoded bytes and takes a copy of source as the picture to encode.
     void CopyFromBitmap(const image::TBitmap &source);
 
-    // Encodes when no bytes are held (the kept segments follow the JFIF header, each Exif
-    // thumbnail made anew from the picture or removed: see rebuildExifThumbnail), then replaces
+    // Encodes when no bytes are held (the kept segments follow the JFIF header, which has the
+    // loaded file's print size or the codec's default 1 x 1 without unit, each Exif thumbnail
+    // made anew from the picture or removed: see rebuildExifThumbnail), then replaces
     // the file at path safely: the old file stays as it was unless the new one was written
     // completely. Throws EFCreateError, EWriteError, EStreamError or EJPEG.
     void SaveFile(const std::string &path);

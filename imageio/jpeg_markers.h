@@ -1,12 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace imageio {
 
-// One application segment of a loaded file: its marker code (0xE0 + n) and its data, without
-// the marker and length bytes.
+// One segment of a loaded file that travels into the saved one: its marker code (0xE0 + n for
+// APPn, 0xFE for a comment) and its data, without the marker and length bytes.
 struct JpegMarker {
     int code = 0;
     std::vector<std::uint8_t> data;
@@ -15,12 +16,29 @@ struct JpegMarker {
 // Segments in the order the source file holds them.
 using JpegMarkers = std::vector<JpegMarker>;
 
+constexpr int commentCode = 0xFE;
+
 // Whether APPn (n = 0..15) travels from a loaded file into the saved one. Exif, XMP, ICC
 // profiles and IPTC do; APP0 does not, because the codec writes its own JFIF header, and neither
-// does APP14, whose Adobe colour transform would be wrong for our output.
+// does APP14, whose Adobe colour transform would be wrong for our output. Comments always travel.
 constexpr bool isKeptApplicationSegment(int n)
 {
     return (n >= 1 && n <= 13) || n == 15;
 }
+
+// What is kept of one file's segments. No camera or editor comes near either bound (a largest
+// ICC profile, 255 full chunks, is just under 16 MiB); a file that goes beyond keeps its first
+// segments up to the bound and loses the rest, whole segments only. Refusing it instead would end
+// the whole folder run at a photo whose picture is sound.
+constexpr std::size_t mostKeptSegments = 1000;
+constexpr std::size_t mostKeptSegmentBytes = std::size_t(16) << 20;
+
+// The print size of a JFIF header: unit 0 (only the pixel aspect ratio), 1 (dots per inch) or 2
+// (dots per cm), and the horizontal and vertical density. The default is the codec's own.
+struct JpegDensity {
+    int unit = 0;
+    int x = 1;
+    int y = 1;
+};
 
 } // namespace imageio

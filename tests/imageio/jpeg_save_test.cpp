@@ -44,8 +44,8 @@ protected:
     std::string dest = folder.path("dest.jpg");
 };
 
-// Whatever the source's quality and density, the saved file is quality 90 with density unit 0,
-// 1 x 1; it is progressive exactly when the source had more than one scan.
+// Whatever the source's quality, the saved file is quality 90; it is progressive exactly when the
+// source had more than one scan.
 TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
 {
     for (auto [scans, progressive] :
@@ -55,9 +55,6 @@ TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
         Recipe recipe;
         recipe.scans = scans;
         recipe.quality = 40;
-        recipe.densityUnit = 1;
-        recipe.xDensity = 300;
-        recipe.yDensity = 72;
         writeFile(source, makeJpeg(recipe));
         roundTrip(source, dest);
 
@@ -65,10 +62,34 @@ TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
         EXPECT_EQ(saved.progressiveMode, progressive);
         EXPECT_EQ(saved.multipleScans, progressive);
         EXPECT_EQ(saved.quantTables, standardQuantTables(90));
+        EXPECT_EQ(std::pair(saved.width, saved.height), std::pair(recipe.width, recipe.height));
+    }
+}
+
+// The print size of the source's JFIF header travels; a source without one, or with a density
+// that means nothing, gets the codec's default 1 x 1 without unit.
+TEST_F(SaveTest, KeepsThePrintSizeOfTheJfifHeader)
+{
+    struct Case {
+        bool jfif;
+        int unit, x, y; // of the source
+        int savedUnit, savedX, savedY;
+    };
+    const Case cases[] = { { true, 1, 300, 72, 1, 300, 72 }, { true, 2, 118, 118, 2, 118, 118 },
+        { true, 0, 2, 1, 0, 2, 1 }, { false, 1, 300, 300, 0, 1, 1 }, { true, 1, 0, 0, 0, 1, 1 } };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.jfif << " " << c.unit << " " << c.x << "x" << c.y);
+        Recipe recipe;
+        recipe.jfif = c.jfif;
+        recipe.densityUnit = c.unit;
+        recipe.xDensity = c.x;
+        recipe.yDensity = c.y;
+        writeFile(source, makeJpeg(recipe));
+        roundTrip(source, dest);
+        const Header saved = readHeader(readFile(dest));
         EXPECT_TRUE(saved.sawJfif);
         EXPECT_EQ(std::vector<int>({ saved.densityUnit, saved.xDensity, saved.yDensity }),
-            std::vector<int>({ 0, 1, 1 }));
-        EXPECT_EQ(std::pair(saved.width, saved.height), std::pair(recipe.width, recipe.height));
+            std::vector<int>({ c.savedUnit, c.savedX, c.savedY }));
     }
 }
 
@@ -92,17 +113,22 @@ Bytes colourProfile(std::size_t size)
     return data;
 }
 
-// Exif, ICC, XMP and the like survive unchanged and in order right after the JFIF header; the
-// Adobe segment and comments do not. The ICC chunk is as long as a segment can be.
-TEST_F(SaveTest, KeepsApplicationSegmentsInSourceOrder)
+Bytes text(const std::string &caption)
+{
+    return Bytes(caption.begin(), caption.end());
+}
+
+// Exif, ICC, XMP, comments and the like survive unchanged and in order right after the JFIF
+// header; the Adobe segment does not. The ICC chunk is as long as a segment can be.
+TEST_F(SaveTest, KeepsApplicationSegmentsAndCommentsInSourceOrder)
 {
     const std::vector<std::pair<int, Bytes>> kept
-        = { { 0xE1, Bytes(300, 1) }, { 0xE2, colourProfile(65533) }, { 0xE1, Bytes(40, 3) },
-              { 0xED, Bytes(12, 4) }, { 0xEF, Bytes(5, 5) } };
+        = { { 0xE1, Bytes(300, 1) }, { 0xFE, text("Colorful cups. Aarhus, Denmark.") },
+              { 0xE2, colourProfile(65533) }, { 0xE1, Bytes(40, 3) }, { 0xED, Bytes(12, 4) },
+              { 0xFE, Bytes() }, { 0xEF, Bytes(5, 5) }, { 0xFE, Bytes(65533, 0xFF) } };
     Recipe recipe;
     for (const auto &[code, data] : kept)
         recipe.segments.push_back({ code, data });
-    recipe.segments.insert(recipe.segments.begin() + 1, { 0xFE, Bytes(10, 9) });
     recipe.segments.insert(
         recipe.segments.begin() + 4, { 0xEE, { 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 1 } });
     writeFile(source, makeJpeg(recipe));
@@ -111,6 +137,31 @@ TEST_F(SaveTest, KeepsApplicationSegmentsInSourceOrder)
     EXPECT_TRUE(savedSegments(dest) == kept);
     EXPECT_EQ(headerSegments(readFile(dest))[1].code, 0xE0);
     EXPECT_EQ(headerSegments(readFile(dest))[2].code, 0xE1);
+}
+
+// A file with more segments than any photo keeps whole segments from its start up to 1000 of them
+// or 16 MiB, whichever comes first, and none after, not even a small one; the picture is still
+// enhanced.
+TEST_F(SaveTest, KeepsTheFirstSegmentsUpToTheBound)
+{
+    struct Case {
+        int code;
+        std::size_t count;
+        Bytes data;
+        std::size_t kept;
+    };
+    const Case cases[] = { { 0xFE, 1001, {}, 1000 }, { 0xE1, 999, Bytes(3, 1), 999 },
+        { 0xE1, 300, Bytes(65533, 7), 16 * 1024 * 1024 / 65533 } };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.count << " x " << c.data.size() << " bytes");
+        const Bytes photo = withSegments(makeJpeg({}), 0xFE, 1, text("after them"));
+        writeFile(source, withSegments(photo, c.code, c.count, c.data));
+        roundTrip(source, dest);
+        const std::vector<std::pair<int, Bytes>> saved = savedSegments(dest);
+        ASSERT_EQ(saved.size(), c.kept + (c.kept == c.count ? 1 : 0));
+        EXPECT_TRUE(std::all_of(saved.begin(), saved.begin() + std::ptrdiff_t(c.kept),
+            [&c](const auto &segment) { return segment == std::pair(c.code, c.data); }));
+    }
 }
 
 // The saved file is always colour; the profile of a grey or CMYK source does not describe it.

@@ -60,6 +60,7 @@ Bytes makeJpeg(const Recipe &recipe)
     if (recipe.kind == Kind::Ycck)
         jpeg_set_colorspace(&c.cinfo, JCS_YCCK);
     jpeg_set_quality(&c.cinfo, recipe.quality, TRUE);
+    c.cinfo.write_JFIF_header = recipe.jfif;
     c.cinfo.density_unit = UINT8(recipe.densityUnit);
     c.cinfo.X_density = UINT16(recipe.xDensity);
     c.cinfo.Y_density = UINT16(recipe.yDensity);
@@ -147,6 +148,49 @@ std::vector<SegmentPlace> headerSegments(const Bytes &jpeg)
         at += places.back().length;
     }
     return places;
+}
+
+Bytes withSegments(const Bytes &jpeg, int code, std::size_t count, const Bytes &data)
+{
+    const std::size_t length = data.size() + 2;
+    Bytes segment { 0xFF, std::uint8_t(code), std::uint8_t(length >> 8), std::uint8_t(length) };
+    segment.insert(segment.end(), data.begin(), data.end());
+    Bytes result(jpeg.begin(), jpeg.begin() + 2);
+    result.reserve(jpeg.size() + count * segment.size());
+    for (std::size_t i = 0; i < count; ++i)
+        result.insert(result.end(), segment.begin(), segment.end());
+    result.insert(result.end(), jpeg.begin() + 2, jpeg.end());
+    return result;
+}
+
+Bytes withDeclaredSize(Bytes jpeg, int width, int height)
+{
+    for (const SegmentPlace &place : headerSegments(jpeg)) {
+        if (place.code >= 0xC0 && place.code <= 0xC2) {
+            const std::size_t at = place.offset;
+            jpeg[at + 5] = std::uint8_t(height >> 8);
+            jpeg[at + 6] = std::uint8_t(height);
+            jpeg[at + 7] = std::uint8_t(width >> 8);
+            jpeg[at + 8] = std::uint8_t(width);
+        }
+    }
+    return jpeg;
+}
+
+Bytes withoutPictureData(const Recipe &recipe, int width, int height, int scans)
+{
+    const Bytes jpeg = withDeclaredSize(makeJpeg(recipe), width, height);
+    Bytes result;
+    for (const SegmentPlace &place : headerSegments(jpeg)) {
+        if (place.code == 0xC4 && recipe.scans != Scans::Progressive)
+            continue;
+        const auto from = jpeg.begin() + std::ptrdiff_t(place.offset);
+        const Bytes segment(from, from + std::ptrdiff_t(place.length));
+        for (int i = 0; i < (place.code == 0xDA ? scans : 1); ++i)
+            result.insert(result.end(), segment.begin(), segment.end());
+    }
+    result.insert(result.end(), { 0xFF, 0xD9 });
+    return result;
 }
 
 Bytes readFile(const std::string &path)

@@ -25,6 +25,7 @@ struct Recipe {
     Kind kind = Kind::Colour;
     Scans scans = Scans::Baseline;
     int quality = 75;
+    bool jfif = true; // write a JFIF header with the density below
     int densityUnit = 0, xDensity = 1, yDensity = 1;
     std::vector<Segment> segments; // written right after the codec's own header segments
     std::vector<int> flat; // one value per component for a uniform picture, else a pattern
@@ -54,6 +55,16 @@ struct SegmentPlace {
     std::size_t offset, length;
 };
 std::vector<SegmentPlace> headerSegments(const Bytes &jpeg);
+
+// Files built to exhaust a decoder, made from valid ones.
+// jpeg with count segments of the given code and data inserted right after its SOI marker.
+Bytes withSegments(const Bytes &jpeg, int code, std::size_t count, const Bytes &data = {});
+// jpeg with the frame header declaring width x height instead.
+Bytes withDeclaredSize(Bytes jpeg, int width, int height);
+// The header of the file made from recipe, declaring width x height, then its first scan header
+// `scans` times without any coded data, then the end marker. Sequential files lose their Huffman
+// tables too (the codec has the standard ones), making the smallest file that declares the size.
+Bytes withoutPictureData(const Recipe &recipe, int width, int height, int scans);
 
 Bytes readFile(const std::string &path);
 void writeFile(const std::string &path, const Bytes &bytes);
