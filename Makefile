@@ -2,7 +2,8 @@
 # (it installs make first, then runs the target of the same name here).
 #   make run    install what building and running need, build, start the window
 #   make test   install what the tests need too, build, run the core tests under AddressSanitizer
-#               and UndefinedBehaviorSanitizer, a one-minute fuzz run, then every test headless
+#               and UndefinedBehaviorSanitizer, a minute of fuzzing photos and 20 seconds of
+#               fuzzing Exif segments, then every test headless
 #   make fuzz SECONDS=N   fuzz the per-photo sequence for N seconds
 #   make fuzz-exif SECONDS=N   fuzz the Exif thumbnail rebuild for N seconds
 
@@ -66,6 +67,7 @@ build: configure
 test: build
 	$(MAKE) sanitize
 	$(MAKE) fuzz SECONDS=60
+	$(MAKE) fuzz-exif SECONDS=20
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # image, imageio, enhance, platform and the folder run, under ASan and UBSan.
