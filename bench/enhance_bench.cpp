@@ -1,22 +1,16 @@
 // The four image operations on a 12-megapixel photo-like picture, each timed on its own, and the
 // whole-image copy that the per-photo sequence makes before three of them, so that their cost
-// can be set against decoding and encoding the same picture; and the loops with the widest
-// registers set against the next narrower ones, alone and within the whole photo.
+// can be set against decoding and encoding the same picture. LUMIVOR_SIMD=avx2 or ssse3 holds
+// the vector loops to that instruction set or an older one.
 #include "bench/bench_images.h"
+#include "bench/simd_limit.h"
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
-#include "app/enhance_photo.h"
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
-#include "enhance/wide_loops.h"
-#include "imageio/jpeg_image.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <string>
-
-#include <unistd.h>
 
 namespace {
 
@@ -116,29 +110,6 @@ void BM_SmoothSharpen(benchmark::State &state)
 }
 BENCHMARK(BM_SmoothSharpen)->Unit(benchmark::kMillisecond);
 
-// The operations on the portable loops only, as on a processor without AVX2.
-template <void (*operation)(benchmark::State &)> void portable(benchmark::State &state)
-{
-    enhance::allowAvx2(false);
-    operation(state);
-    enhance::allowAvx2(true);
-}
-BENCHMARK(portable<BM_RemoveColourCastSharing>)
-    ->Name("BM_RemoveColourCastSharing/portable")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(portable<BM_RemoveColourCast>)
-    ->Name("BM_RemoveColourCast/portable")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(portable<BM_FindClipPoints>)
-    ->Name("BM_FindClipPoints/portable")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(portable<BM_ApplyToneCurve>)
-    ->Name("BM_ApplyToneCurve/portable")
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(portable<BM_SmoothSharpen>)
-    ->Name("BM_SmoothSharpen/portable")
-    ->Unit(benchmark::kMillisecond);
-
 // The four operations with the three copies between them, as one photo meets them.
 void BM_AllOperationsWithCopies(benchmark::State &state)
 {
@@ -184,74 +155,15 @@ void BM_AllOperationsOneCopy(benchmark::State &state)
 }
 BENCHMARK(BM_AllOperationsOneCopy)->Unit(benchmark::kMillisecond);
 
-// The operations with the AVX-512 loops switched on and off, side by side in one run. Wide
-// registers can lower the clock of the whole core on some processors, which would show as a
-// slower whole photo even where the operations themselves got faster.
-template <void (*operation)(benchmark::State &), bool avx512>
-void withAvx512(benchmark::State &state)
-{
-    const bool was = enhance::avx512Enabled();
-    enhance::allowAvx512(avx512);
-    if (avx512 && !enhance::avx512Enabled())
-        state.SkipWithError("no AVX-512 on this processor");
-    else
-        operation(state);
-    enhance::allowAvx512(was);
-}
-
-// The photo as a JPEG file, written the first time it is asked for, and the file the sequence
-// writes; both are removed at the end.
-std::string photoPath()
-{
-    return "/tmp/lumivor-enhance-bench-" + std::to_string(getpid()) + ".jpg";
-}
-
-std::string outputPath()
-{
-    return "/tmp/lumivor-enhance-bench-out-" + std::to_string(getpid()) + ".jpg";
-}
-
-const std::string &photoFile()
-{
-    static const std::string path = [] {
-        imageio::TJPEGImage jpeg;
-        jpeg.CopyFromBitmap(photo());
-        jpeg.SaveFile(photoPath());
-        return photoPath();
-    }();
-    return path;
-}
-
-// Decoding, the operations and copies, and encoding: one whole photo.
-void BM_EnhancePhoto(benchmark::State &state)
-{
-    app::TWorkingImages images;
-    for (auto _ : state)
-        app::EnhancePhoto(images, photoFile(), outputPath());
-    setMegapixels(state);
-}
-
-#define AVX512_ON_AND_OFF(operation)                                                               \
-    BENCHMARK(withAvx512<operation, true>)                                                         \
-        ->Name(#operation "/avx512")                                                               \
-        ->Unit(benchmark::kMillisecond);                                                           \
-    BENCHMARK(withAvx512<operation, false>)->Name(#operation "/avx2")->Unit(benchmark::kMillisecond)
-
-AVX512_ON_AND_OFF(BM_ApplyToneCurve);
-AVX512_ON_AND_OFF(BM_SmoothSharpen);
-AVX512_ON_AND_OFF(BM_AllOperationsWithCopies);
-AVX512_ON_AND_OFF(BM_EnhancePhoto);
-
 } // namespace
 
 int main(int argc, char **argv)
 {
+    bench::limitSimdTargets();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::remove(photoPath().c_str());
-    std::remove(outputPath().c_str());
     return 0;
 }

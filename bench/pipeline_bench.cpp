@@ -1,6 +1,8 @@
 // The cost of one 12-megapixel photo, step by step, measured side by side in one run:
 // decode, encode, each operation, the whole EnhancePhoto. Ratios between these are what count.
+// LUMIVOR_SIMD=avx2 or ssse3 holds the vector loops to that instruction set or an older one.
 #include "bench/bench_images.h"
+#include "bench/simd_limit.h"
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
 #include "app/enhance_photo.h"
@@ -157,6 +159,7 @@ BENCHMARK(EnhancePhoto)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 int main(int argc, char **argv)
 {
+    bench::limitSimdTargets();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -114,7 +114,7 @@ class FindClipPointsRandom : public ::testing::TestWithParam<enhance_test::Size>
 TEST_P(FindClipPointsRandom, MatchesPlainLoop)
 {
     const enhance_test::Size size = GetParam();
-    enhance_test::forEachLoopKind([&size] {
+    enhance_test::forEachSimdTarget([&size] {
         for (std::uint32_t seed = 1; seed <= 4; ++seed) {
             const image::TBitmap picture
                 = enhance_test::randomPicture(size.width, size.height, seed, 60);
@@ -174,7 +174,7 @@ TEST(FindClipPoints, LargePicturesMatchPlainLoop)
     pictures.push_back(enhance_test::pictureOf(
         width, height, std::vector<Rgb>(std::size_t(width) * height, Rgb { 90, 90, 90 })));
 
-    enhance_test::forEachLoopKind([&pictures] {
+    enhance_test::forEachSimdTarget([&pictures] {
         for (std::size_t k = 0; k < pictures.size(); ++k) {
             for (float percent : { 0.1f, 0.5f, 2.0f, 4.0f }) {
                 int low = 0, high = 0, wantedLow = 0, wantedHigh = 0;

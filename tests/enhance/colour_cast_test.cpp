@@ -177,7 +177,7 @@ class RemoveColourCastRandom : public ::testing::TestWithParam<RandomCase>
 TEST_P(RemoveColourCastRandom, MatchesPlainLoop)
 {
     const RandomCase &c = GetParam();
-    enhance_test::forEachLoopKind([&c] {
+    enhance_test::forEachSimdTarget([&c] {
         for (int seed = 1; seed <= 4; ++seed) {
             image::TBitmap source = enhance_test::randomPicture(
                 c.size.width, c.size.height, std::uint32_t(seed), c.spread);
@@ -236,7 +236,7 @@ class ShiftChannelsCases : public ::testing::TestWithParam<ShiftCase>
 TEST_P(ShiftChannelsCases, AddsAndClampsPerChannel)
 {
     const ShiftCase &c = GetParam();
-    enhance_test::forEachLoopKind([&c] {
+    enhance_test::forEachSimdTarget([&c] {
         const image::TBitmap original = enhance_test::randomPicture(37, 3, 7);
         image::TBitmap picture;
         picture.Assign(original);

@@ -184,7 +184,7 @@ class SmoothSharpenRandom : public ::testing::TestWithParam<RandomCase>
 TEST_P(SmoothSharpenRandom, MatchesPlainNineTapLoop)
 {
     const RandomCase &c = GetParam();
-    enhance_test::forEachLoopKind([&c] {
+    enhance_test::forEachSimdTarget([&c] {
         for (std::uint32_t seed = 1; seed <= 3; ++seed) {
             for (int spread : { 20, 255 }) {
                 const image::TBitmap source
@@ -206,7 +206,7 @@ TEST_P(SmoothSharpenRandom, MatchesPlainNineTapLoop)
 // integer and the pushes furthest past both ends, where a narrow or wrapping lane would show.
 TEST(SmoothSharpen, BlackAndWhiteExtremesMatchPlainLoop)
 {
-    enhance_test::forEachLoopKind([] {
+    enhance_test::forEachSimdTarget([] {
         for (std::uint32_t seed = 1; seed <= 4; ++seed) {
             image::TBitmap source = enhance_test::randomPicture(77, 9, seed);
             for (int y = 0; y < source.Height(); ++y) {
@@ -231,7 +231,7 @@ TEST(SmoothSharpen, BlackAndWhiteExtremesMatchPlainLoop)
 // of a row and the pushes right at the threshold, where an off-by-one would show.
 TEST(SmoothSharpen, RowEndsAroundBlockSizesMatchPlainLoop)
 {
-    enhance_test::forEachLoopKind([] {
+    enhance_test::forEachSimdTarget([] {
         for (int width : { 12, 13, 22, 23, 24, 33, 34, 35, 44, 65, 66, 67 }) {
             const image::TBitmap source = enhance_test::randomPicture(width, 3, 11, 40);
             for (int threshold = 0; threshold <= 20; ++threshold) {

@@ -1,8 +1,8 @@
 #include "test_images.h"
 
-#include "enhance/wide_loops.h"
 
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <random>
 
@@ -78,32 +78,14 @@ std::vector<Size> oddSizes()
         { 64, 33 }, { 100, 4 } };
 }
 
-void forEachLoopKind(const std::function<void()> &check)
+void forEachSimdTarget(const std::function<void()> &check)
 {
     struct Restore {
-        ~Restore()
-        {
-            enhance::allowAvx2(true);
-            enhance::allowAvx512(true);
-        }
+        ~Restore() { hwy::SetSupportedTargetsForTest(0); }
     } restore;
-    {
-        SCOPED_TRACE("portable loops");
-        enhance::allowAvx2(false);
-        enhance::allowAvx512(false);
-        check();
-    }
-    if (enhance::avx2Supported()) {
-        SCOPED_TRACE("AVX2 loops");
-        enhance::allowAvx2(true);
-        enhance::allowAvx512(false);
-        check();
-    }
-    if (enhance::avx512Supported()) {
-        SCOPED_TRACE(enhance::avx512VbmiSupported() ? "AVX-512 loops (with VBMI)"
-                                                    : "AVX-512 loops (without VBMI)");
-        enhance::allowAvx2(true);
-        enhance::allowAvx512(true);
+    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        SCOPED_TRACE(hwy::TargetName(target));
+        hwy::SetSupportedTargetsForTest(target);
         check();
     }
 }

@@ -40,9 +40,8 @@ struct Size {
 void PrintTo(const Size &size, std::ostream *os);
 std::vector<Size> oddSizes();
 
-// Runs `check` once on the portable loops and, where the processor has them, once more on the
-// AVX2 loops and once more on the AVX-512 loops, each run traced with the name of its loops.
-// Failures name the loops that slipped.
-void forEachLoopKind(const std::function<void()> &check);
+// Runs `check` once for every instruction set the vector loops were built for and this
+// processor has, each run traced with the target's name, so failures name the loops that slipped.
+void forEachSimdTarget(const std::function<void()> &check);
 
 } // namespace enhance_test

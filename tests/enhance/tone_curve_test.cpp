@@ -212,7 +212,7 @@ class ApplyToneCurveSizes : public ::testing::TestWithParam<enhance_test::Size>
 TEST_P(ApplyToneCurveSizes, MapsEveryByteThroughTheTable)
 {
     const enhance_test::Size size = GetParam();
-    enhance_test::forEachLoopKind([&size] {
+    enhance_test::forEachSimdTarget([&size] {
         const ToneTable table = pipelineTable(10, 240);
         const auto expectMapped = [&table](const image::TBitmap &out, const image::TBitmap &in) {
             for (int y = 0; y < out.Height(); ++y)
@@ -242,7 +242,7 @@ TEST(ApplyToneCurve, LargePictureMapsEveryByte)
 {
     const image::TBitmap source = enhance_test::randomPicture(1024, 700, 6);
     const ToneTable table = pipelineTable(10, 240);
-    enhance_test::forEachLoopKind([&source, &table] {
+    enhance_test::forEachSimdTarget([&source, &table] {
         image::TBitmap dest(source.Width(), source.Height());
         enhance::ApplyToneCurve(dest, source, 10, 125, 240, 0, 127, 255);
         const std::vector<std::uint8_t> in = enhance_test::bytesOf(source);
@@ -256,7 +256,7 @@ TEST(ApplyToneCurve, LargePictureMapsEveryByte)
 // The highest byte pairs index the end of the pair table.
 TEST(ApplyToneCurve, BlackAndWhiteMapToTheTableEnds)
 {
-    enhance_test::forEachLoopKind([] {
+    enhance_test::forEachSimdTarget([] {
         const image::TBitmap white = enhance_test::pictureOf(
             40, 2, std::vector<enhance_test::Rgb>(80, enhance_test::Rgb { 255, 255, 255 }));
         const image::TBitmap black(40, 2);
