@@ -18,7 +18,7 @@ void limitSimdTargets()
         const char *name;
         std::int64_t target;
     } targets[] = { { "avx2", HWY_AVX2 }, { "sse4", HWY_SSE4 }, { "ssse3", HWY_SSSE3 },
-                    { "emu128", HWY_EMU128 } };
+                    { "scalar", HWY_SCALAR } };
     for (const auto &known : targets) {
         if (std::strcmp(wanted, known.name) == 0) {
             // Highway numbers better targets with lower bits: disabling every lower bit leaves

@@ -2,6 +2,9 @@
 
 #include "image/bitmap.h"
 
+#include <cstddef>
+#include <cstdint>
+
 namespace enhance {
 
 // Measures the colour cast on the near-grey pixels of Source (every pairwise channel difference
@@ -12,5 +15,37 @@ void RemoveColourCast(image::TBitmap &Dest, const image::TBitmap &Source, int To
 
 // Adds the three offsets to every pixel of Image, each channel clamped to 0..255.
 void ShiftChannels(image::TBitmap &Image, int RedShift, int GreenShift, int BlueShift);
+
+namespace detail {
+
+// What the cast is measured from: the channel sums of the near-grey pixels, and their number.
+struct NearGreySums {
+    std::int64_t red = 0;
+    std::int64_t green = 0;
+    std::int64_t blue = 0;
+    std::int64_t count = 0;
+};
+
+// Per channel in the blue, green, red order of the bytes: the shift, held to +-255 where it
+// saturates every value anyway.
+struct ChannelShifts {
+    int shift[3];
+};
+
+// The rule pixel by pixel, for the pixels the vector loops leave, and for tests to hold those
+// loops to. `pixels` holds `count` blue, green, red triples.
+void measureNearGrey(const std::uint8_t *pixels, std::size_t count, int tolerance,
+                     NearGreySums &sums);
+void shiftPixels(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
+                 const ChannelShifts &shifts);
+
+// The same with the vector loops for as many whole vectors as fit and the rule for the rest.
+// `from` is `to`, or the two do not overlap.
+void measureNearGreyFast(const std::uint8_t *pixels, std::size_t count, int tolerance,
+                         NearGreySums &sums);
+void shiftPixelsFast(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
+                     const ChannelShifts &shifts);
+
+} // namespace detail
 
 } // namespace enhance
