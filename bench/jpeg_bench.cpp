@@ -1,4 +1,5 @@
 #include "bench/bench_images.h"
+#include "tests/support/photos.h"
 #include "imageio/jpeg_image.h"
 
 #include <benchmark/benchmark.h>
@@ -21,7 +22,7 @@ std::string scratchPath(const char *name)
 
 const image::TBitmap &photo()
 {
-    static const image::TBitmap picture = bench::photoLike(photoWidth, photoHeight);
+    static const image::TBitmap picture = testing_support::photoLike(photoWidth, photoHeight);
     return picture;
 }
 

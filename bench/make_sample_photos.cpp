@@ -1,6 +1,7 @@
 // make-sample-photos FOLDER COUNT WIDTH HEIGHT [progressive]: writes COUNT photo-like JPEG files
 // (photo_0001.jpg ...) for the speed and memory scripts, baseline unless asked otherwise.
 #include "bench/bench_images.h"
+#include "tests/support/photos.h"
 #include "imageio/jpeg_image.h"
 
 #include <cstdio>
@@ -19,7 +20,7 @@ int main(int argc, char **argv)
     const int width = std::atoi(argv[3]);
     const int height = std::atoi(argv[4]);
     try {
-        const image::TBitmap picture = bench::photoLike(width, height);
+        const image::TBitmap picture = testing_support::photoLike(width, height);
         for (int i = 1; i <= count; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "/photo_%04d.jpg", i);
