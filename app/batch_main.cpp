@@ -6,6 +6,7 @@
 #include "platform/file_errors.h"
 #include "platform/folder_tree.h"
 #include "platform/signal_cleanup.h"
+#include "platform/terminal.h"
 
 #include <cerrno>
 #include <clocale>
@@ -16,12 +17,6 @@
 #include <iostream>
 #include <iterator>
 #include <sstream>
-
-#include <fcntl.h>
-#include <langinfo.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -43,11 +38,11 @@ app::BatchReport::Settings reportSettings(const app::BatchOptions &options)
 {
     app::BatchReport::Settings settings;
     settings.quiet = options.quiet;
-    settings.terminal = isatty(STDERR_FILENO) == 1;
-    settings.middleDot = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-    winsize size {};
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        settings.columns = size.ws_col;
+    const platform::ErrorStreamTerminal terminal = platform::errorStreamTerminal();
+    settings.terminal = terminal.isTerminal;
+    settings.middleDot = terminal.utf8;
+    if (terminal.columns > 0)
+        settings.columns = terminal.columns;
     return settings;
 }
 
