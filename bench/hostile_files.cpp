@@ -90,16 +90,6 @@ Result runChild(const std::string &program, const std::string &source, const std
     return result;
 }
 
-testjpeg::Recipe recipe(int width, int height, testjpeg::Kind kind, testjpeg::Scans scans)
-{
-    testjpeg::Recipe r;
-    r.width = width;
-    r.height = height;
-    r.kind = kind;
-    r.scans = scans;
-    return r;
-}
-
 struct Case {
     const char *name;
     testjpeg::Bytes file;
@@ -115,6 +105,7 @@ int main(int argc, char **argv)
 
     using testjpeg::Kind;
     using testjpeg::Scans;
+    using testjpeg::recipe;
     const testjpeg::Bytes photo
         = testjpeg::makeJpeg(recipe(640, 480, Kind::Colour, Scans::Baseline));
     const testjpeg::Recipe progressive = recipe(24, 16, Kind::Colour, Scans::Progressive);

@@ -6,20 +6,6 @@
 #include <cstdio>
 #include <string>
 
-namespace {
-
-testjpeg::Recipe recipe(int width, int height, testjpeg::Kind kind, testjpeg::Scans scans)
-{
-    testjpeg::Recipe r;
-    r.width = width;
-    r.height = height;
-    r.kind = kind;
-    r.scans = scans;
-    return r;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     if (argc != 2) {
@@ -28,6 +14,7 @@ int main(int argc, char **argv)
     }
     using testjpeg::Kind;
     using testjpeg::Recipe;
+    using testjpeg::recipe;
     using testjpeg::Scans;
     struct Seed {
         const char *name;

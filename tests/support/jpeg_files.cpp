@@ -45,6 +45,16 @@ struct Decompressor {
 
 } // namespace
 
+Recipe recipe(int width, int height, Kind kind, Scans scans)
+{
+    Recipe r;
+    r.width = width;
+    r.height = height;
+    r.kind = kind;
+    r.scans = scans;
+    return r;
+}
+
 Bytes makeJpeg(const Recipe &recipe)
 {
     Compressor c;

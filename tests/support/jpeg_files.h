@@ -32,6 +32,8 @@ struct Recipe {
     // When set, the value of component k at column x, row y (0..255); flat is then ignored.
     std::function<int(int x, int y, int k)> sample;
 };
+// The recipe for a picture of that size, kind and scans, everything else as it comes.
+Recipe recipe(int width, int height, Kind kind, Scans scans);
 Bytes makeJpeg(const Recipe &recipe);
 
 // Decodes with Lumivor's settings (float DCT, block smoothing, fancy upsampling) into the given
