@@ -13,8 +13,6 @@ using namespace detail;
 
 namespace {
 
-constexpr std::size_t pixelBytes = 3;
-
 struct Sharpening {
     bool on;
     int threshold;

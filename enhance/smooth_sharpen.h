@@ -16,6 +16,8 @@ void SmoothSharpen(
 
 namespace detail {
 
+// A pixel's bytes, so its neighbours to the left and right lie this far either side.
+constexpr std::size_t pixelBytes = 3;
 // The kernel's weights. The edge weight is the corner weight times 1.5 in single precision,
 // truncated (10.5 gives 10); the centre takes what is left of the divisor.
 constexpr int cornerWeight = 7;

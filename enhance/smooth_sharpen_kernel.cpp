@@ -58,10 +58,10 @@ template <bool whole, class D>
 HWY_INLINE void sumTwoRows(D d, const std::uint8_t *a, const std::uint8_t *b, const std::uint8_t *c,
     const std::uint8_t *e, hn::Vec<D> &first, hn::Vec<D> &second)
 {
-    const auto sidesA = hn::Add(lanes<whole>(d, a - 3), lanes<whole>(d, a + 3));
-    const auto sidesB = hn::Add(lanes<whole>(d, b - 3), lanes<whole>(d, b + 3));
-    const auto sidesC = hn::Add(lanes<whole>(d, c - 3), lanes<whole>(d, c + 3));
-    const auto sidesE = hn::Add(lanes<whole>(d, e - 3), lanes<whole>(d, e + 3));
+    const auto sidesA = hn::Add(lanes<whole>(d, a - pixelBytes), lanes<whole>(d, a + pixelBytes));
+    const auto sidesB = hn::Add(lanes<whole>(d, b - pixelBytes), lanes<whole>(d, b + pixelBytes));
+    const auto sidesC = hn::Add(lanes<whole>(d, c - pixelBytes), lanes<whole>(d, c + pixelBytes));
+    const auto sidesE = hn::Add(lanes<whole>(d, e - pixelBytes), lanes<whole>(d, e + pixelBytes));
     const auto ownA = lanes<whole>(d, a), ownB = lanes<whole>(d, b);
     const auto ownC = lanes<whole>(d, c), ownE = lanes<whole>(d, e);
     const auto corner = all(d, cornerWeight), edge = all(d, edgeWeight);
@@ -123,8 +123,8 @@ std::size_t filterRows(std::uint8_t *HWY_RESTRICT out, const std::uint8_t *HWY_R
         const std::uint8_t *a = y > 0 ? b - rowBytes : b;
         const std::uint8_t *c = y + 1 < rows ? b + rowBytes : b;
         const std::uint8_t *e = y + 2 < rows ? c + rowBytes : c;
-        // The odd bytes read one byte further: bytes from - 3 .. to + 3, inside the rows since
-        // from >= 3 and to + 4 <= rowBytes.
+        // The odd bytes read one byte further: bytes from - 3 .. to + 3 of each row, inside it
+        // since from >= 3 and to + 4 <= rowBytes.
         for (i = from; i + hn::Lanes(d) <= to; i += hn::Lanes(d)) {
             // The rows the next two will read and write for the first time.
             if (y + 4 < rows) {
@@ -148,9 +148,7 @@ std::size_t FilterInteriors(std::uint8_t *HWY_RESTRICT out, const std::uint8_t *
     std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, bool sharpen,
     int threshold, int amount)
 {
-    using Rows = std::size_t (*)(std::uint8_t *, const std::uint8_t *, std::size_t, std::size_t,
-        std::size_t, std::size_t, int);
-    static constexpr Rows forAmount[]
+    static constexpr decltype(&filterRows<0>) forAmount[]
         = { filterRows<0>, filterRows<1>, filterRows<2>, filterRows<3>, filterRows<4> };
     static_assert(std::size(forAmount) == maxAmount + 1, "one loop for every amount");
     return forAmount[sharpen ? amount : 0](out, in, rowBytes, rows, from, to, threshold);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -18,9 +20,11 @@ struct Settings {
     int amount;
 };
 
+// SmoothSharpen into a destination full of 0x5A, so that a byte left unwritten shows.
 std::vector<std::uint8_t> filtered(const image::TBitmap &source, const Settings &s)
 {
     image::TBitmap dest(source.Width(), source.Height());
+    std::fill_n(dest.Bits(), dest.rowBytes() * std::size_t(dest.Height()), 0x5A);
     enhance::SmoothSharpen(dest, source, s.sharpen, s.threshold, s.amount);
     return bytesOf(dest);
 }
