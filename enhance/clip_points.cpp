@@ -24,8 +24,8 @@ int crossing(const detail::Histogram &histogram, std::int64_t clip, int first, i
 
 namespace detail {
 
-void countTails(const std::uint8_t *pixels, std::size_t count, int low, int high,
-                Histogram &histogram)
+void countTails(
+    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram)
 {
     for (std::size_t p = 0; p < count; ++p) {
         const int index = brightnessIndex(pixels[p * 3 + 2], pixels[p * 3]);

@@ -34,12 +34,12 @@ using Histogram = std::array<std::int64_t, 256>;
 
 // Adds to `histogram` the brightness index of each of `count` pixels (blue, green, red) whose
 // index lies at or below `low` or at or above `high`; low >= high - 1 counts every pixel.
-void countTails(const std::uint8_t *pixels, std::size_t count, int low, int high,
-                Histogram &histogram);
+void countTails(
+    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram);
 
 // countTails with the vector loop, which passes only the pixels that may count to countTails.
-void countTailsFast(const std::uint8_t *pixels, std::size_t count, int low, int high,
-                    Histogram &histogram);
+void countTailsFast(
+    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram);
 
 } // namespace detail
 
