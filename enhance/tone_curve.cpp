@@ -2,8 +2,6 @@
 
 #include "core/error.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -122,7 +120,7 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
 {
     if (Source.Width() < Dest.Width() || Source.Height() < Dest.Height())
         throw core::Error("Tone curve needs a source image at least as large as the "
-                           "destination image");
+                          "destination image");
     const ToneTable table = BuildToneTable(InLow, InMid, InHigh, OutLow, OutMid, OutHigh);
     if (Dest.Empty())
         return;
@@ -133,8 +131,8 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
     const std::size_t rowBytes = Dest.rowBytes();
     const detail::PairTable pairs = detail::pairTable(table);
     for (int y = 0; y < Dest.Height(); ++y)
-        detail::mapBytesFast(table, pairs, Source.ScanLine(y), out + std::size_t(y) * rowBytes,
-                             rowBytes);
+        detail::mapBytesFast(
+            table, pairs, Source.ScanLine(y), out + std::size_t(y) * rowBytes, rowBytes);
 }
 
 namespace detail {

@@ -37,7 +37,7 @@ ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMi
 // Maps every channel of every pixel of Source through the tone table into Dest. Dest's size
 // governs; Source must be at least as large (throws core::Error otherwise).
 void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLow, int InMid,
-                    int InHigh, int OutLow, int OutMid, int OutHigh);
+    int InHigh, int OutLow, int OutMid, int OutHigh);
 
 namespace detail {
 
@@ -50,7 +50,7 @@ PairTable pairTable(const ToneTable &table);
 
 // mapBytes with the vector loop; pairs = pairTable(table).
 void mapBytesFast(const ToneTable &table, const PairTable &pairs, const std::uint8_t *in,
-                  std::uint8_t *out, std::size_t count);
+    std::uint8_t *out, std::size_t count);
 
 } // namespace detail
 

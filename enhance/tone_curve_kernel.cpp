@@ -14,18 +14,22 @@ HWY_BEFORE_NAMESPACE();
 namespace enhance::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
+constexpr std::size_t prefetchBytes = 8192;
+
 // A vector byte lookup reaches 16 entries, so every byte is looked up in each sixteenth of the
 // table by its low four bits, and its high four bits pick the right result, the top bit first.
 // Those 31 steps beat the byte-pair loop only where a vector holds this many bytes.
 constexpr std::size_t sixteenthsLanes = 64;
 
 void MapBytes(const ToneTable &table, const detail::PairTable &pairs, const std::uint8_t *in,
-              std::uint8_t *out, std::size_t count)
+    std::uint8_t *out, std::size_t count)
 {
     // The mapping gets through memory faster than the processor's own look-ahead feeds it.
-    const auto prefetch = [in, out](std::size_t i) {
-        hwy::Prefetch(in + i + 8192);
-        hwy::Prefetch(out + i + 8192);
+    const auto prefetch = [in, out, count](std::size_t i) {
+        if (i + prefetchBytes < count) {
+            hwy::Prefetch(in + i + prefetchBytes);
+            hwy::Prefetch(out + i + prefetchBytes);
+        }
     };
     const hn::ScalableTag<std::uint8_t> d;
     const hn::RebindToSigned<decltype(d)> signedBytes;
@@ -67,7 +71,7 @@ HWY_AFTER_NAMESPACE();
 namespace enhance::detail {
 HWY_EXPORT(MapBytes);
 void mapBytesFast(const ToneTable &table, const PairTable &pairs, const std::uint8_t *in,
-                  std::uint8_t *out, std::size_t count)
+    std::uint8_t *out, std::size_t count)
 {
     HWY_DYNAMIC_DISPATCH(MapBytes)(table, pairs, in, out, count);
 }
