@@ -120,7 +120,7 @@ TEST(ToneTable, HostileLevelsAreSafe)
         for (int inMid : levels)
             for (int inHigh : levels)
                 for (int out : levels)
-                    enhance::BuildToneTable(inLow, inMid, inHigh, out, out / 2, -out);
+                    enhance::BuildToneTable(inLow, inMid, inHigh, out, out / 2, ~out);
 }
 
 class ToneCurveSizes : public ::testing::TestWithParam<enhance_test::Size>
