@@ -17,13 +17,11 @@ constexpr int maxDegree = 60;
 // range of int give its ends.
 int truncateToInt(double value)
 {
+    constexpr double lowest = std::numeric_limits<int>::min();
+    constexpr double highest = std::numeric_limits<int>::max();
     if (!(value == value))
         return 0;
-    if (value <= double(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    if (value >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    return int(value);
+    return value <= lowest ? int(lowest) : value >= highest ? int(highest) : int(value);
 }
 
 // The straight piece from (x0, y0) towards (x, y): entries x0 .. last, those inside the table.
@@ -130,9 +128,12 @@ void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLo
     std::uint8_t *out = &Dest == &Source ? Dest.Bits() : Dest.BitsForOverwrite();
     const std::size_t rowBytes = Dest.rowBytes();
     const detail::PairTable pairs = detail::pairTable(table);
-    for (int y = 0; y < Dest.Height(); ++y)
+    // Rows of the same width follow each other without a gap: one run reads ahead across them.
+    const int runs = Source.Width() == Dest.Width() ? 1 : Dest.Height();
+    const std::size_t runBytes = rowBytes * std::size_t(Dest.Height() / runs);
+    for (int y = 0; y < runs; ++y)
         detail::mapBytesFast(
-            table, pairs, Source.ScanLine(y), out + std::size_t(y) * rowBytes, rowBytes);
+            table, pairs, Source.ScanLine(y), out + std::size_t(y) * runBytes, runBytes);
 }
 
 namespace detail {
