@@ -33,7 +33,8 @@ namespace detail {
 using Histogram = std::array<std::int64_t, 256>;
 
 // Adds to `histogram` the brightness index of each of `count` pixels (blue, green, red) whose
-// index lies at or below `low` or at or above `high`; low >= high - 1 counts every pixel.
+// index lies at or below `low` or at or above `high`, both in 0..255; low >= high - 1 counts
+// every pixel.
 void countTails(
     const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram);
 

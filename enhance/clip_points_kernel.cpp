@@ -2,9 +2,10 @@
 // Highway supports.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "enhance/clip_points_kernel.cpp"
-#include <hwy/cache_control.h>
 #include <hwy/foreach_target.h>
 #include <hwy/highway.h>
+
+#include <hwy/cache_control.h>
 
 #include "enhance/clip_points.h"
 
