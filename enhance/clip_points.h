@@ -2,18 +2,46 @@
 
 #include "image/bitmap.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace enhance {
 
-// Finds the levels of the brightness index (red + 2 * blue) / 3 below and above which at most
-// ClipPercent per cent of the pixels lie. For a picture with pixels 0 <= LowPoint <= HighPoint
-// <= 255; for an empty picture LowPoint = 256 and HighPoint = -1.
+// The brightness index of a pixel, 0..255: (red + 2 * blue) / 3 rounded down; green plays no
+// part. Red and blue must lie in 0..255.
+constexpr int redWeight = 1;
+constexpr int blueWeight = 2;
+constexpr int weightSum = redWeight + blueWeight;
+constexpr int brightnessIndex(int red, int blue)
+{
+    return (redWeight * red + blueWeight * blue) / weightSum;
+}
+
+// Finds the levels of the brightness index below and above which at most ClipPercent per cent
+// of the pixels lie. For a picture with pixels 0 <= LowPoint <= HighPoint <= 255; for an empty
+// picture LowPoint = 256 and HighPoint = -1.
 void FindClipPoints(const image::TBitmap &Image, int &LowPoint, int &HighPoint, float ClipPercent);
 
 // The number of pixels that may be cut off at each end: truncate(total * ClipPercent * 0.01),
 // the float widened to double and multiplied in that order. Kept within -1..total + 1, which
 // moves no clip point; a NaN product counts as 0.
 std::int64_t clipCount(std::int64_t total, float ClipPercent);
+
+namespace detail {
+
+using Histogram = std::array<std::int64_t, 256>;
+
+// Adds to `histogram` the brightness index of each of `count` pixels (blue, green, red) whose
+// index lies at or below `low` or at or above `high`, both in 0..255; low >= high - 1 counts
+// every pixel.
+void countTails(
+    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram);
+
+// countTails with the vector loop, which passes only the pixels that may count to countTails.
+void countTailsFast(
+    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram);
+
+} // namespace detail
 
 } // namespace enhance

@@ -3,7 +3,9 @@
 #include "image/bitmap.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace enhance {
 
@@ -35,6 +37,21 @@ ToneTable BuildToneTable(int InLow, int InMid, int InHigh, int OutLow, int OutMi
 // Maps every channel of every pixel of Source through the tone table into Dest. Dest's size
 // governs; Source must be at least as large (throws core::Error otherwise).
 void ApplyToneCurve(image::TBitmap &Dest, const image::TBitmap &Source, int InLow, int InMid,
-                    int InHigh, int OutLow, int OutMid, int OutHigh);
+    int InHigh, int OutLow, int OutMid, int OutHigh);
+
+namespace detail {
+
+// out[i] = table[in[i]] for i < count: the rule, a byte at a time. out may be in.
+void mapBytes(const ToneTable &table, const std::uint8_t *in, std::uint8_t *out, std::size_t count);
+
+// Two mapped bytes for every pair of bytes, indexed by the pair as it reads from memory.
+using PairTable = std::vector<std::uint16_t>;
+PairTable pairTable(const ToneTable &table);
+
+// mapBytes with the vector loop; pairs = pairTable(table).
+void mapBytesFast(const ToneTable &table, const PairTable &pairs, const std::uint8_t *in,
+    std::uint8_t *out, std::size_t count);
+
+} // namespace detail
 
 } // namespace enhance

@@ -1,0 +1,59 @@
+// The skipping of pixels that cannot count towards the clip points, compiled for every target
+// Highway supports.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "enhance/clip_points_kernel.cpp"
+#include <hwy/foreach_target.h>
+#include <hwy/highway.h>
+
+#include <hwy/cache_control.h>
+
+#include "enhance/clip_points.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace enhance::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// Reading the pixels is faster than the processor's own look-ahead feeds it: every block asks
+// for the bytes this far ahead.
+constexpr std::size_t prefetchBytes = 8192;
+
+// Works out red and blue's weighted sums a vector of pixels at a time; only a block holding a
+// pixel that counts goes to the plain loop. index <= low exactly when the sum is below
+// weightSum * (low + 1), and index >= high exactly when it exceeds weightSum * high - 1.
+void CountTails(
+    const std::uint8_t *pixels, std::size_t count, int low, int high, detail::Histogram &histogram)
+{
+    const hn::ScalableTag<std::int16_t> d;
+    const hn::Rebind<std::uint8_t, decltype(d)> bytes;
+    const std::size_t lanes = hn::Lanes(d);
+    const auto below = hn::Set(d, std::int16_t(weightSum * (low + 1)));
+    const auto above = hn::Set(d, std::int16_t(weightSum * high - 1));
+    std::size_t p = 0;
+    for (; p + lanes <= count; p += lanes) {
+        const std::uint8_t *block = pixels + p * 3;
+        if (p * 3 + prefetchBytes < count * 3)
+            hwy::Prefetch(block + prefetchBytes);
+        hn::Vec<decltype(bytes)> blue, green, red;
+        hn::LoadInterleaved3(bytes, block, blue, green, red);
+        const auto sum
+            = hn::Add(hn::Mul(hn::PromoteTo(d, red), hn::Set(d, std::int16_t(redWeight))),
+                hn::Mul(hn::PromoteTo(d, blue), hn::Set(d, std::int16_t(blueWeight))));
+        if (!hn::AllFalse(d, hn::Or(hn::Lt(sum, below), hn::Gt(sum, above))))
+            detail::countTails(block, lanes, low, high, histogram);
+    }
+    detail::countTails(pixels + p * 3, count - p, low, high, histogram);
+}
+
+} // namespace enhance::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace enhance::detail {
+HWY_EXPORT(CountTails);
+void countTailsFast(
+    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram)
+{
+    HWY_DYNAMIC_DISPATCH(CountTails)(pixels, count, low, high, histogram);
+}
+} // namespace enhance::detail
+#endif
