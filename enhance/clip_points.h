@@ -10,12 +10,12 @@ namespace enhance {
 
 // The brightness index of a pixel, 0..255: (red + 2 * blue) / 3 rounded down; green plays no
 // part. Red and blue must lie in 0..255.
-constexpr int redWeight = 1;
-constexpr int blueWeight = 2;
-constexpr int weightSum = redWeight + blueWeight;
+constexpr int brightnessRedWeight = 1;
+constexpr int brightnessBlueWeight = 2;
+constexpr int brightnessDivisor = brightnessRedWeight + brightnessBlueWeight;
 constexpr int brightnessIndex(int red, int blue)
 {
-    return (redWeight * red + blueWeight * blue) / weightSum;
+    return (brightnessRedWeight * red + brightnessBlueWeight * blue) / brightnessDivisor;
 }
 
 // Finds the levels of the brightness index below and above which at most ClipPercent per cent

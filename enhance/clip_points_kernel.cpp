@@ -18,16 +18,18 @@ namespace hn = hwy::HWY_NAMESPACE;
 constexpr std::size_t prefetchBytes = 8192;
 
 // Works out red and blue's weighted sums a vector of pixels at a time; only a block holding a
-// pixel that counts goes to the plain loop. index <= low exactly when the sum is below
-// weightSum * (low + 1), and index >= high exactly when it exceeds weightSum * high - 1.
+// pixel that counts goes to the plain loop. With d the brightness divisor, index <= low exactly
+// when the sum is below d * (low + 1), and index >= high exactly when it exceeds d * high - 1.
 void CountTails(
     const std::uint8_t *pixels, std::size_t count, int low, int high, detail::Histogram &histogram)
 {
     const hn::ScalableTag<std::int16_t> d;
     const hn::Rebind<std::uint8_t, decltype(d)> bytes;
     const std::size_t lanes = hn::Lanes(d);
-    const auto below = hn::Set(d, std::int16_t(weightSum * (low + 1)));
-    const auto above = hn::Set(d, std::int16_t(weightSum * high - 1));
+    const auto below = hn::Set(d, std::int16_t(brightnessDivisor * (low + 1)));
+    const auto above = hn::Set(d, std::int16_t(brightnessDivisor * high - 1));
+    const auto redWeight = hn::Set(d, std::int16_t(brightnessRedWeight));
+    const auto blueWeight = hn::Set(d, std::int16_t(brightnessBlueWeight));
     std::size_t p = 0;
     for (; p + lanes <= count; p += lanes) {
         const std::uint8_t *block = pixels + p * 3;
@@ -35,9 +37,8 @@ void CountTails(
             hwy::Prefetch(block + prefetchBytes);
         hn::Vec<decltype(bytes)> blue, green, red;
         hn::LoadInterleaved3(bytes, block, blue, green, red);
-        const auto sum
-            = hn::Add(hn::Mul(hn::PromoteTo(d, red), hn::Set(d, std::int16_t(redWeight))),
-                hn::Mul(hn::PromoteTo(d, blue), hn::Set(d, std::int16_t(blueWeight))));
+        const auto sum = hn::Add(hn::Mul(hn::PromoteTo(d, red), redWeight),
+                                 hn::Mul(hn::PromoteTo(d, blue), blueWeight));
         if (!hn::AllFalse(d, hn::Or(hn::Lt(sum, below), hn::Gt(sum, above))))
             detail::countTails(block, lanes, low, high, histogram);
     }
