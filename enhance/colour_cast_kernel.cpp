@@ -27,11 +27,13 @@ std::size_t MeasureNearGreyVectors(const std::uint8_t *pixels, std::size_t count
     const hn::Repartition<std::uint64_t, decltype(d)> wide;
     const std::size_t lanes = hn::Lanes(d);
     const auto limit = hn::Set(d, std::uint8_t(std::min(tolerance, 255)));
-    const auto one = hn::Set(d, std::uint8_t(1));
     auto red = hn::Zero(wide), green = hn::Zero(wide), blue = hn::Zero(wide);
     auto hits = hn::Zero(wide);
+    // Hits are counted in byte lanes, each gaining at most one per vector, and gathered into
+    // the 64-bit lanes before 255 vectors could overflow them.
+    auto hitBytes = hn::Zero(d);
     std::size_t i = 0;
-    for (; i + lanes <= count; i += lanes) {
+    for (std::size_t n = 1; i + lanes <= count; i += lanes, ++n) {
         hwy::Prefetch(pixels + 3 * i + prefetchDistance);
         hn::Vec<decltype(d)> b, g, r;
         hn::LoadInterleaved3(d, pixels + 3 * i, b, g, r);
@@ -40,8 +42,13 @@ std::size_t MeasureNearGreyVectors(const std::uint8_t *pixels, std::size_t count
         red = hn::Add(red, hn::SumsOf8(hn::IfThenElseZero(nearGrey, r)));
         green = hn::Add(green, hn::SumsOf8(hn::IfThenElseZero(nearGrey, g)));
         blue = hn::Add(blue, hn::SumsOf8(hn::IfThenElseZero(nearGrey, b)));
-        hits = hn::Add(hits, hn::SumsOf8(hn::IfThenElseZero(nearGrey, one)));
+        hitBytes = hn::Sub(hitBytes, hn::VecFromMask(d, nearGrey)); // a true mask byte is -1
+        if (n % 255 == 0) {
+            hits = hn::Add(hits, hn::SumsOf8(hitBytes));
+            hitBytes = hn::Zero(d);
+        }
     }
+    hits = hn::Add(hits, hn::SumsOf8(hitBytes));
     const auto total = [&wide](auto v) { return std::int64_t(hn::GetLane(hn::SumOfLanes(wide, v))); };
     sums.red += total(red);
     sums.green += total(green);
@@ -50,28 +57,36 @@ std::size_t MeasureNearGreyVectors(const std::uint8_t *pixels, std::size_t count
     return i;
 }
 
-// Shifts whole vectors of pixels; returns how many it shifted. Each channel's shift is split
-// into a rise and a fall, one of them zero, so that saturating byte arithmetic clamps to 0..255.
+// Shifts whole runs of three vectors, a whole number of pixels; returns how many pixels it
+// shifted. Each channel's shift is split into a rise and a fall, one of them zero, so that
+// saturating byte arithmetic clamps to 0..255. The bytes need no sorting into channels: the rises
+// and falls are laid out as the pixels are, and vector k of a run meets them from byte k * lanes.
 std::size_t ShiftVectors(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
                          const detail::ChannelShifts &shifts)
 {
     const hn::ScalableTag<std::uint8_t> d;
     const std::size_t lanes = hn::Lanes(d);
-    const auto rise = [&](int c) { return hn::Set(d, std::uint8_t(std::max(shifts.shift[c], 0))); };
-    const auto fall = [&](int c) { return hn::Set(d, std::uint8_t(std::max(-shifts.shift[c], 0))); };
-    const auto riseB = rise(0), riseG = rise(1), riseR = rise(2);
-    const auto fallB = fall(0), fallG = fall(1), fallR = fall(2);
-    std::size_t i = 0;
-    for (; i + lanes <= count; i += lanes) {
-        hwy::Prefetch(from + 3 * i + prefetchDistance);
-        hn::Vec<decltype(d)> b, g, r;
-        hn::LoadInterleaved3(d, from + 3 * i, b, g, r);
-        b = hn::SaturatedSub(hn::SaturatedAdd(b, riseB), fallB);
-        g = hn::SaturatedSub(hn::SaturatedAdd(g, riseG), fallG);
-        r = hn::SaturatedSub(hn::SaturatedAdd(r, riseR), fallR);
-        hn::StoreInterleaved3(b, g, r, d, to + 3 * i);
+    HWY_ALIGN_MAX std::uint8_t rises[3 * HWY_MAX_BYTES], falls[3 * HWY_MAX_BYTES];
+    for (std::size_t k = 0; k < 3 * lanes; ++k) {
+        rises[k] = std::uint8_t(std::max(shifts.shift[k % 3], 0));
+        falls[k] = std::uint8_t(std::max(-shifts.shift[k % 3], 0));
     }
-    return i;
+    hn::Vec<decltype(d)> rise[3], fall[3];
+    for (std::size_t k = 0; k < 3; ++k) {
+        rise[k] = hn::Load(d, rises + k * lanes);
+        fall[k] = hn::Load(d, falls + k * lanes);
+    }
+    const std::size_t bytes = 3 * count;
+    std::size_t i = 0;
+    for (; i + 3 * lanes <= bytes; i += 3 * lanes) {
+        hwy::Prefetch(from + i + prefetchDistance);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const auto v = hn::LoadU(d, from + i + k * lanes);
+            hn::StoreU(hn::SaturatedSub(hn::SaturatedAdd(v, rise[k]), fall[k]), d,
+                       to + i + k * lanes);
+        }
+    }
+    return i / 3;
 }
 
 } // namespace enhance::HWY_NAMESPACE
