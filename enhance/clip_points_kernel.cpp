@@ -26,6 +26,8 @@ void CountTails(
     const hn::ScalableTag<std::int16_t> d;
     const hn::Rebind<std::uint8_t, decltype(d)> bytes;
     const std::size_t lanes = hn::Lanes(d);
+    if (lanes == 1) // one-lane vectors only add overhead: the rule does it all
+        return detail::countTails(pixels, count, low, high, histogram);
     const auto below = hn::Set(d, std::int16_t(brightnessDivisor * (low + 1)));
     const auto above = hn::Set(d, std::int16_t(brightnessDivisor * high - 1));
     const auto redWeight = hn::Set(d, std::int16_t(brightnessRedWeight));

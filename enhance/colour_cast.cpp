@@ -11,24 +11,26 @@ namespace detail {
 void measureNearGrey(const std::uint8_t *pixels, std::size_t count, int tolerance,
                      NearGreySums &sums)
 {
-    for (const std::uint8_t *pixel = pixels; pixel != pixels + 3 * count; pixel += 3) {
-        const int blue = pixel[0], green = pixel[1], red = pixel[2];
+    for (std::size_t p = 0; p < count; ++p) {
+        const int blue = pixels[3 * p], green = pixels[3 * p + 1], red = pixels[3 * p + 2];
         // Near-grey: the largest channel exceeds the smallest by at most the tolerance, which is
         // the same as every pairwise difference lying within +-tolerance.
-        if (std::max({ blue, green, red }) - std::min({ blue, green, red }) <= tolerance) {
-            sums.red += red;
-            sums.green += green;
-            sums.blue += blue;
-            ++sums.count;
-        }
+        const int high = std::max(std::max(blue, green), red);
+        const int low = std::min(std::min(blue, green), red);
+        const bool nearGrey = high - low <= tolerance;
+        sums.red += nearGrey ? red : 0;
+        sums.green += nearGrey ? green : 0;
+        sums.blue += nearGrey ? blue : 0;
+        sums.count += nearGrey;
     }
 }
 
 void shiftPixels(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
                  const ChannelShifts &shifts)
 {
-    for (std::size_t i = 0; i < 3 * count; ++i)
-        to[i] = std::uint8_t(std::clamp(from[i] + shifts.shift[i % 3], 0, 255));
+    for (std::size_t p = 0; p < count; ++p)
+        for (std::size_t c = 0; c < 3; ++c)
+            to[3 * p + c] = std::uint8_t(std::clamp(from[3 * p + c] + shifts.shift[c], 0, 255));
 }
 
 } // namespace detail

@@ -26,6 +26,8 @@ std::size_t MeasureNearGreyVectors(const std::uint8_t *pixels, std::size_t count
     const hn::ScalableTag<std::uint8_t> d;
     const hn::Repartition<std::uint64_t, decltype(d)> wide;
     const std::size_t lanes = hn::Lanes(d);
+    if (lanes == 1)
+        return 0; // one-lane vectors only add overhead: the rule does it all
     const auto limit = hn::Set(d, std::uint8_t(std::min(tolerance, 255)));
     auto red = hn::Zero(wide), green = hn::Zero(wide), blue = hn::Zero(wide);
     auto hits = hn::Zero(wide);
@@ -66,6 +68,8 @@ std::size_t ShiftVectors(const std::uint8_t *from, std::uint8_t *to, std::size_t
 {
     const hn::ScalableTag<std::uint8_t> d;
     const std::size_t lanes = hn::Lanes(d);
+    if (lanes == 1)
+        return 0; // one-lane vectors only add overhead: the rule does it all
     HWY_ALIGN_MAX std::uint8_t rises[3 * HWY_MAX_BYTES], falls[3 * HWY_MAX_BYTES];
     for (std::size_t k = 0; k < 3 * lanes; ++k) {
         rises[k] = std::uint8_t(std::max(shifts.shift[k % 3], 0));
