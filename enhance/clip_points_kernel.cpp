@@ -5,17 +5,12 @@
 #include <hwy/foreach_target.h>
 #include <hwy/highway.h>
 
-#include <hwy/cache_control.h>
-
 #include "enhance/clip_points.h"
+#include "enhance/read_ahead.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace enhance::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
-
-// Reading the pixels is faster than the processor's own look-ahead feeds it: every block asks
-// for the bytes this far ahead.
-constexpr std::size_t prefetchBytes = 8192;
 
 // Works out red and blue's weighted sums a vector of pixels at a time; only a block holding a
 // pixel that counts goes to the plain loop. With d the brightness divisor, index <= low exactly
@@ -35,8 +30,7 @@ void CountTails(
     std::size_t p = 0;
     for (; p + lanes <= count; p += lanes) {
         const std::uint8_t *block = pixels + p * 3;
-        if (p * 3 + prefetchBytes < count * 3)
-            hwy::Prefetch(block + prefetchBytes);
+        readAhead(block, pixels + 3 * count);
         hn::Vec<decltype(bytes)> blue, green, red;
         hn::LoadInterleaved3(bytes, block, blue, green, red);
         const auto sum = hn::Add(hn::Mul(hn::PromoteTo(d, red), redWeight),

@@ -3,20 +3,16 @@
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "enhance/colour_cast_kernel.cpp"
 #include <hwy/foreach_target.h>
-#include <hwy/cache_control.h>
 #include <hwy/highway.h>
 
 #include "enhance/colour_cast.h"
+#include "enhance/read_ahead.h"
 
 #include <algorithm>
 
 HWY_BEFORE_NAMESPACE();
 namespace enhance::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
-
-// Both passes stream through the picture faster than the hardware prefetcher keeps up with;
-// asking 8 KiB ahead made them about half again as fast.
-constexpr std::size_t prefetchDistance = 8192;
 
 // Measures whole vectors of pixels, sorted into channels on loading; returns how many pixels it
 // measured. Byte sums gather eight lanes at a time into 64-bit lanes, which cannot overflow.
@@ -36,7 +32,7 @@ std::size_t MeasureNearGreyVectors(const std::uint8_t *pixels, std::size_t count
     auto hitBytes = hn::Zero(d);
     std::size_t i = 0;
     for (std::size_t n = 1; i + lanes <= count; i += lanes, ++n) {
-        hwy::Prefetch(pixels + 3 * i + prefetchDistance);
+        readAhead(pixels + 3 * i, pixels + 3 * count);
         hn::Vec<decltype(d)> b, g, r;
         hn::LoadInterleaved3(d, pixels + 3 * i, b, g, r);
         const auto spread = hn::Sub(hn::Max(hn::Max(b, g), r), hn::Min(hn::Min(b, g), r));
@@ -83,7 +79,7 @@ std::size_t ShiftVectors(const std::uint8_t *from, std::uint8_t *to, std::size_t
     const std::size_t bytes = 3 * count;
     std::size_t i = 0;
     for (; i + 3 * lanes <= bytes; i += 3 * lanes) {
-        hwy::Prefetch(from + i + prefetchDistance);
+        readAhead(from + i, from + bytes);
         for (std::size_t k = 0; k < 3; ++k) {
             const auto v = hn::LoadU(d, from + i + k * lanes);
             hn::StoreU(hn::SaturatedSub(hn::SaturatedAdd(v, rise[k]), fall[k]), d,

@@ -4,17 +4,14 @@
 #include <hwy/foreach_target.h>
 #include <hwy/highway.h>
 
+#include "enhance/read_ahead.h"
 #include "enhance/tone_curve.h"
-
-#include <hwy/cache_control.h>
 
 #include <cstring>
 
 HWY_BEFORE_NAMESPACE();
 namespace enhance::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
-
-constexpr std::size_t prefetchBytes = 8192;
 
 // A vector byte lookup reaches 16 entries, so every byte is looked up in each sixteenth of the
 // table by its low four bits, and its high four bits pick the right result, the top bit first.
@@ -24,12 +21,9 @@ constexpr std::size_t sixteenthsLanes = 64;
 void MapBytes(const ToneTable &table, const detail::PairTable &pairs, const std::uint8_t *in,
     std::uint8_t *out, std::size_t count)
 {
-    // The mapping gets through memory faster than the processor's own look-ahead feeds it.
     const auto prefetch = [in, out, count](std::size_t i) {
-        if (i + prefetchBytes < count) {
-            hwy::Prefetch(in + i + prefetchBytes);
-            hwy::Prefetch(out + i + prefetchBytes);
-        }
+        readAhead(in + i, in + count);
+        readAhead(out + i, out + count);
     };
     const hn::ScalableTag<std::uint8_t> d;
     const hn::RebindToSigned<decltype(d)> signedBytes;
