@@ -30,7 +30,7 @@ void CountTails(
     std::size_t p = 0;
     for (; p + lanes <= count; p += lanes) {
         const std::uint8_t *block = pixels + p * 3;
-        readAhead(block, pixels + 3 * count);
+        readAhead(block, 3 * lanes, pixels + 3 * count);
         hn::Vec<decltype(bytes)> blue, green, red;
         hn::LoadInterleaved3(bytes, block, blue, green, red);
         const auto sum = hn::Add(hn::Mul(hn::PromoteTo(d, red), redWeight),

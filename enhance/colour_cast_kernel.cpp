@@ -32,7 +32,7 @@ std::size_t MeasureNearGreyVectors(const std::uint8_t *pixels, std::size_t count
     auto hitBytes = hn::Zero(d);
     std::size_t i = 0;
     for (std::size_t n = 1; i + lanes <= count; i += lanes, ++n) {
-        readAhead(pixels + 3 * i, pixels + 3 * count);
+        readAhead(pixels + 3 * i, 3 * lanes, pixels + 3 * count);
         hn::Vec<decltype(d)> b, g, r;
         hn::LoadInterleaved3(d, pixels + 3 * i, b, g, r);
         const auto spread = hn::Sub(hn::Max(hn::Max(b, g), r), hn::Min(hn::Min(b, g), r));
@@ -79,7 +79,8 @@ std::size_t ShiftVectors(const std::uint8_t *from, std::uint8_t *to, std::size_t
     const std::size_t bytes = 3 * count;
     std::size_t i = 0;
     for (; i + 3 * lanes <= bytes; i += 3 * lanes) {
-        readAhead(from + i, from + bytes);
+        readAhead(from + i, 3 * lanes, from + bytes);
+        readAhead(to + i, 3 * lanes, to + bytes);
         for (std::size_t k = 0; k < 3; ++k) {
             const auto v = hn::LoadU(d, from + i + k * lanes);
             hn::StoreU(hn::SaturatedSub(hn::SaturatedAdd(v, rise[k]), fall[k]), d,
