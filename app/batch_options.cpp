@@ -25,16 +25,16 @@ int parseJobs(const std::string &text)
     return jobs;
 }
 
-struct OptionSpec {
+struct OptionRule {
     char shortName; // '\0': long form only
     const char *longName;
     bool takesValue;
     std::function<void(BatchOptions &, const std::string &)> apply;
 };
 
-const std::vector<OptionSpec> &optionSpecs()
+const std::vector<OptionRule> &optionRules()
 {
-    static const std::vector<OptionSpec> specs {
+    static const std::vector<OptionRule> rules {
         { 'h', "help", false, [](BatchOptions &o, const std::string &) { o.help = true; } },
         { '\0', "version", false, [](BatchOptions &o, const std::string &) { o.version = true; } },
         { 'j', "jobs", true,
@@ -55,22 +55,22 @@ const std::vector<OptionSpec> &optionSpecs()
         { '0', "null", false,
             [](BatchOptions &o, const std::string &) { o.nullSeparated = true; } },
     };
-    return specs;
+    return rules;
 }
 
-const OptionSpec *findLong(const std::string &name)
+const OptionRule *findLong(const std::string &name)
 {
-    for (const OptionSpec &spec : optionSpecs())
-        if (name == spec.longName)
-            return &spec;
+    for (const OptionRule &rule : optionRules())
+        if (name == rule.longName)
+            return &rule;
     return nullptr;
 }
 
-const OptionSpec *findShort(char name)
+const OptionRule *findShort(char name)
 {
-    for (const OptionSpec &spec : optionSpecs())
-        if (spec.shortName != '\0' && name == spec.shortName)
-            return &spec;
+    for (const OptionRule &rule : optionRules())
+        if (rule.shortName != '\0' && name == rule.shortName)
+            return &rule;
     return nullptr;
 }
 
@@ -113,28 +113,28 @@ BatchOptions parseBatchOptions(int argc, const char *const *argv)
             const std::size_t equals = arg.find('=');
             const std::string name
                 = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-            const OptionSpec *spec = findLong(name);
-            if (!spec)
+            const OptionRule *rule = findLong(name);
+            if (!rule)
                 throw UsageError("unknown option '--" + name + "'");
-            if (!spec->takesValue && equals != std::string::npos)
+            if (!rule->takesValue && equals != std::string::npos)
                 throw UsageError("option '--" + name + "' takes no value");
-            if (!spec->takesValue)
-                spec->apply(options, std::string());
+            if (!rule->takesValue)
+                rule->apply(options, std::string());
             else
-                spec->apply(options,
+                rule->apply(options,
                     equals != std::string::npos ? arg.substr(equals + 1) : valueAfter("--" + name));
         } else {
             for (std::size_t at = 1; at < arg.size(); ++at) {
-                const OptionSpec *spec = findShort(arg[at]);
-                if (!spec)
+                const OptionRule *rule = findShort(arg[at]);
+                if (!rule)
                     throw UsageError("unknown option '-" + std::string(1, arg[at]) + "'");
-                if (!spec->takesValue) {
-                    spec->apply(options, std::string());
+                if (!rule->takesValue) {
+                    rule->apply(options, std::string());
                     continue;
                 }
                 // A value takes the rest of the argument ("-j2"), or else the next one.
                 const std::string rest = arg.substr(at + 1);
-                spec->apply(
+                rule->apply(
                     options, rest.empty() ? valueAfter("-" + std::string(1, arg[at])) : rest);
                 break;
             }
