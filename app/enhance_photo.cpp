@@ -1,7 +1,7 @@
 #include "app/enhance_photo.h"
 
+#include "app/enhance_loaded_photo.h"
 #include "core/error.h"
-#include "enhance/enhance_picture.h"
 #include "imageio/jpeg_image.h"
 
 #include <new>
@@ -10,7 +10,7 @@ namespace app {
 
 namespace {
 
-// Empties the working images and frees the stores kept for reuse when a photo ends, however it
+// Empties the working image and frees the stores kept for reuse when a photo ends, however it
 // ends: a run's worker then holds nothing of it while it waits for or reads the next photo, and
 // the memory the run counted for this photo is really free again.
 class LetPhotoGo
@@ -23,7 +23,6 @@ public:
     ~LetPhotoGo()
     {
         m_images.FirstImage() = image::TBitmap();
-        m_images.SecondImage() = image::TBitmap();
         image::releaseSpareStore();
     }
     LetPhotoGo(const LetPhotoGo &) = delete;
@@ -40,26 +39,14 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
 {
     try {
         const LetPhotoGo letGo(Window);
-        image::TBitmap &first = Window.FirstImage();
-        image::TBitmap &second = Window.SecondImage();
-
         imageio::TJPEGImage jpeg;
         jpeg.LoadFile(SourcePath);
         if (beforeDecoding)
             beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight());
-        jpeg.CopyToBitmap(first);
-        // The codec object would keep the decoded picture until the enhanced one replaces it;
-        // handing it an empty one lets that copy go now (the file's scan kind and segments
-        // stay), so that the enhancement holds two pictures at a time instead of three.
-        jpeg.CopyFromBitmap(image::TBitmap());
-        enhance::EnhancePicture(first, second);
-        // The scratch picture is done with before the codec's buffers are taken.
-        second = image::TBitmap();
-        image::releaseSpareStore();
-        jpeg.CopyFromBitmap(first);
+        const std::vector<std::uint8_t> &bytes = enhanceLoadedPhoto(jpeg, Window.FirstImage());
 
         platform::PendingFile file(DestPath);
-        file.write(jpeg.SaveToBytes());
+        file.write(bytes);
         return file;
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();

@@ -8,21 +8,19 @@
 
 namespace app {
 
-// Owner of the two working images that every photo reuses: the first holds the photo being
-// enhanced, the second is scratch. The main window derives from it; a run's worker holds one.
-// Between photos both are empty: a photo lets its pictures go when it ends.
+// Owner of the working image that every photo reuses: it holds the photo being enhanced, as
+// decoded; the enhancement keeps no other whole picture. The main window derives from it; a
+// run's worker holds one. Between photos it is empty: a photo lets its picture go when it ends.
 class TWorkingImages
 {
 public:
     image::TBitmap &FirstImage() { return m_first; }
-    image::TBitmap &SecondImage() { return m_second; }
 
 private:
-    image::TBitmap m_second;
     image::TBitmap m_first;
 };
 
-// Reads the JPEG file at SourcePath, enhances it (enhance::EnhancePicture) and writes it to
+// Reads the JPEG file at SourcePath, enhances it (enhanceLoadedPhoto) and writes it to
 // DestPath at quality 90, progressive exactly when the source had more than one scan. Errors
 // pass out unchanged, running out of memory as core::EStreamError; DestPath is then as it was.
 void EnhancePhoto(

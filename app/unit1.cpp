@@ -236,7 +236,6 @@ void TForm1::runGuarded(void (TForm1::*handler)(QObject *), QObject *sender)
 
 void TForm1::FormCreate(QObject *)
 {
-    SecondImage() = image::TBitmap();
     FirstImage() = image::TBitmap();
 }
 

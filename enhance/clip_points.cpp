@@ -49,25 +49,48 @@ std::int64_t clipCount(std::int64_t total, float ClipPercent)
     return std::int64_t(product);
 }
 
+namespace detail {
+
+ClipPointCounter::ClipPointCounter(std::int64_t total, float ClipPercent)
+    : m_clip(clipCount(total, ClipPercent))
+{
+}
+
+void ClipPointCounter::count(const std::uint8_t *pixels, std::size_t count)
+{
+    // Once more than the clip count of pixels lie at or below some level, brighter pixels can no
+    // longer move the low clip point, nor darker ones the high clip point: only the pixels at or
+    // beyond the two levels found so far are counted. The levels only move outwards, so every
+    // bin from the darkest up to the final low level, and from the final high level up, is
+    // complete, however the pixels were split into pieces.
+    for (std::size_t done = 0; done < count; done += stretchPixels) {
+        const std::size_t part = std::min(stretchPixels, count - done);
+        countTailsFast(pixels + done * 3, part, m_low, m_high, m_histogram);
+        m_low = crossing(m_histogram, m_clip, 0, 1, 255);
+        m_high = crossing(m_histogram, m_clip, 255, -1, 0);
+    }
+}
+
+int ClipPointCounter::lowPoint() const
+{
+    return crossing(m_histogram, m_clip, 0, 1, 256);
+}
+
+int ClipPointCounter::highPoint() const
+{
+    return crossing(m_histogram, m_clip, 255, -1, -1);
+}
+
+} // namespace detail
+
 void FindClipPoints(const image::TBitmap &Image, int &LowPoint, int &HighPoint, float ClipPercent)
 {
     const std::int64_t total
         = Image.Empty() ? 0 : std::int64_t(Image.Width()) * std::int64_t(Image.Height());
-    const std::int64_t clip = clipCount(total, ClipPercent);
-    // Once more than `clip` pixels lie at or below some level, brighter pixels can no longer move
-    // the low clip point, nor darker ones the high clip point: only the pixels at or beyond the
-    // two levels found so far are counted. The levels only move outwards, so every bin from the
-    // darkest up to the final low level, and from the final high level up, is complete.
-    detail::Histogram histogram {};
-    int low = 255, high = 0;
-    for (std::size_t done = 0; done < std::size_t(total); done += stretchPixels) {
-        const std::size_t count = std::min(stretchPixels, std::size_t(total) - done);
-        detail::countTailsFast(Image.Bits() + done * 3, count, low, high, histogram);
-        low = crossing(histogram, clip, 0, 1, 255);
-        high = crossing(histogram, clip, 255, -1, 0);
-    }
-    LowPoint = crossing(histogram, clip, 0, 1, 256);
-    HighPoint = crossing(histogram, clip, 255, -1, -1);
+    detail::ClipPointCounter counter(total, ClipPercent);
+    counter.count(Image.Bits(), std::size_t(total));
+    LowPoint = counter.lowPoint();
+    HighPoint = counter.highPoint();
 }
 
 } // namespace enhance

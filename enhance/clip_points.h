@@ -42,6 +42,26 @@ void countTails(
 void countTailsFast(
     const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram);
 
+// FindClipPoints for a picture handed over in pieces: count() takes its pixels in order, in
+// pieces of any size, and once all `total` have been counted the points are those that
+// FindClipPoints gives for the whole picture.
+class ClipPointCounter
+{
+public:
+    ClipPointCounter(std::int64_t total, float ClipPercent);
+    // The next `count` pixels (blue, green, red).
+    void count(const std::uint8_t *pixels, std::size_t count);
+    int lowPoint() const;
+    int highPoint() const;
+
+private:
+    Histogram m_histogram {};
+    std::int64_t m_clip;
+    // Only pixels at or below m_low or at or above m_high can still move a clip point.
+    int m_low = 255;
+    int m_high = 0;
+};
+
 } // namespace detail
 
 } // namespace enhance

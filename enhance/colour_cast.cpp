@@ -33,13 +33,9 @@ void shiftPixels(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
             to[3 * p + c] = std::uint8_t(std::clamp(from[3 * p + c] + shifts.shift[c], 0, 255));
 }
 
-} // namespace detail
-
-namespace {
-
-// The shifts that bring the average near-grey pixel to grey: the two channels off the one they
-// meet at move onto it, so no channel is pushed further from the others.
-detail::ChannelShifts castShifts(const detail::NearGreySums &sums)
+// The two channels off the one they meet at move onto it, so no channel is pushed further from
+// the others.
+ChannelShifts castShifts(const NearGreySums &sums)
 {
     // Truncating division; each average lies within +-255, so it fits an int.
     const int rg = int((sums.red - sums.green) / sums.count);
@@ -60,10 +56,14 @@ detail::ChannelShifts castShifts(const detail::NearGreySums &sums)
     return { { blue, green, red } };
 }
 
-bool shiftsNothing(const detail::ChannelShifts &shifts)
+bool shiftsNothing(const ChannelShifts &shifts)
 {
     return shifts.shift[0] == 0 && shifts.shift[1] == 0 && shifts.shift[2] == 0;
 }
+
+} // namespace detail
+
+namespace {
 
 detail::NearGreySums measureCast(const image::TBitmap &Source, int width, int height,
                                  int Tolerance)
@@ -100,8 +100,8 @@ void RemoveColourCast(image::TBitmap &Dest, const image::TBitmap &Source, int To
     // Without a near-grey pixel there is nothing to measure the cast on.
     if (sums.count == 0)
         return;
-    const detail::ChannelShifts shifts = castShifts(sums);
-    if (shiftsNothing(shifts))
+    const detail::ChannelShifts shifts = detail::castShifts(sums);
+    if (detail::shiftsNothing(shifts))
         return;
     if (&Dest != &Source && Dest.SharesPixelsWith(Source) && Dest.Width() == Source.Width()
         && Dest.Height() == Source.Height()) {
@@ -119,7 +119,7 @@ void ShiftChannels(image::TBitmap &Image, int RedShift, int GreenShift, int Blue
     const auto held = [](int shift) { return std::clamp(shift, -255, 255); };
     const detail::ChannelShifts shifts { { held(BlueShift), held(GreenShift), held(RedShift) } };
     // A zero shift leaves every byte as it is; skipping it spares the store a detaching copy.
-    if (Image.Empty() || shiftsNothing(shifts))
+    if (Image.Empty() || detail::shiftsNothing(shifts))
         return;
     detail::shiftPixelsFast(Image.Bits(), Image.Bits(), pixelCount(Image), shifts);
 }

@@ -32,6 +32,12 @@ struct ChannelShifts {
     int shift[3];
 };
 
+// The shifts that bring the average near-grey pixel of sums to grey; sums.count > 0.
+ChannelShifts castShifts(const NearGreySums &sums);
+
+// Whether shifts leave every byte as it is.
+bool shiftsNothing(const ChannelShifts &shifts);
+
 // The rule pixel by pixel, for the pixels the vector loops leave, and for tests to hold those
 // loops to. `pixels` holds `count` blue, green, red triples.
 void measureNearGrey(const std::uint8_t *pixels, std::size_t count, int tolerance,

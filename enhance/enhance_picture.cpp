@@ -1,9 +1,6 @@
 #include "enhance/enhance_picture.h"
 
-#include "enhance/clip_points.h"
-#include "enhance/colour_cast.h"
-#include "enhance/smooth_sharpen.h"
-#include "enhance/tone_curve.h"
+#include <algorithm>
 
 namespace enhance {
 
@@ -18,24 +15,114 @@ constexpr bool sharpen = true;
 constexpr int sharpenThreshold = 7;
 constexpr int sharpenAmount = 2;
 
+// Pixels shifted at a time while the clip points are counted: the shifted copy is counted while
+// it is still in the first-level cache.
+constexpr std::size_t levelPiecePixels = 8192;
+
+constexpr int tonedSlots = RowSequence::bandRows + 2;
+
+std::size_t pixelCount(const image::TBitmap &picture)
+{
+    return std::size_t(picture.Width()) * std::size_t(picture.Height());
+}
+
 } // namespace
 
-void EnhancePicture(image::TBitmap &first, image::TBitmap &second)
+void RowSequence::measureRows(const image::TBitmap &picture, int first, int count)
 {
-    second.Assign(first);
-    RemoveColourCast(first, second, castTolerance);
+    if (count <= 0 || picture.Empty())
+        return;
+    detail::measureNearGreyFast(picture.ScanLine(first),
+        std::size_t(picture.Width()) * std::size_t(count), castTolerance, m_sums);
+}
 
-    second.Assign(first);
-    int lowPoint = 0;
-    int highPoint = 0;
-    FindClipPoints(second, lowPoint, highPoint, clipPercent);
-    const int midPoint = (lowPoint + highPoint) / 2;
-    // The curve maps the same colour-corrected picture the clip points were measured on, so no
-    // fresh copy is taken here.
-    ApplyToneCurve(first, second, lowPoint, midPoint, highPoint, outLow, outMid, outHigh);
+void RowSequence::findLevels(const image::TBitmap &picture)
+{
+    // Without a near-grey pixel there is nothing to measure the cast on.
+    if (m_sums.count > 0)
+        m_shifts = detail::castShifts(m_sums);
+    m_shifting = !detail::shiftsNothing(m_shifts);
 
-    second.Assign(first);
-    SmoothSharpen(first, second, sharpen, sharpenThreshold, sharpenAmount);
+    // The clip points are measured on the picture as the shifts leave it, which is never
+    // stored: each piece is shifted into a small copy and counted from there.
+    const std::size_t total = pixelCount(picture);
+    detail::ClipPointCounter counter(std::int64_t(total), clipPercent);
+    std::vector<std::uint8_t> shifted(m_shifting ? 3 * std::min(total, levelPiecePixels) : 0);
+    for (std::size_t done = 0; done < total; done += levelPiecePixels) {
+        const std::size_t count = std::min(levelPiecePixels, total - done);
+        const std::uint8_t *pixels = picture.Bits() + 3 * done;
+        if (m_shifting) {
+            detail::shiftPixelsFast(pixels, shifted.data(), count, m_shifts);
+            pixels = shifted.data();
+        }
+        counter.count(pixels, count);
+    }
+    const int low = counter.lowPoint();
+    const int high = counter.highPoint();
+    m_table = BuildToneTable(low, (low + high) / 2, high, outLow, outMid, outHigh);
+    m_pairs = detail::pairTable(m_table);
+    m_sharpening = detail::clampedSharpening(sharpen, sharpenThreshold, sharpenAmount);
+    m_toned.assign(std::size_t(tonedSlots) * picture.rowBytes(), 0);
+    m_nextToned = 0;
+}
+
+void RowSequence::finishRows(
+    const image::TBitmap &picture, std::uint8_t *const *out, int first, int count)
+{
+    const int height = picture.Height();
+    const std::size_t rowBytes = picture.rowBytes();
+    while (count > 0) {
+        const int rows = std::min(count, bandRows);
+        // The filter reads the toned rows first - 1 .. first + rows, those beyond the picture's
+        // edges repeating its edge rows. A row is toned once, when first needed; the slots
+        // hold bandRows + 2 rows, so none of these has been overwritten by a later one.
+        for (const int last = std::min(first + rows, height - 1); m_nextToned <= last;
+             ++m_nextToned)
+            toneRow(picture, m_nextToned);
+        const std::uint8_t *in[bandRows + 2];
+        for (int k = 0; k < rows + 2; ++k)
+            in[k] = tonedRow(rowBytes, std::clamp(first - 1 + k, 0, height - 1));
+        detail::smoothSharpenRows(out, in, rowBytes, std::size_t(rows), m_sharpening);
+        out += rows;
+        first += rows;
+        count -= rows;
+    }
+}
+
+void RowSequence::toneRow(const image::TBitmap &picture, int y)
+{
+    std::uint8_t *toned = tonedRow(picture.rowBytes(), y);
+    const std::uint8_t *from = picture.ScanLine(y);
+    if (m_shifting) {
+        detail::shiftPixelsFast(from, toned, std::size_t(picture.Width()), m_shifts);
+        from = toned;
+    }
+    detail::mapBytesFast(m_table, m_pairs, from, toned, picture.rowBytes());
+}
+
+std::uint8_t *RowSequence::tonedRow(std::size_t rowBytes, int y)
+{
+    return m_toned.data() + std::size_t(y % tonedSlots) * rowBytes;
+}
+
+void EnhancePicture(image::TBitmap &picture)
+{
+    if (picture.Empty())
+        return;
+    // Detached first: the finished rows go back into the picture's own store.
+    std::uint8_t *bits = picture.Bits();
+    const std::size_t rowBytes = picture.rowBytes();
+    const int height = picture.Height();
+    RowSequence sequence;
+    sequence.measureRows(picture, 0, height);
+    sequence.findLevels(picture);
+    for (int first = 0; first < height; first += RowSequence::bandRows) {
+        const int count = std::min(RowSequence::bandRows, height - first);
+        std::uint8_t *out[RowSequence::bandRows];
+        for (int k = 0; k < count; ++k)
+            out[k] = bits + std::size_t(first + k) * rowBytes;
+        sequence.finishRows(picture, out, first, count);
+    }
 }
 
 } // namespace enhance

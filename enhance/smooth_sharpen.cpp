@@ -6,18 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace enhance {
 
 using namespace detail;
 
 namespace {
-
-struct Sharpening {
-    bool on;
-    int threshold;
-    int amount;
-};
 
 // The value a channel ends with, from its unfiltered value and its weighted neighbourhood sum.
 int filtered(int original, int sum, const Sharpening &sharpening)
@@ -54,8 +49,7 @@ void filterPicture(image::TBitmap &Dest, const image::TBitmap &Source, bool Shar
         throw core::Error("Smoothing needs separate source and destination images");
     if (Dest.Width() != Source.Width() || Dest.Height() != Source.Height())
         throw core::Error("Smoothing needs source and destination images of the same size");
-    const Sharpening sharpening { Sharpen, std::clamp(Threshold, 0, maxThreshold),
-        std::clamp(Amount, minAmount, maxAmount) };
+    const Sharpening sharpening = clampedSharpening(Sharpen, Threshold, Amount);
     if (Source.Empty())
         return;
 
@@ -65,25 +59,41 @@ void filterPicture(image::TBitmap &Dest, const image::TBitmap &Source, bool Shar
     const std::uint8_t *inBits = Source.Bits();
     const std::size_t rowBytes = Source.rowBytes();
     const std::size_t rows = std::size_t(Source.Height());
+    // The source row table, with the rows above the first and below the last repeating those.
+    std::vector<const std::uint8_t *> in(rows + 2);
+    std::vector<std::uint8_t *> out(rows);
+    for (std::size_t y = 0; y < rows; ++y) {
+        in[y + 1] = inBits + y * rowBytes;
+        out[y] = outBits + y * rowBytes;
+    }
+    in.front() = in[1];
+    in.back() = in[rows];
+    smoothSharpenRows(out.data(), in.data(), rowBytes, rows, sharpening, vectorLoop);
+}
+
+} // namespace
+
+Sharpening detail::clampedSharpening(bool Sharpen, int Threshold, int Amount)
+{
+    return { Sharpen, std::clamp(Threshold, 0, maxThreshold),
+        std::clamp(Amount, minAmount, maxAmount) };
+}
+
+void detail::smoothSharpenRows(std::uint8_t *const *out, const std::uint8_t *const *in,
+    std::size_t rowBytes, std::size_t rows, const Sharpening &sharpening, bool vectorLoop)
+{
     // The vector loop filters bytes from..done-1 of every row, the plain rule the rest.
     std::size_t from = 0, done = 0;
     if (vectorLoop && rowBytes > 2 * pixelBytes) {
         from = pixelBytes;
-        done = filterInteriors(outBits, inBits, rowBytes, rows, from, rowBytes - pixelBytes - 1,
+        done = filterInteriors(out, in, rowBytes, rows, from, rowBytes - pixelBytes - 1,
             sharpening.on, sharpening.threshold, sharpening.amount);
     }
     for (std::size_t y = 0; y < rows; ++y) {
-        // The rows above the first and below the last repeat those rows.
-        const std::uint8_t *mid = inBits + y * rowBytes;
-        const std::uint8_t *up = y > 0 ? mid - rowBytes : mid;
-        const std::uint8_t *down = y + 1 < rows ? mid + rowBytes : mid;
-        std::uint8_t *out = outBits + y * rowBytes;
-        filterRow(out, up, mid, down, rowBytes, 0, from, sharpening);
-        filterRow(out, up, mid, down, rowBytes, done, rowBytes, sharpening);
+        filterRow(out[y], in[y], in[y + 1], in[y + 2], rowBytes, 0, from, sharpening);
+        filterRow(out[y], in[y], in[y + 1], in[y + 2], rowBytes, done, rowBytes, sharpening);
     }
 }
-
-} // namespace
 
 void SmoothSharpen(
     image::TBitmap &Dest, const image::TBitmap &Source, bool Sharpen, int Threshold, int Amount)

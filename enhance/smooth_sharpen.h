@@ -30,16 +30,32 @@ constexpr int maxAmount = 4;
 // The largest weighted sum: 16-bit lanes hold it.
 constexpr int maxSum = 255 * weightSum;
 
+// The settings clamped into the ranges above.
+struct Sharpening {
+    bool on;
+    int threshold;
+    int amount;
+};
+Sharpening clampedSharpening(bool Sharpen, int Threshold, int Amount);
+
+// Filters `rows` rows of rowBytes bytes: out[k] from the source rows in[k], in[k + 1] and
+// in[k + 2], the middle one being its own; `in` holds rows + 2 rows, whose first and last repeat
+// the picture's edge rows where there is nothing beyond. No out row may be an in row. The vector
+// loop takes the row interiors; the plain rule the rest, or everything without vectorLoop.
+void smoothSharpenRows(std::uint8_t *const *out, const std::uint8_t *const *in,
+    std::size_t rowBytes, std::size_t rows, const Sharpening &sharpening, bool vectorLoop = true);
+
 // SmoothSharpen through the plain rule alone, without the vector loop: what SmoothSharpen must
 // produce on every processor.
 void smoothSharpenPlain(
     image::TBitmap &Dest, const image::TBitmap &Source, bool Sharpen, int Threshold, int Amount);
 
-// The vector loop over bytes from..to-1 of each of the `rows` rows of `in` (from >= 3,
-// to + 4 <= rowBytes) into `out`, threshold and amount already clamped. Returns where it stopped
-// in every row: the bytes from there to `to` are left to the caller.
-std::size_t filterInteriors(std::uint8_t *out, const std::uint8_t *in, std::size_t rowBytes,
-    std::size_t rows, std::size_t from, std::size_t to, bool sharpen, int threshold, int amount);
+// The vector loop over bytes from..to-1 of the rows of smoothSharpenRows (from >= 3,
+// to + 4 <= rowBytes), threshold and amount already clamped. Returns where it stopped in every
+// row: the bytes from there to `to` are left to the caller.
+std::size_t filterInteriors(std::uint8_t *const *out, const std::uint8_t *const *in,
+    std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, bool sharpen,
+    int threshold, int amount);
 
 } // namespace detail
 

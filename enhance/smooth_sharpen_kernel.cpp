@@ -32,8 +32,8 @@ static_assert(maxSum <= 0xFFFF, "sums must fit 16-bit lanes");
 
 #if HWY_TARGET == HWY_SCALAR
 // One-lane vectors cannot hold a pair of bytes: the plain rule does the whole rows there.
-std::size_t FilterInteriors(std::uint8_t *, const std::uint8_t *, std::size_t, std::size_t,
-    std::size_t from, std::size_t, bool, int, int)
+std::size_t FilterInteriors(std::uint8_t *const *, const std::uint8_t *const *, std::size_t,
+    std::size_t, std::size_t from, std::size_t, bool, int, int)
 {
     return from;
 }
@@ -99,7 +99,7 @@ template <int amount, class V> HWY_INLINE V sharpened(V original, V smooth, V li
 // Two rows of the result at a time; `amount` 0 smooths only. A constant amount unrolls the
 // pushes.
 template <int amount>
-std::size_t filterRows(std::uint8_t *HWY_RESTRICT out, const std::uint8_t *HWY_RESTRICT in,
+std::size_t filterRows(std::uint8_t *const *out, const std::uint8_t *const *in,
     std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, int threshold)
 {
     const hn::ScalableTag<std::uint8_t> d;
@@ -118,33 +118,39 @@ std::size_t filterRows(std::uint8_t *HWY_RESTRICT out, const std::uint8_t *HWY_R
     };
     std::size_t i = from;
     for (std::size_t y = 0; y < rows; y += 2) {
-        // The rows above the first and below the last repeat those rows.
-        const std::uint8_t *b = in + y * rowBytes;
-        const std::uint8_t *a = y > 0 ? b - rowBytes : b;
-        const std::uint8_t *c = y + 1 < rows ? b + rowBytes : b;
-        const std::uint8_t *e = y + 2 < rows ? c + rowBytes : c;
+        // Output rows y and y + 1 come from source rows a, b, c and e. Without a row y + 1,
+        // its sums are made from c again and dropped.
+        const std::uint8_t *HWY_RESTRICT a = in[y];
+        const std::uint8_t *HWY_RESTRICT b = in[y + 1];
+        const std::uint8_t *HWY_RESTRICT c = in[y + 2];
+        const std::uint8_t *HWY_RESTRICT e = y + 1 < rows ? in[y + 3] : c;
+        std::uint8_t *HWY_RESTRICT first = out[y];
+        std::uint8_t *HWY_RESTRICT second = y + 1 < rows ? out[y + 1] : nullptr;
+        // The rows the next two will read and write for the first time.
+        const bool ahead = y + 4 < rows;
+        const std::uint8_t *const nextIn[2] = { ahead ? in[y + 4] : b, ahead ? in[y + 5] : b };
+        const std::uint8_t *const nextOut[2] = { ahead ? out[y + 2] : b, ahead ? out[y + 3] : b };
         // The odd bytes read one byte further: bytes from - 3 .. to + 3 of each row, inside it
         // since from >= 3 and to + 4 <= rowBytes.
         for (i = from; i + hn::Lanes(d) <= to; i += hn::Lanes(d)) {
-            // The rows the next two will read and write for the first time.
-            if (y + 4 < rows) {
-                hwy::Prefetch(e + rowBytes + i);
-                hwy::Prefetch(e + 2 * rowBytes + i);
-                hwy::Prefetch(out + (y + 2) * rowBytes + i);
-                hwy::Prefetch(out + (y + 3) * rowBytes + i);
+            if (ahead) {
+                hwy::Prefetch(nextIn[0] + i);
+                hwy::Prefetch(nextIn[1] + i);
+                hwy::Prefetch(nextOut[0] + i);
+                hwy::Prefetch(nextOut[1] + i);
             }
             hn::Vec<decltype(pairs)> whole0, whole1, odd0, odd1;
             sumTwoRows<true>(pairs, a + i, b + i, c + i, e + i, whole0, whole1);
             sumTwoRows<false>(pairs, a + i + 1, b + i + 1, c + i + 1, e + i + 1, odd0, odd1);
-            finish(out + y * rowBytes + i, b + i, whole0, odd0);
-            if (y + 1 < rows)
-                finish(out + (y + 1) * rowBytes + i, c + i, whole1, odd1);
+            finish(first + i, b + i, whole0, odd0);
+            if (second)
+                finish(second + i, c + i, whole1, odd1);
         }
     }
     return i;
 }
 
-std::size_t FilterInteriors(std::uint8_t *HWY_RESTRICT out, const std::uint8_t *HWY_RESTRICT in,
+std::size_t FilterInteriors(std::uint8_t *const *out, const std::uint8_t *const *in,
     std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, bool sharpen,
     int threshold, int amount)
 {
@@ -161,8 +167,9 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace enhance {
 HWY_EXPORT(FilterInteriors);
-std::size_t detail::filterInteriors(std::uint8_t *out, const std::uint8_t *in, std::size_t rowBytes,
-    std::size_t rows, std::size_t from, std::size_t to, bool sharpen, int threshold, int amount)
+std::size_t detail::filterInteriors(std::uint8_t *const *out, const std::uint8_t *const *in,
+    std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, bool sharpen,
+    int threshold, int amount)
 {
     return HWY_DYNAMIC_DISPATCH(FilterInteriors)(
         out, in, rowBytes, rows, from, to, sharpen, threshold, amount);

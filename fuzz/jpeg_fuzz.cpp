@@ -190,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         imageio::TJPEGImage jpeg;
         jpeg.LoadFromBytes({ data, data + size });
         jpeg.CopyToBitmap(first);
-        enhance::EnhancePicture(first, second);
+        enhance::EnhancePicture(first);
         jpeg.CopyFromBitmap(first);
         jpeg.SaveToBytes();
     } catch (const core::Error &) {

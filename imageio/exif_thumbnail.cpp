@@ -79,12 +79,21 @@ bool putNumber(Bytes &segment, const TiffEntry &entry, std::size_t value, bool b
     return true;
 }
 
-// The segment with a thumbnail made from picture in place of the old one, or null when that
-// cannot be done safely.
-std::optional<Bytes> withNewThumbnail(const Bytes &segment, const TiffReader &tiff,
-    const ExifLayout &layout, const image::TBitmap &picture)
+// The old thumbnail that a new one can replace safely, and the entries that point at it.
+struct OldThumbnail {
+    TiffEntry offsetEntry;
+    TiffEntry lengthEntry;
+    std::size_t start = 0;
+    std::size_t length = 0;
+    JpegFrameSize size;
+};
+
+// The old thumbnail, when a new one can take its place: a JPEG thumbnail of a readable size in
+// a complete structure, whose bytes nothing else claims.
+std::optional<OldThumbnail> replaceableThumbnail(
+    const Bytes &segment, const TiffReader &tiff, const ExifLayout &layout)
 {
-    if (!layout.complete || !layout.ifd1 || picture.Empty())
+    if (!layout.complete || !layout.ifd1)
         return std::nullopt;
     const TiffIfd &ifd1 = *layout.ifd1;
     const TiffEntry *offsetEntry = ifd1.find(thumbnailOffsetTag);
@@ -92,31 +101,42 @@ std::optional<Bytes> withNewThumbnail(const Bytes &segment, const TiffReader &ti
     if (!offsetEntry || !lengthEntry || offsetEntry->count != 1 || lengthEntry->count != 1
         || ifd1.find(stripOffsetsTag))
         return std::nullopt;
+    OldThumbnail old;
+    old.offsetEntry = *offsetEntry;
+    old.lengthEntry = *lengthEntry;
     const std::optional<std::uint32_t> offset = offsetEntry->number(tiff);
     const std::optional<std::uint32_t> length = lengthEntry->number(tiff);
     if (!offset || !length || *length == 0 || !tiff.holds(*offset, *length))
         return std::nullopt;
-    const std::size_t oldStart = *offset, oldLength = *length;
-    if (layout.uses({ oldStart, oldStart + oldLength }))
+    old.start = *offset;
+    old.length = *length;
+    if (layout.uses({ old.start, old.start + old.length }))
         return std::nullopt;
     const std::optional<JpegFrameSize> size
-        = readJpegFrameSize(segment.data() + tiffStart + oldStart, oldLength);
+        = readJpegFrameSize(segment.data() + tiffStart + old.start, old.length);
     if (!size || size->width > largestThumbnailSide || size->height > largestThumbnailSide)
         return std::nullopt;
+    old.size = *size;
+    return old;
+}
 
+// The segment with `scaled`, the new thumbnail's picture, in place of the old one, or null when
+// it does not fit.
+std::optional<Bytes> withNewThumbnail(const Bytes &segment, const TiffReader &tiff,
+    const ExifLayout &layout, const OldThumbnail &old, const image::TBitmap &scaled)
+{
     // Nothing after an old thumbnail that ends the structure: the new one simply replaces it.
     // Elsewhere every other byte keeps its place: the new one goes into the old one's room when
     // it fits, else to the end, at an even offset as TIFF wants; the room left is zeroed. Where
     // a damaged entry claims bytes past the end, the new thumbnail must not go.
-    const bool last = oldStart + oldLength == tiff.size();
+    const bool last = old.start + old.length == tiff.size();
     const auto placeFor = [&](std::size_t bytes) {
-        return last || bytes <= oldLength ? oldStart : tiff.size() + tiff.size() % 2;
+        return last || bytes <= old.length ? old.start : tiff.size() + tiff.size() % 2;
     };
     const auto fits = [&](std::size_t bytes) {
         const std::size_t at = placeFor(bytes);
         return tiffStart + at + bytes <= mostSegmentBytes && !layout.uses({ at, at + bytes });
     };
-    const image::TBitmap scaled = makeThumbnailPicture(picture, size->width, size->height);
     Bytes thumbnail;
     for (const int quality : exifThumbnailQualities) {
         thumbnail = encodeJpeg(scaled, quality, false, {}, false);
@@ -130,15 +150,15 @@ std::optional<Bytes> withNewThumbnail(const Bytes &segment, const TiffReader &ti
     const std::size_t newOffset = placeFor(thumbnail.size());
     Bytes out;
     if (last) {
-        out.assign(segment.begin(), segment.begin() + long(tiffStart + oldStart));
+        out.assign(segment.begin(), segment.begin() + long(tiffStart + old.start));
     } else {
         out = segment;
-        std::fill_n(out.begin() + long(tiffStart + oldStart), oldLength, 0);
+        std::fill_n(out.begin() + long(tiffStart + old.start), old.length, 0);
     }
     out.resize(std::max(out.size(), tiffStart + newOffset + thumbnail.size()), 0);
     std::copy(thumbnail.begin(), thumbnail.end(), out.begin() + long(tiffStart + newOffset));
-    if (!putNumber(out, *offsetEntry, newOffset, tiff.bigEndian())
-        || !putNumber(out, *lengthEntry, thumbnail.size(), tiff.bigEndian()))
+    if (!putNumber(out, old.offsetEntry, newOffset, tiff.bigEndian())
+        || !putNumber(out, old.lengthEntry, thumbnail.size(), tiff.bigEndian()))
         return std::nullopt;
     return out;
 }
@@ -164,25 +184,49 @@ Bytes withoutThumbnail(const Bytes &segment, const TiffReader &tiff, const ExifL
     return out;
 }
 
-Bytes rebuild(const Bytes &segment, const image::TBitmap &picture)
+// What rebuildExifThumbnail finds in a segment: nothing to do (null), or its structure and the
+// old thumbnail that a new one can replace (or none: the thumbnail is then removed).
+struct Plan {
+    TiffReader tiff;
+    ExifLayout layout;
+    std::optional<OldThumbnail> old;
+};
+
+std::optional<Plan> plan(const Bytes &segment)
 {
     if (segment.size() < tiffStart
         || !std::equal(exifHeader, exifHeader + tiffStart, segment.begin()))
-        return segment;
+        return std::nullopt;
     const std::optional<TiffReader> tiff
         = TiffReader::open(segment.data() + tiffStart, segment.size() - tiffStart);
     if (!tiff)
-        return segment;
+        return std::nullopt;
     const std::optional<ExifLayout> layout = readExifLayout(*tiff);
     if (!layout || layout->ifd1Offset == 0)
-        return segment;
+        return std::nullopt;
     // An IFD1 without a picture leaves nothing stale behind.
     if (layout->ifd1 && !layout->ifd1->find(thumbnailOffsetTag)
         && !layout->ifd1->find(stripOffsetsTag))
+        return std::nullopt;
+    return Plan { *tiff, *layout, replaceableThumbnail(segment, *tiff, *layout) };
+}
+
+// thumbnailOf(size) gives the new thumbnail's picture, empty when there is no picture to make it
+// from.
+template <typename ThumbnailOf> Bytes rebuild(const Bytes &segment, ThumbnailOf thumbnailOf)
+{
+    const std::optional<Plan> p = plan(segment);
+    if (!p)
         return segment;
-    if (std::optional<Bytes> rebuilt = withNewThumbnail(segment, *tiff, *layout, picture))
-        return std::move(*rebuilt);
-    return withoutThumbnail(segment, *tiff, *layout);
+    if (p->old) {
+        const image::TBitmap scaled = thumbnailOf(p->old->size);
+        if (!scaled.Empty()) {
+            if (std::optional<Bytes> rebuilt
+                = withNewThumbnail(segment, p->tiff, p->layout, *p->old, scaled))
+                return std::move(*rebuilt);
+        }
+    }
+    return withoutThumbnail(segment, p->tiff, p->layout);
 }
 
 } // namespace
@@ -191,7 +235,32 @@ std::vector<std::uint8_t> rebuildExifThumbnail(
     const std::vector<std::uint8_t> &segment, const image::TBitmap &picture)
 {
     try {
-        return rebuild(segment, picture);
+        return rebuild(segment, [&picture](const JpegFrameSize &size) {
+            return picture.Empty() ? image::TBitmap()
+                                   : makeThumbnailPicture(picture, size.width, size.height);
+        });
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
+}
+
+std::optional<JpegFrameSize> exifThumbnailSize(const std::vector<std::uint8_t> &segment)
+{
+    try {
+        const std::optional<Plan> p = plan(segment);
+        if (!p || !p->old)
+            return std::nullopt;
+        return p->old->size;
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
+}
+
+std::vector<std::uint8_t> rebuildExifThumbnailFrom(
+    const std::vector<std::uint8_t> &segment, const image::TBitmap &thumbnail)
+{
+    try {
+        return rebuild(segment, [&thumbnail](const JpegFrameSize &) { return thumbnail; });
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();
     }

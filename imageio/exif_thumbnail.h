@@ -1,9 +1,12 @@
 #pragma once
 
 #include "image/bitmap.h"
+#include "imageio/jpeg_frame_size.h"
+#include "imageio/jpeg_markers.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace imageio {
@@ -12,9 +15,6 @@ namespace imageio {
 // 75 looks clean at thumbnail size in about 5 KB for 160 x 120; the lower ones only rescue
 // segments that cameras have filled nearly to the limit, whose own thumbnails are that coarse.
 constexpr int exifThumbnailQualities[] = { 75, 50, 25 };
-
-// The most data an APPn segment can carry: its length field counts itself too.
-constexpr std::size_t mostSegmentBytes = 65533;
 
 // The data of an APP1 segment to write with picture, given the segment's data as loaded
 // (beginning with "Exif\0\0" when it is Exif). When IFD1 holds a JPEG thumbnail, that thumbnail
@@ -31,5 +31,13 @@ constexpr std::size_t mostSegmentBytes = 65533;
 // runs out.
 std::vector<std::uint8_t> rebuildExifThumbnail(
     const std::vector<std::uint8_t> &segment, const image::TBitmap &picture);
+
+// The same in two halves, for a picture that is never held whole: the pixel size of the new
+// thumbnail for segment (null when none is made, whatever the picture), and the rebuilt segment
+// from that thumbnail's picture, makeThumbnailPicture of the picture at that size (ignored when
+// there is no size). Throw as rebuildExifThumbnail does.
+std::optional<JpegFrameSize> exifThumbnailSize(const std::vector<std::uint8_t> &segment);
+std::vector<std::uint8_t> rebuildExifThumbnailFrom(
+    const std::vector<std::uint8_t> &segment, const image::TBitmap &thumbnail);
 
 } // namespace imageio

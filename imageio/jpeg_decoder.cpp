@@ -206,21 +206,18 @@ int startDecompress(Decoder *d)
     return 0;
 }
 
-// The codec writes each row straight into the picture.
+// The codec writes the next band of rows straight into the picture.
 int readRowsInPlace(Decoder *d, std::uint8_t *pixels, std::size_t rowBytes)
 {
     if (setjmp(d->errors.jump))
         return d->errors.msg_code;
     jpeg_decompress_struct &cinfo = d->cinfo;
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[rowsPerCall];
-        const JDIMENSION first = cinfo.output_scanline;
-        const JDIMENSION count = std::min<JDIMENSION>(rowsPerCall, cinfo.output_height - first);
-        for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = pixels + std::size_t(first + i) * rowBytes;
-        if (jpeg_read_scanlines(&cinfo, rows, count) == 0)
-            break; // cannot happen with an in-memory source; finishing will complain
-    }
+    JSAMPROW rows[rowsPerCall];
+    const JDIMENSION first = cinfo.output_scanline;
+    const JDIMENSION count = std::min<JDIMENSION>(rowsPerCall, cinfo.output_height - first);
+    for (JDIMENSION i = 0; i < count; ++i)
+        rows[i] = pixels + std::size_t(first + i) * rowBytes;
+    jpeg_read_scanlines(&cinfo, rows, count);
     return 0;
 }
 
@@ -241,7 +238,7 @@ int readCmykRows(Decoder *d, std::uint8_t *pixels, std::size_t rowBytes, std::ui
     if (setjmp(d->errors.jump))
         return d->errors.msg_code;
     jpeg_decompress_struct &cinfo = d->cinfo;
-    while (cinfo.output_scanline < cinfo.output_height) {
+    for (int i = 0; i < rowsPerCall && cinfo.output_scanline < cinfo.output_height; ++i) {
         const JDIMENSION y = cinfo.output_scanline;
         JSAMPROW row = cmykRow;
         if (jpeg_read_scanlines(&cinfo, &row, 1) == 0)
@@ -311,7 +308,7 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
     return header;
 }
 
-image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes)
+image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, const RowsDecoded &rowsDecoded)
 {
     const auto decoder = std::make_unique<Decoder>();
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
@@ -332,11 +329,22 @@ image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes)
         throwCodecError(JERR_OUT_OF_MEMORY);
     }
 
-    // The picture is new and unshared, so Bits() hands out its own store without copying.
-    if (cmykRow.empty())
-        check(readRowsInPlace(decoder.get(), picture.Bits(), picture.rowBytes()));
-    else
-        check(readCmykRows(decoder.get(), picture.Bits(), picture.rowBytes(), cmykRow.data()));
+    // The picture is new and unshared, so Bits() hands out its own store without copying. The
+    // rows come a band at a time, so that rowsDecoded meets each band while it is still in the
+    // processor's cache.
+    std::uint8_t *pixels = picture.Bits();
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const int first = int(cinfo.output_scanline);
+        if (cmykRow.empty())
+            check(readRowsInPlace(decoder.get(), pixels, picture.rowBytes()));
+        else
+            check(readCmykRows(decoder.get(), pixels, picture.rowBytes(), cmykRow.data()));
+        const int count = int(cinfo.output_scanline) - first;
+        if (count == 0)
+            break; // cannot happen with an in-memory source; finishing will complain
+        if (rowsDecoded)
+            rowsDecoded(picture, first, count);
+    }
     check(finishDecompress(decoder.get()));
     return picture;
 }

@@ -4,6 +4,7 @@
 #include "imageio/jpeg_markers.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace imageio {
@@ -28,6 +29,10 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes);
 // a damaged or crafted file has); before allocating anything, EJPEG 40 for a picture of more
 // than 4096 pixels per byte of the file, far more than any photo codes, and EJPEG 53 for a
 // picture too large for this machine; EJPEG 53 also when memory runs out.
-image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes);
+// rowsDecoded, when given, is called as each band of rows is in place, first..first+count-1 of
+// the picture being decoded, from the top; it may throw to give the decoding up.
+using RowsDecoded = std::function<void(const image::TBitmap &picture, int first, int count)>;
+image::TBitmap decodeJpeg(
+    const std::vector<std::uint8_t> &bytes, const RowsDecoded &rowsDecoded = {});
 
 } // namespace imageio

@@ -1,13 +1,13 @@
 #include "imageio/jpeg_image.h"
 
 #include "imageio/errors.h"
-#include "imageio/exif_thumbnail.h"
 #include "imageio/jpeg_decoder.h"
-#include "imageio/jpeg_encoder.h"
+#include "imageio/photo_encoder.h"
 #include "imageio/jpeg_markers.h"
 #include "platform/file_reading.h"
 #include "platform/safe_file_writer.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -16,7 +16,25 @@ namespace imageio {
 namespace {
 
 constexpr int outOfMemoryNumber = 53;
-constexpr int exifSegmentCode = 0xE1; // APP1, shared with XMP, which the rebuild leaves alone
+
+// Points rows[0..count) at rows first..first+count-1 of the picture to encode.
+using RowsOf = std::function<void(const std::uint8_t **rows, int first, int count)>;
+
+// Encodes a width x height picture band by band, each band's rows given by rowsOf.
+std::vector<std::uint8_t> encodePhoto(int width, int height, int quality, bool progressive,
+    const JpegMarkers &segments, const JpegDensity &density, const RowsOf &rowsOf)
+{
+    // Stores kept for reuse would only add pictures to the peak, next to the codec's buffers.
+    image::releaseSpareStore();
+    PhotoEncoder encoder(width, height, quality, progressive, segments, density);
+    for (int first = 0; width > 0 && first < height; first += JpegEncoder::rowsPerStep) {
+        const int count = std::min(JpegEncoder::rowsPerStep, height - first);
+        const std::uint8_t *rows[JpegEncoder::rowsPerStep];
+        rowsOf(rows, first, count);
+        encoder.writeRows(rows, count);
+    }
+    return encoder.finish();
+}
 
 } // namespace
 
@@ -71,21 +89,28 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
     }
 }
 
-const image::TBitmap &TJPEGImage::Decode()
+const image::TBitmap &TJPEGImage::Decode(const RowsDecoded &rowsDecoded)
 {
     State &s = *m_state;
     if (!s.hasPicture) {
         // With no bytes at all, the codec reports an empty input.
-        s.picture = decodeJpeg(s.bytes);
+        s.picture = decodeJpeg(s.bytes, rowsDecoded);
         s.hasPicture = true;
+    } else if (rowsDecoded && !s.picture.Empty()) {
+        rowsDecoded(s.picture, 0, s.picture.Height());
     }
     return s.picture;
 }
 
 void TJPEGImage::CopyToBitmap(image::TBitmap &target)
 {
+    CopyToBitmap(target, {});
+}
+
+void TJPEGImage::CopyToBitmap(image::TBitmap &target, const RowsDecoded &rowsDecoded)
+{
     try {
-        target.Assign(Decode());
+        target.Assign(Decode(rowsDecoded));
     } catch (const std::bad_alloc &) {
         throw EJPEG(outOfMemoryNumber);
     }
@@ -106,12 +131,12 @@ void TJPEGImage::Encode()
     if (s.hasBytes)
         return;
     if (s.hasPicture) {
-        // An Exif thumbnail kept as loaded would show, and hide, the picture before the change.
-        JpegMarkers segments = s.segments;
-        for (JpegMarker &segment : segments)
-            if (segment.code == exifSegmentCode)
-                segment.data = rebuildExifThumbnail(segment.data, s.picture);
-        s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments, true, s.density);
+        const image::TBitmap &picture = s.picture;
+        s.bytes = encodePhoto(picture.Width(), picture.Height(), Quality, ProgressiveSave,
+            s.segments, s.density, [&picture](const std::uint8_t **rows, int first, int count) {
+                for (int k = 0; k < count; ++k)
+                    rows[k] = picture.ScanLine(first + k);
+            });
     } else {
         s.bytes.clear();
     }
@@ -132,6 +157,30 @@ const std::vector<std::uint8_t> &TJPEGImage::SaveToBytes()
     try {
         Encode();
         return m_state->bytes;
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
+}
+
+const std::vector<std::uint8_t> &TJPEGImage::SaveRowsToBytes(
+    int width, int height, const RowFiller &fill)
+{
+    try {
+        CopyFromBitmap(image::TBitmap());
+        State &s = *m_state;
+        s.hasPicture = false;
+        const std::size_t rowBytes = std::size_t(std::max(width, 0)) * 3;
+        std::vector<std::uint8_t> band(rowBytes * JpegEncoder::rowsPerStep);
+        std::uint8_t *bandRows[JpegEncoder::rowsPerStep];
+        for (int k = 0; k < JpegEncoder::rowsPerStep; ++k)
+            bandRows[k] = band.data() + std::size_t(k) * rowBytes;
+        s.bytes = encodePhoto(width, height, Quality, ProgressiveSave, s.segments, s.density,
+            [&](const std::uint8_t **rows, int first, int count) {
+                fill(bandRows, first, count);
+                std::copy_n(bandRows, count, rows);
+            });
+        s.hasBytes = true;
+        return s.bytes;
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();
     }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "image/bitmap.h"
+#include "imageio/jpeg_decoder.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +37,11 @@ public:
     // unchanged when decoding fails.
     void CopyToBitmap(image::TBitmap &target);
 
+    // CopyToBitmap that hands the picture's rows to rowsDecoded as they are decoded, a band at a
+    // time from the top, while they are still in the processor's cache; a picture decoded
+    // before is handed over in one call. rowsDecoded may throw: target is then unchanged.
+    void CopyToBitmap(image::TBitmap &target, const RowsDecoded &rowsDecoded);
+
     // Drops the encoded bytes and takes a copy of source as the picture to encode.
     void CopyFromBitmap(const image::TBitmap &source);
 
@@ -47,6 +54,15 @@ public:
 
     // Encodes when no bytes are held, as SaveFile does, and returns the bytes it would write.
     const std::vector<std::uint8_t> &SaveToBytes();
+
+    // Writes rows first..first+count-1 of the picture to encode into rows[0..count), each
+    // width * 3 bytes (blue, green, red).
+    using RowFiller = std::function<void(std::uint8_t *const *rows, int first, int count)>;
+
+    // CopyFromBitmap of a width x height picture, then SaveToBytes, for a picture that fill
+    // makes a few rows at a time, from the top, as the encoder takes them: it is never held
+    // whole. fill may throw: no bytes are held then.
+    const std::vector<std::uint8_t> &SaveRowsToBytes(int width, int height, const RowFiller &fill);
 
     // The picture's size as the loaded file's header declares it (0 x 0 when none was read),
     // known before decoding: what the photo will need in memory can be told from it.
@@ -61,7 +77,7 @@ public:
 
 private:
     // The decoded picture, decoding the held bytes on first use.
-    const image::TBitmap &Decode();
+    const image::TBitmap &Decode(const RowsDecoded &rowsDecoded = {});
     // Encodes the picture into the held bytes unless bytes are held already.
     void Encode();
 

@@ -18,6 +18,9 @@ using JpegMarkers = std::vector<JpegMarker>;
 
 constexpr int commentCode = 0xFE;
 
+// The most data a segment can carry: its length field counts itself too.
+constexpr std::size_t mostSegmentBytes = 65533;
+
 // Whether APPn (n = 0..15) travels from a loaded file into the saved one. Exif, XMP, ICC
 // profiles and IPTC do; APP0 does not, because the codec writes its own JFIF header, and neither
 // does APP14, whose Adobe colour transform would be wrong for our output. Comments always travel.
