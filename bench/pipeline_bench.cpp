@@ -4,6 +4,7 @@
 // between these are what count.
 // LUMIVOR_SIMD=avx2 or ssse3 holds the vector loops to that instruction set or an older one.
 #include "bench/bench_images.h"
+#include "bench/codec_floor.h"
 #include "bench/simd_limit.h"
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
@@ -12,7 +13,6 @@
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
 #include "imageio/jpeg_image.h"
-#include "platform/safe_file_writer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -153,31 +153,17 @@ void Operations(benchmark::State &state)
     countPixels(state);
 }
 
-// The codec floor of a photo: everything EnhancePhoto does but the enhancement. Read, decode,
-// encode with the same settings, write and put in place.
-void codecFloor(const std::string &source, const std::string &dest)
-{
-    imageio::TJPEGImage jpeg;
-    jpeg.LoadFile(source);
-    image::TBitmap picture;
-    jpeg.CopyToBitmap(picture);
-    jpeg.CopyFromBitmap(picture);
-    platform::PendingFile file(dest);
-    file.write(jpeg.SaveToBytes());
-    file.commit();
-}
-
 void Floor(benchmark::State &state)
 {
     for (auto _ : state)
-        codecFloor(photoFile(), outputFile());
+        bench::codecFloor(photoFile(), outputFile());
     countPixels(state);
 }
 
 void ProgressiveFloor(benchmark::State &state)
 {
     for (auto _ : state)
-        codecFloor(progressivePhotoFile(), outputFile());
+        bench::codecFloor(progressivePhotoFile(), outputFile());
     countPixels(state);
 }
 
