@@ -37,15 +37,19 @@ void countTails(
         }
     };
     // Blocks (pixel_blocks.h) in which no pixel counts are passed over; the test is written so
-    // that the compiler widens it (GCC at -O2). Indices and levels fit 16 bits.
-    const std::int16_t lowest = std::int16_t(low), highest = std::int16_t(high);
+    // that the compiler widens it (GCC at -O2). With d the brightness divisor, index <= low
+    // exactly when the weighted sum is below d * (low + 1), and index >= high exactly when it
+    // exceeds d * high - 1; sums and bounds fit 16 bits.
+    const std::int16_t below = std::int16_t(brightnessDivisor * (low + 1));
+    const std::int16_t above = std::int16_t(brightnessDivisor * high - 1);
     std::size_t p = 0;
     for (; p + blockPixels < count; p += blockPixels) {
         const std::uint8_t *block = pixels + 3 * p;
         std::uint8_t counts = 0;
         for (std::size_t i = 0; i < blockBytes; ++i) {
-            const std::int16_t index = std::int16_t(brightnessIndex(block[i + 2], block[i]));
-            const std::uint8_t inTails = index <= lowest || index >= highest ? 0xFF : 0;
+            const std::int16_t sum = std::int16_t(
+                brightnessRedWeight * block[i + 2] + brightnessBlueWeight * block[i]);
+            const std::uint8_t inTails = sum < below || sum > above ? 0xFF : 0;
             counts |= inTails & pixelStarts.at[i];
         }
         if (counts)

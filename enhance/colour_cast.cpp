@@ -16,7 +16,7 @@ namespace {
 inline bool isNearGrey(std::uint8_t blue, std::uint8_t green, std::uint8_t red, std::uint8_t limit)
 {
     const std::uint8_t high = std::max(std::max(blue, green), red);
-    const std::uint8_t low = std::min(std::min(blue, green), red);
+    const std::uint8_t low = std::min(std::min(red, green), blue);
     return std::uint8_t(high - low) <= limit;
 }
 
@@ -31,8 +31,9 @@ void measureNearGrey(const std::uint8_t *pixels, std::size_t count, int toleranc
     if (tolerance < 0)
         return; // not even a grey pixel comes within a negative tolerance
     const std::uint8_t limit = std::uint8_t(std::min(tolerance, 255));
-    // Whole blocks (pixel_blocks.h), followed by a pixel at least. Lane k of the sums takes bytes
-    // k, k + 16 and k + 32 of each block, of which just one begins a pixel.
+    // Whole blocks (pixel_blocks.h), followed by a pixel at least. Of bytes k, k + 16 and k + 32
+    // of a block just one begins a pixel: the three runs are merged into one with the pixels
+    // that begin there, and those are added up in 16-bit lanes.
     std::size_t p = 0;
     while (p + blockPixels < count) {
         std::uint16_t red[blockPixels] = {}, green[blockPixels] = {}, blue[blockPixels] = {},
@@ -40,17 +41,25 @@ void measureNearGrey(const std::uint8_t *pixels, std::size_t count, int toleranc
         for (std::size_t n = 0; n < blocksPerGathering && p + blockPixels < count;
              ++n, p += blockPixels) {
             const std::uint8_t *block = pixels + 3 * p;
+            std::uint8_t blockRed[blockPixels] = {}, blockGreen[blockPixels] = {},
+                         blockBlue[blockPixels] = {}, blockHits[blockPixels] = {};
             for (std::size_t run = 0; run < blockBytes; run += blockPixels) {
                 for (std::size_t k = 0; k < blockPixels; ++k) {
                     const std::uint8_t *pixel = block + run + k;
                     const std::uint8_t nearGrey
                         = isNearGrey(pixel[0], pixel[1], pixel[2], limit) ? 0xFF : 0;
                     const std::uint8_t keep = nearGrey & pixelStarts.at[run + k];
-                    blue[k] = std::uint16_t(blue[k] + (pixel[0] & keep));
-                    green[k] = std::uint16_t(green[k] + (pixel[1] & keep));
-                    red[k] = std::uint16_t(red[k] + (pixel[2] & keep));
-                    hits[k] = std::uint16_t(hits[k] + (keep & 1));
+                    blockBlue[k] |= pixel[0] & keep;
+                    blockGreen[k] |= pixel[1] & keep;
+                    blockRed[k] |= pixel[2] & keep;
+                    blockHits[k] |= keep & 1;
                 }
+            }
+            for (std::size_t k = 0; k < blockPixels; ++k) {
+                blue[k] = std::uint16_t(blue[k] + blockBlue[k]);
+                green[k] = std::uint16_t(green[k] + blockGreen[k]);
+                red[k] = std::uint16_t(red[k] + blockRed[k]);
+                hits[k] = std::uint16_t(hits[k] + blockHits[k]);
             }
         }
         for (std::size_t k = 0; k < blockPixels; ++k) {
@@ -73,25 +82,30 @@ void measureNearGrey(const std::uint8_t *pixels, std::size_t count, int toleranc
 void shiftPixels(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
                  const ChannelShifts &shifts)
 {
-    // Shifts are within +-255: 16 bits hold every sum, and the compiler widens the loop over a
-    // block (GCC at -O2), made in a local block that cannot overlap the pixels.
-    const auto shifted = [](std::uint8_t value, std::int16_t shift) {
-        return std::uint8_t(std::min(
-            std::max(std::int16_t(value + shift), std::int16_t(0)), std::int16_t(255)));
+    // Each channel's shift is split into a rise and a fall, one of them zero, so that the clamped
+    // sum is worked out in bytes: min(value, 255 - rise) + rise, then max(., fall) - fall. Laid
+    // out as the bytes of a block are, the compiler widens the loop over a block (GCC at -O2),
+    // made in a local block that cannot overlap the pixels.
+    std::uint8_t rises[blockBytes], falls[blockBytes];
+    for (std::size_t i = 0; i < blockBytes; ++i) {
+        const int shift = std::clamp(shifts.shift[i % 3], -255, 255);
+        rises[i] = std::uint8_t(std::max(shift, 0));
+        falls[i] = std::uint8_t(std::max(-shift, 0));
+    }
+    const auto shifted = [&rises, &falls](std::uint8_t value, std::size_t k) {
+        const std::uint8_t risen = std::uint8_t(std::min<std::uint8_t>(value, 255 - rises[k]) + rises[k]);
+        return std::uint8_t(std::max(risen, falls[k]) - falls[k]);
     };
-    std::int16_t byteShifts[blockBytes];
-    for (std::size_t i = 0; i < blockBytes; ++i)
-        byteShifts[i] = std::int16_t(shifts.shift[i % 3]);
     const std::size_t bytes = 3 * count;
     std::size_t i = 0;
     for (; i + blockBytes <= bytes; i += blockBytes) {
         std::uint8_t made[blockBytes];
         for (std::size_t k = 0; k < blockBytes; ++k)
-            made[k] = shifted(from[i + k], byteShifts[k]);
+            made[k] = shifted(from[i + k], k);
         std::copy_n(made, blockBytes, to + i);
     }
-    for (; i < bytes; ++i)
-        to[i] = shifted(from[i], byteShifts[i % 3]);
+    for (std::size_t k = 0; i < bytes; ++i, ++k)
+        to[i] = shifted(from[i], k);
 }
 
 // The two channels off the one they meet at move onto it, so no channel is pushed further from
