@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <stdexcept>
+#include <utility>
 
 #include <cstdio>
 #include <jpeglib.h>
@@ -88,6 +90,55 @@ TEST(TJPEGImageDecode, MatchesTheCodecAndKeepsColours)
             EXPECT_NEAR(uniform.ScanLine(y)[1], c.green, 2) << "row " << y;
             EXPECT_NEAR(uniform.ScanLine(y)[2], c.red, 2) << "row " << y;
         }
+    }
+}
+
+// A caller working on rows while the file is decoded gets them in bands from the top, each band
+// as it ends up and none twice; a picture decoded before comes whole, once. A caller that gives
+// up leaves the target alone.
+TEST(TJPEGImageDecode, HandsOverEachBandOfRowsOnceDecoded)
+{
+    for (const auto &[kind, scans] : { std::pair { Kind::Colour, Scans::Baseline },
+             std::pair { Kind::Colour, Scans::Progressive }, std::pair { Kind::Cmyk, Scans::Baseline } }) {
+        SCOPED_TRACE(::testing::Message() << "kind " << int(kind) << ", scans " << int(scans));
+        Recipe recipe;
+        recipe.kind = kind;
+        recipe.scans = scans;
+        recipe.width = 40;
+        recipe.height = 37;
+        TJPEGImage image;
+        image.LoadFromBytes(makeJpeg(recipe));
+        Bytes handed;
+        int next = 0;
+        TBitmap picture;
+        image.CopyToBitmap(picture, [&](const TBitmap &decoded, int first, int count) {
+            EXPECT_EQ(first, next);
+            EXPECT_GT(count, 0);
+            next = first + count;
+            handed.insert(handed.end(), decoded.ScanLine(first),
+                decoded.ScanLine(first) + decoded.rowBytes() * std::size_t(count));
+        });
+        EXPECT_EQ(next, recipe.height);
+        EXPECT_TRUE(samePixels(handed, picture));
+
+        int calls = 0;
+        TBitmap again;
+        image.CopyToBitmap(again, [&](const TBitmap &, int first, int count) {
+            ++calls;
+            EXPECT_EQ(std::pair(first, count), std::pair(0, recipe.height));
+        });
+        EXPECT_EQ(calls, 1);
+
+        TJPEGImage givenUp;
+        givenUp.LoadFromBytes(makeJpeg(recipe));
+        TBitmap untouched;
+        EXPECT_THROW(givenUp.CopyToBitmap(untouched,
+                         [](const TBitmap &, int first, int) {
+                             if (first > 0)
+                                 throw std::runtime_error("enough");
+                         }),
+            std::runtime_error);
+        EXPECT_TRUE(untouched.Empty());
     }
 }
 

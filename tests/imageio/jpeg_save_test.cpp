@@ -2,6 +2,7 @@
 #include "platform/file_errors.h"
 #include "imageio/jpeg_image.h"
 
+#include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
 
 #include "tests/support/file_size_limit.h"
@@ -63,6 +64,42 @@ TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
         EXPECT_EQ(saved.multipleScans, progressive);
         EXPECT_EQ(saved.quantTables, standardQuantTables(90));
         EXPECT_EQ(std::pair(saved.width, saved.height), std::pair(recipe.width, recipe.height));
+    }
+}
+
+// Rows made a few at a time for the encoder give the file that the whole picture gives, the
+// segments and a rebuilt Exif thumbnail included.
+TEST_F(SaveTest, PictureMadeRowByRowSavesAsTheWholePicture)
+{
+    const std::string comment = "made row by row";
+    for (Scans scans : { Scans::Baseline, Scans::Progressive }) {
+        SCOPED_TRACE(int(scans));
+        Recipe thumbnail;
+        thumbnail.width = 16;
+        thumbnail.height = 12;
+        Recipe recipe;
+        recipe.scans = scans;
+        recipe.width = 40;
+        recipe.height = 37;
+        recipe.segments = { { 0xE1, makeExif({ false, makeJpeg(thumbnail) }).data },
+            { 0xFE, Bytes(comment.begin(), comment.end()) } };
+        writeFile(source, makeJpeg(recipe));
+
+        TJPEGImage whole;
+        whole.LoadFile(source);
+        TBitmap picture;
+        whole.CopyToBitmap(picture);
+        whole.CopyFromBitmap(picture);
+        const Bytes expected = whole.SaveToBytes();
+
+        TJPEGImage byRows;
+        byRows.LoadFile(source);
+        const Bytes made = byRows.SaveRowsToBytes(picture.Width(), picture.Height(),
+            [&picture](std::uint8_t *const *rows, int first, int count) {
+                for (int k = 0; k < count; ++k)
+                    std::copy_n(picture.ScanLine(first + k), picture.rowBytes(), rows[k]);
+            });
+        EXPECT_EQ(made, expected);
     }
 }
 
