@@ -142,10 +142,11 @@ private:
 
         // Waits until the photo fits beside the photos in work. Photos are let in in listing
         // order, so that the one to be put in place next is never starved by those after it.
-        void acquire(int width, int height)
+        void acquire(int width, int height, bool multipleScans)
         {
-            const std::uint64_t need = platform::photoWorkingBytes(
-                std::uint64_t(std::max(width, 0)), std::uint64_t(std::max(height, 0)));
+            const std::uint64_t need
+                = platform::photoWorkingBytes(std::uint64_t(std::max(width, 0)),
+                    std::uint64_t(std::max(height, 0)), multipleScans);
             if (need > m_run.m_budget)
                 throw imageio::EJPEG(outOfMemoryNumber);
             std::unique_lock<std::mutex> lock(m_run.m_lock);
@@ -202,7 +203,9 @@ private:
         try {
             MemoryShare share(*this, index);
             file.emplace(EnhancePhotoPending(images, job.sourcePath, job.destinationPath,
-                [&share](int width, int height) { share.acquire(width, height); }));
+                [&share](int width, int height, bool multipleScans) {
+                    share.acquire(width, height, multipleScans);
+                }));
             share.release(); // the photo's pictures are gone; only its file is left
             if (m_options.preserveTimes)
                 file->setModificationTime(platform::modificationTime(job.sourcePath));

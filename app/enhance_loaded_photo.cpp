@@ -17,8 +17,8 @@ const std::vector<std::uint8_t> &enhanceLoadedPhoto(
     // buffers are taken.
     jpeg.CopyFromBitmap(image::TBitmap());
     sequence.findLevels(picture);
-    return jpeg.SaveRowsToBytes(picture.Width(), picture.Height(),
-        [&](std::uint8_t *const *rows, int first, int count) {
+    return jpeg.SaveRowsToBytes(
+        picture.Width(), picture.Height(), [&](std::uint8_t *const *rows, int first, int count) {
             sequence.finishRows(picture, rows, first, count);
         });
 }

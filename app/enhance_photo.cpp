@@ -42,7 +42,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
         imageio::TJPEGImage jpeg;
         jpeg.LoadFile(SourcePath);
         if (beforeDecoding)
-            beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight());
+            beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight(), jpeg.ProgressiveSave);
         const std::vector<std::uint8_t> &bytes = enhanceLoadedPhoto(jpeg, Window.FirstImage());
 
         platform::PendingFile file(DestPath);

@@ -26,9 +26,9 @@ private:
 void EnhancePhoto(
     TWorkingImages &Window, const std::string &SourcePath, const std::string &DestPath);
 
-// Called with the picture size a photo's header declares, after its file has been read and
-// before it is decoded; may wait, and may throw to give the photo up.
-using BeforeDecoding = std::function<void(int width, int height)>;
+// Called with the picture size a photo's header declares and whether it has several scans, after
+// its file has been read and before it is decoded; may wait, and may throw to give the photo up.
+using BeforeDecoding = std::function<void(int width, int height, bool multipleScans)>;
 
 // EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
 // new version of DestPath, which the caller commits or lets go. Throws as EnhancePhoto does,

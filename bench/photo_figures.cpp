@@ -1,8 +1,8 @@
 // photo-figures [--rounds N] FILE...: for each photo, the whole EnhancePhoto against its codec
 // floor (the same reading, decoding, encoding with the same settings and writing, without the
 // enhancement), one thread, the two in turn in every round so that a busy machine slows both
-// alike; then the peak memory of each, in bytes per pixel of the photo. Prints one line per
-// photo: the medians in milliseconds of thread time, floor / whole, and the peaks.
+// alike; then the peak memory each adds to the process, in bytes per pixel of the photo. Prints
+// one line per photo: the medians in milliseconds of thread time, floor / whole, and the peaks.
 // LUMIVOR_SIMD holds the vector loops to an older instruction set, as in pipeline_bench.
 // photo-figures --once floor|whole FILE runs one of the two once, for a profiler.
 #include "app/enhance_photo.h"
@@ -84,9 +84,10 @@ void measure(const Photo &photo, int rounds, const std::string &output)
     const double floorPeak = double(addedPeakKilobytes(floor)) * 1024 / photo.pixels;
     const double wholePeak = double(addedPeakKilobytes(whole)) * 1024 / photo.pixels;
     const double floorMs = median(floorTimes), wholeMs = median(wholeTimes);
-    std::printf("%-40s floor %7.1f ms  whole %7.1f ms  floor/whole %.3f  peak floor %.2f B/px"
-                "  whole %.2f B/px\n",
-        photo.path.c_str(), floorMs, wholeMs, floorMs / wholeMs, floorPeak, wholePeak);
+    const std::string name = photo.path.substr(photo.path.find_last_of('/') + 1);
+    std::printf("%-24s floor %7.1f ms  whole %7.1f ms  floor/whole %.3f  peak floor %.2f"
+                " whole %.2f B/px\n",
+        name.c_str(), floorMs, wholeMs, floorMs / wholeMs, floorPeak, wholePeak);
     std::fflush(stdout);
 }
 
@@ -119,8 +120,9 @@ int main(int argc, char **argv)
                 args.erase(args.begin(), args.begin() + 2);
             }
             if (args.empty()) {
-                std::fprintf(stderr, "usage: photo-figures [--rounds N] FILE...\n"
-                                     "       photo-figures --once floor|whole FILE\n");
+                std::fprintf(stderr,
+                    "usage: photo-figures [--rounds N] FILE...\n"
+                    "       photo-figures --once floor|whole FILE\n");
                 return 2;
             }
             for (const std::string &path : args)

@@ -3,13 +3,13 @@
 // codec floor (the whole photo without the enhancement) and the whole EnhancePhoto. Ratios
 // between these are what count.
 // LUMIVOR_SIMD=avx2 or ssse3 holds the vector loops to that instruction set or an older one.
+#include "app/enhance_photo.h"
 #include "bench/bench_images.h"
 #include "bench/codec_floor.h"
 #include "bench/simd_limit.h"
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
 #include "enhance/enhance_picture.h"
-#include "app/enhance_photo.h"
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
 #include "imageio/jpeg_image.h"
@@ -144,10 +144,12 @@ void Operations(benchmark::State &state)
     for (auto _ : state) {
         enhance::RowSequence sequence;
         for (int y = 0; y < photoHeight; y += enhance::RowSequence::bandRows)
-            sequence.measureRows(picture, y, std::min(enhance::RowSequence::bandRows, photoHeight - y));
+            sequence.measureRows(
+                picture, y, std::min(enhance::RowSequence::bandRows, photoHeight - y));
         sequence.findLevels(picture);
         for (int y = 0; y < photoHeight; y += enhance::RowSequence::bandRows)
-            sequence.finishRows(picture, rows, y, std::min(enhance::RowSequence::bandRows, photoHeight - y));
+            sequence.finishRows(
+                picture, rows, y, std::min(enhance::RowSequence::bandRows, photoHeight - y));
         benchmark::DoNotOptimize(band.data());
     }
     countPixels(state);

@@ -93,7 +93,8 @@ void shiftPixels(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
         falls[i] = std::uint8_t(std::max(-shift, 0));
     }
     const auto shifted = [&rises, &falls](std::uint8_t value, std::size_t k) {
-        const std::uint8_t risen = std::uint8_t(std::min<std::uint8_t>(value, 255 - rises[k]) + rises[k]);
+        const std::uint8_t risen
+            = std::uint8_t(std::min<std::uint8_t>(value, 255 - rises[k]) + rises[k]);
         return std::uint8_t(std::max(risen, falls[k]) - falls[k]);
     };
     const std::size_t bytes = 3 * count;

@@ -49,7 +49,8 @@ void filterBytes(std::uint8_t *out, const std::uint8_t *up, const std::uint8_t *
     const auto edgeByte = [&](std::size_t i) {
         const std::size_t l = i >= pixelBytes ? i - pixelBytes : i;
         const std::size_t r = i + pixelBytes < rowBytes ? i + pixelBytes : i;
-        out[i] = filtered<sharpen>(mid[i], neighbourhood(up, mid, down, i, l, r), threshold, amount);
+        out[i]
+            = filtered<sharpen>(mid[i], neighbourhood(up, mid, down, i, l, r), threshold, amount);
     };
     // Inside the row every byte has both neighbours. Pieces of a fixed length, made in a local
     // block that cannot overlap the rows, let the compiler widen that loop even where it widens

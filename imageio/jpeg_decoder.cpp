@@ -315,7 +315,8 @@ image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, const RowsDeco
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), false));
     if (std::uint64_t(cinfo.image_width) * cinfo.image_height > mostPixelsPerByte * bytes.size())
         throwCodecError(JERR_IMAGE_TOO_BIG);
-    if (!platform::pictureFitsInMemory(cinfo.image_width, cinfo.image_height))
+    if (!platform::pictureFitsInMemory(
+            cinfo.image_width, cinfo.image_height, decoder->multipleScans))
         throwCodecError(JERR_OUT_OF_MEMORY);
     check(startDecompress(decoder.get()));
 

@@ -206,8 +206,8 @@ void JpegEncoder::keepRoom(std::size_t bytes)
 void JpegEncoder::writeRows(const std::uint8_t *const *rows, int count)
 {
     for (int done = 0; done < count; done += rowsPerStep)
-        check(::imageio::writeRows(m_encoder.get(), rows + done,
-            JDIMENSION(std::min(rowsPerStep, count - done))));
+        check(::imageio::writeRows(
+            m_encoder.get(), rows + done, JDIMENSION(std::min(rowsPerStep, count - done))));
 }
 
 std::vector<std::uint8_t> JpegEncoder::finish(const JpegMarkers &segments)
@@ -231,8 +231,8 @@ std::vector<std::uint8_t> JpegEncoder::finish(const JpegMarkers &segments)
     }
     m_bytes.resize(m_encoder->destination.used);
     // Room the segments left unused is closed up.
-    m_bytes.erase(m_bytes.begin() + long(m_roomAt + segmentBytes),
-        m_bytes.begin() + long(m_roomAt + m_room));
+    m_bytes.erase(
+        m_bytes.begin() + long(m_roomAt + segmentBytes), m_bytes.begin() + long(m_roomAt + m_room));
     return std::move(m_bytes);
 }
 

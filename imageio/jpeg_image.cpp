@@ -2,8 +2,8 @@
 
 #include "imageio/errors.h"
 #include "imageio/jpeg_decoder.h"
-#include "imageio/photo_encoder.h"
 #include "imageio/jpeg_markers.h"
+#include "imageio/photo_encoder.h"
 #include "platform/file_reading.h"
 #include "platform/safe_file_writer.h"
 

@@ -25,13 +25,12 @@ PhotoEncoder::PhotoEncoder(int width, int height, int quality, bool progressive,
         if (segments[i].code != exifSegmentCode)
             continue;
         if (const auto size = exifThumbnailSize(segments[i].data)) {
-            m_rebuilds.push_back(
-                { i, ThumbnailScaler(width, height, size->width, size->height) });
+            m_rebuilds.push_back({ i, ThumbnailScaler(width, height, size->width, size->height) });
             room += mostSegmentBytes - std::min(segments[i].data.size(), mostSegmentBytes);
         }
     }
-    m_encoder = std::make_unique<JpegEncoder>(
-        width, height, quality, progressive, true, density, room);
+    m_encoder
+        = std::make_unique<JpegEncoder>(width, height, quality, progressive, true, density, room);
 }
 
 PhotoEncoder::~PhotoEncoder() = default;

@@ -19,7 +19,8 @@ namespace platform {
 
 namespace {
 
-constexpr std::uint64_t photoBytesPerPixel = 10;
+constexpr std::uint64_t singleScanBytesPerPixel = 5;
+constexpr std::uint64_t multipleScansBytesPerPixel = 10;
 constexpr std::uint64_t unlimited = std::numeric_limits<std::uint64_t>::max();
 constexpr std::size_t hugePageBytes = std::size_t(2) << 20;
 
@@ -85,13 +86,15 @@ std::size_t mappedBytes(std::size_t bytes)
 
 } // namespace
 
-std::uint64_t photoWorkingBytes(std::uint64_t width, std::uint64_t height)
+std::uint64_t photoWorkingBytes(std::uint64_t width, std::uint64_t height, bool multipleScans)
 {
+    const std::uint64_t perPixel
+        = multipleScans ? multipleScansBytesPerPixel : singleScanBytesPerPixel;
     if (width == 0 || height == 0)
         return 0;
-    if (height > unlimited / photoBytesPerPixel / width)
+    if (height > unlimited / perPixel / width)
         return unlimited;
-    return width * height * photoBytesPerPixel;
+    return width * height * perPixel;
 }
 
 std::uint64_t measureMemoryBudget()
@@ -112,9 +115,9 @@ std::uint64_t memoryBudget()
     return budget != 0 ? budget : measureMemoryBudget();
 }
 
-bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height)
+bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height, bool multipleScans)
 {
-    return photoWorkingBytes(width, height) <= memoryBudget();
+    return photoWorkingBytes(width, height, multipleScans) <= memoryBudget();
 }
 
 bool fileFitsInMemory(std::uint64_t bytes)

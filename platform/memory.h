@@ -8,9 +8,11 @@
 namespace platform {
 
 // Memory one photo of width x height pixels needs while it is read, decoded, enhanced, encoded
-// and written: its pictures, the codec's buffers (a progressive photo's coefficients too) and
-// its file, about 10 bytes per pixel. Saturates instead of overflowing.
-std::uint64_t photoWorkingBytes(std::uint64_t width, std::uint64_t height);
+// and written: its picture, its file and the codec's buffers, about 4 bytes per pixel, counted
+// as 5. A photo of several scans (progressive) holds a whole picture of the codec's coefficients
+// besides, while it is decoded and again while it is encoded: 6.5 to 8 bytes per pixel, counted
+// as 10. Saturates instead of overflowing.
+std::uint64_t photoWorkingBytes(std::uint64_t width, std::uint64_t height, bool multipleScans);
 
 // What the photos in work may hold at once: the smallest of half of physical memory, what is
 // left under RLIMIT_AS and RLIMIT_DATA, and the memory limit of this process's control group
@@ -21,7 +23,7 @@ std::uint64_t measureMemoryBudget();
 std::uint64_t memoryBudget();
 
 // Whether a photo of width x height pixels fits in memoryBudget() at all.
-bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height);
+bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height, bool multipleScans);
 
 // Whether a file of this many bytes may be read into memory whole: at most memoryBudget(), so
 // that a huge file named like a photo fails cleanly instead of exhausting the machine.

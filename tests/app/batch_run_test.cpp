@@ -217,12 +217,12 @@ TEST_P(RunEngineSettings, OutputAndProgressAreThoseOfOnePhotoAtATime)
         EXPECT_EQ(readBytes(m_destination.file(name)), readBytes(oneAtATime.file(name))) << name;
 }
 
-// A large photo needs 120 * 90 * 10 = 108000 bytes, a small one 12000.
-INSTANTIATE_TEST_SUITE_P(Engine, RunEngineSettings, ::testing::Values(
-    EngineCase{"ThreeWorkers", 3, 0},
-    EngineCase{"MoreWorkersThanPhotos", 16, 0},
-    EngineCase{"BudgetForOneLargePhotoAtATime", 4, 120000},
-    EngineCase{"BudgetForExactlyOneLargePhoto", 4, 108000}),
+// A large photo of one scan needs 120 * 90 * 5 = 54000 bytes, a small one 6000.
+INSTANTIATE_TEST_SUITE_P(Engine, RunEngineSettings,
+    ::testing::Values(EngineCase { "ThreeWorkers", 3, 0 },
+        EngineCase { "MoreWorkersThanPhotos", 16, 0 },
+        EngineCase { "BudgetForOneLargePhotoAtATime", 4, 60000 },
+        EngineCase { "BudgetForExactlyOneLargePhoto", 4, 54000 }),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The first failure in listing order ends the run, even when a later photo fails first: here
@@ -306,7 +306,7 @@ TEST_F(RunEngine, PhotoLargerThanTheWholeBudgetIsRefused)
 {
     writePhotos(3);
     app::RunOptions options;
-    options.memoryBudget = 100000;    // the small photos fit, the large one does not
+    options.memoryBudget = 50000; // the small photos fit, the large one does not
     try {
         runJobs(m_destination.path(), options);
         FAIL() << "the run did not fail";

@@ -218,13 +218,13 @@ TEST(AddressSpaceLimit, PhotoTooLargeForItStopsTheRunWithAnOutOfMemoryMessage)
 #endif
     const TempFolder source;
     writeSamplePhoto(source.file("a.jpg"));
-    writeSamplePhoto(source.file("b.jpg"), 4000, 3000);    // some 120 MB of working memory
+    writeSamplePhoto(source.file("b.jpg"), 4000, 3000);    // some 60 MB of working memory
     writeSamplePhoto(source.file("c.jpg"));
     constexpr long megabytes = 1 << 20;
     const std::vector<std::string> firstOnly { "a.jpg" };
     const std::vector<std::string> all { "a.jpg", "b.jpg", "c.jpg" };
-    for (const auto &[limit, written] : { std::pair { 64 * megabytes, firstOnly },
-             std::pair { 110 * megabytes, firstOnly }, std::pair { 400 * megabytes, all } }) {
+    for (const auto &[limit, written] : { std::pair { 48 * megabytes, firstOnly },
+             std::pair { 64 * megabytes, firstOnly }, std::pair { 400 * megabytes, all } }) {
         const TempFolder destination;
         const testing_support::ProgramRun run = testing_support::runBatchProgram(
             { source.path(), destination.path() }, "/", 0, limit);

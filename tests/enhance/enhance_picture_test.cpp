@@ -15,7 +15,8 @@ using enhance_test::bytesOf;
 // Random near-greys squeezed into 60..187 and tinted: every step of the sequence has work to do.
 image::TBitmap castPhoto(int width, int height)
 {
-    image::TBitmap photo = enhance_test::randomPicture(width, height, std::uint32_t(width * height), 20);
+    image::TBitmap photo
+        = enhance_test::randomPicture(width, height, std::uint32_t(width * height), 20);
     for (int y = 0; y < height; ++y)
         for (std::size_t i = 0; i < photo.rowBytes(); ++i)
             photo.ScanLine(y)[i] = std::uint8_t(60 + photo.ScanLine(y)[i] / 2);

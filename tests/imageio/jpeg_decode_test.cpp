@@ -99,7 +99,8 @@ TEST(TJPEGImageDecode, MatchesTheCodecAndKeepsColours)
 TEST(TJPEGImageDecode, HandsOverEachBandOfRowsOnceDecoded)
 {
     for (const auto &[kind, scans] : { std::pair { Kind::Colour, Scans::Baseline },
-             std::pair { Kind::Colour, Scans::Progressive }, std::pair { Kind::Cmyk, Scans::Baseline } }) {
+             std::pair { Kind::Colour, Scans::Progressive },
+             std::pair { Kind::Cmyk, Scans::Baseline } }) {
         SCOPED_TRACE(::testing::Message() << "kind " << int(kind) << ", scans " << int(scans));
         Recipe recipe;
         recipe.kind = kind;

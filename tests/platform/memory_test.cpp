@@ -111,8 +111,9 @@ TEST(MemoryBudget, IsWhatIsLeftUnderAnAddressSpaceLimit)
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_FALSE(platform::pictureFitsInMemory(std::uint64_t(1) << 40, std::uint64_t(1) << 40));
-    EXPECT_TRUE(platform::pictureFitsInMemory(4000, 3000));
+    EXPECT_FALSE(
+        platform::pictureFitsInMemory(std::uint64_t(1) << 40, std::uint64_t(1) << 40, false));
+    EXPECT_TRUE(platform::pictureFitsInMemory(4000, 3000, true));
 }
 
 // Trimmed to a 2 MB boundary from 2 MB on; usable to the last byte and zero-filled either way.

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The whole photo against its codec floor (reading, decoding, encoding with the same settings and
+# writing, without the enhancement) and the peak memory of each, for a baseline and a progressive
+# 12-megapixel photo and a baseline and a progressive 48-megapixel one; with the vector loops at
+# their best and held to one-lane vectors, as on a processor without SSSE3 (LUMIVOR_SIMD=scalar).
+# Every round runs both settings in turn, and photo-figures alternates floor and whole within
+# each; so a busy machine slows both sides alike. Prints every run's lines, then per setting and
+# photo the medians over the rounds: milliseconds of thread time, floor / whole, peak bytes per
+# pixel.
+# Usage: bench/photo_figures.sh [BUILD_DIR] [ROUNDS]
+set -euo pipefail
+build=${1:-build}
+rounds=${2:-3}
+
+work=$(mktemp -d /tmp/lumivor-figures-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+photos=()
+for photo in "12mp-baseline 4000 3000" "12mp-progressive 4000 3000 progressive" \
+             "48mp-baseline 8000 6000" "48mp-progressive 8000 6000 progressive"; do
+    set -- $photo
+    mkdir -p "$work/$1"
+    "$build/bench/make-sample-photos" "$work/$1" 1 "$2" "$3" ${4:-}
+    mv "$work/$1/photo_0001.jpg" "$work/$1.jpg"
+    photos+=("$work/$1.jpg")
+done
+
+for round in $(seq "$rounds"); do
+    for setting in default scalar; do
+        simd=$setting
+        [ "$simd" = default ] && simd=
+        LUMIVOR_SIMD=$simd "$build/bench/photo-figures" --rounds 3 "${photos[@]}" 2>/dev/null |
+            sed "s/^/$round $setting /"
+    done
+done | tee "$work/lines"
+
+echo
+echo "medians over $rounds rounds: setting, photo, floor ms, whole ms, floor/whole, peak B/px floor, whole"
+sort -k2,2 -k3,3 "$work/lines" | awk '
+    function median(list,   n, values, i, j, t) {
+        n = split(list, values, " ")
+        for (i = 2; i <= n; i++)
+            for (j = i; j > 1 && values[j - 1] + 0 > values[j] + 0; j--) {
+                t = values[j]; values[j] = values[j - 1]; values[j - 1] = t
+            }
+        return n % 2 ? values[(n + 1) / 2] : (values[n / 2] + values[n / 2 + 1]) / 2
+    }
+    { key = $2 " " $3; floor[key] = floor[key] " " $5; whole[key] = whole[key] " " $8
+      ratio[key] = ratio[key] " " $11; pf[key] = pf[key] " " $14; pw[key] = pw[key] " " $16
+      if (!(key in seen)) { seen[key] = 1; order[++n] = key } }
+    END { for (i = 1; i <= n; i++) { k = order[i]
+        printf "%-8s %-22s %8.1f %8.1f %7.3f %6.2f %6.2f\n", substr(k, 1, index(k, " ") - 1),
+            substr(k, index(k, " ") + 1), median(floor[k]), median(whole[k]), median(ratio[k]),
+            median(pf[k]), median(pw[k]) } }'
