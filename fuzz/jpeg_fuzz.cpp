@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary bytes as a photo file, through the whole per-photo sequence in
-// memory (header, decode, the four operations, encode). Its mutator also makes the files that
-// stall or exhaust a decoder: many segments, many scans, huge declared sizes.
+// memory as a photo takes it (header, decode, the four operations row by row, encode). Its
+// mutator also makes the files that stall or exhaust a decoder: many segments, many scans, huge
+// declared sizes.
+#include "app/enhance_loaded_photo.h"
 #include "core/error.h"
-#include "enhance/enhance_picture.h"
 #include "imageio/jpeg_image.h"
 
 #include <algorithm>
@@ -183,16 +184,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (declaresCostlyPicture(data, size))
         return -1; // keep it out of the corpus
-    // The working images outlive one input, as the window's do across a folder.
-    static image::TBitmap first;
-    static image::TBitmap second;
+    // The working image outlives one input, as the window's does across a folder.
+    static image::TBitmap picture;
     try {
         imageio::TJPEGImage jpeg;
         jpeg.LoadFromBytes({ data, data + size });
-        jpeg.CopyToBitmap(first);
-        enhance::EnhancePicture(first);
-        jpeg.CopyFromBitmap(first);
-        jpeg.SaveToBytes();
+        app::enhanceLoadedPhoto(jpeg, picture);
     } catch (const core::Error &) {
         // The documented outcome for a file that is not a usable photo.
     }
