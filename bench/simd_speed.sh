@@ -9,7 +9,7 @@ set -euo pipefail
 other=$1/bench/pipeline_bench
 this=$2/bench/pipeline_bench
 rounds=${3:-2}
-filter='^(OperationsAndCopies|EnhancePhoto|EnhanceProgressivePhoto)/'
+filter='^(OperationsAndCopies|Operations|EnhancePhoto|EnhanceProgressivePhoto)/'
 for round in $(seq "$rounds"); do
     for setting in default avx2 ssse3 scalar; do
         for which in other this; do
