@@ -131,8 +131,8 @@ void detail::smoothSharpenRows(std::uint8_t *const *out, const std::uint8_t *con
     std::size_t from = 0, done = 0;
     if (vectorLoop && rowBytes > 2 * pixelBytes) {
         from = pixelBytes;
-        done = filterInteriors(out, in, rowBytes, rows, from, rowBytes - pixelBytes - 1,
-            sharpening.on, sharpening.threshold, sharpening.amount);
+        done = filterInteriors(out, in, rows, from, rowBytes - pixelBytes - 1, sharpening.on,
+            sharpening.threshold, sharpening.amount);
     }
     for (std::size_t y = 0; y < rows; ++y) {
         filterRow(out[y], in[y], in[y + 1], in[y + 2], rowBytes, 0, from, sharpening);

@@ -51,11 +51,10 @@ void smoothSharpenPlain(
     image::TBitmap &Dest, const image::TBitmap &Source, bool Sharpen, int Threshold, int Amount);
 
 // The vector loop over bytes from..to-1 of the rows of smoothSharpenRows (from >= 3,
-// to + 4 <= rowBytes), threshold and amount already clamped. Returns where it stopped in every
-// row: the bytes from there to `to` are left to the caller.
+// to + 4 <= their length), threshold and amount already clamped. Returns where it stopped in
+// every row: the bytes from there to `to` are left to the caller.
 std::size_t filterInteriors(std::uint8_t *const *out, const std::uint8_t *const *in,
-    std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, bool sharpen,
-    int threshold, int amount);
+    std::size_t rows, std::size_t from, std::size_t to, bool sharpen, int threshold, int amount);
 
 } // namespace detail
 

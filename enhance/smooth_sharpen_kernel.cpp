@@ -33,7 +33,7 @@ static_assert(maxSum <= 0xFFFF, "sums must fit 16-bit lanes");
 #if HWY_TARGET == HWY_SCALAR
 // One-lane vectors cannot hold a pair of bytes: the plain rule does the whole rows there.
 std::size_t FilterInteriors(std::uint8_t *const *, const std::uint8_t *const *, std::size_t,
-    std::size_t, std::size_t from, std::size_t, bool, int, int)
+    std::size_t from, std::size_t, bool, int, int)
 {
     return from;
 }
@@ -99,8 +99,8 @@ template <int amount, class V> HWY_INLINE V sharpened(V original, V smooth, V li
 // Two rows of the result at a time; `amount` 0 smooths only. A constant amount unrolls the
 // pushes.
 template <int amount>
-std::size_t filterRows(std::uint8_t *const *out, const std::uint8_t *const *in,
-    std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, int threshold)
+std::size_t filterRows(std::uint8_t *const *out, const std::uint8_t *const *in, std::size_t rows,
+    std::size_t from, std::size_t to, int threshold)
 {
     const hn::ScalableTag<std::uint8_t> d;
     const hn::RepartitionToWide<decltype(d)> pairs;
@@ -151,13 +151,12 @@ std::size_t filterRows(std::uint8_t *const *out, const std::uint8_t *const *in,
 }
 
 std::size_t FilterInteriors(std::uint8_t *const *out, const std::uint8_t *const *in,
-    std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, bool sharpen,
-    int threshold, int amount)
+    std::size_t rows, std::size_t from, std::size_t to, bool sharpen, int threshold, int amount)
 {
     static constexpr decltype(&filterRows<0>) forAmount[]
         = { filterRows<0>, filterRows<1>, filterRows<2>, filterRows<3>, filterRows<4> };
     static_assert(std::size(forAmount) == maxAmount + 1, "one loop for every amount");
-    return forAmount[sharpen ? amount : 0](out, in, rowBytes, rows, from, to, threshold);
+    return forAmount[sharpen ? amount : 0](out, in, rows, from, to, threshold);
 }
 #endif
 
@@ -168,11 +167,10 @@ HWY_AFTER_NAMESPACE();
 namespace enhance {
 HWY_EXPORT(FilterInteriors);
 std::size_t detail::filterInteriors(std::uint8_t *const *out, const std::uint8_t *const *in,
-    std::size_t rowBytes, std::size_t rows, std::size_t from, std::size_t to, bool sharpen,
-    int threshold, int amount)
+    std::size_t rows, std::size_t from, std::size_t to, bool sharpen, int threshold, int amount)
 {
     return HWY_DYNAMIC_DISPATCH(FilterInteriors)(
-        out, in, rowBytes, rows, from, to, sharpen, threshold, amount);
+        out, in, rows, from, to, sharpen, threshold, amount);
 }
 } // namespace enhance
 #endif
