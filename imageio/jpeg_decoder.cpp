@@ -3,6 +3,7 @@
 #include "imageio/errors.h"
 #include "imageio/jpeg_error_manager.h"
 #include "imageio/jpeg_error_number.h"
+#include "imageio/jpeg_scan_bytes.h"
 #include "platform/memory.h"
 
 #include <algorithm>
@@ -25,13 +26,6 @@ namespace {
 // 5.3 passes for 4:2:0 colour and 6 for grey, and encoders that choose their scans stay near it.
 constexpr int mostScans = 1000;
 constexpr std::uint64_t mostPasses = 32;
-
-// Declared pixels per byte of the file. A photo, even one cut short after its first scan, codes a
-// few dozen pixels per byte; a picture of one flat grey in Huffman coding, the extreme case, 256.
-// A file below this cannot hold the picture it declares, and refusing it spares a picture's worth
-// of memory and a pass of made-up data. Only a flat picture in the rare arithmetic coding could
-// go beyond, and that is no photo.
-constexpr std::uint64_t mostPixelsPerByte = 4096;
 
 // The progress monitor's state: what the scans read so far cost, in coefficient blocks.
 struct WorkLimit : jpeg_progress_mgr {
@@ -286,6 +280,16 @@ JpegDensity densityOf(const jpeg_decompress_struct &cinfo)
     return { cinfo.density_unit, cinfo.X_density, cinfo.Y_density };
 }
 
+// A declared picture that the file's scans could not code is refused before anything of its
+// size is allocated or decoded.
+void refuseUncodedPicture(
+    const jpeg_decompress_struct &cinfo, const std::vector<std::uint8_t> &bytes)
+{
+    if (!pictureFitsInScans(
+            cinfo.image_width, cinfo.image_height, scanBytes(bytes.data(), bytes.size())))
+        throwCodecError(JERR_IMAGE_TOO_BIG);
+}
+
 } // namespace
 
 JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
@@ -296,6 +300,7 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
         throw core::EStreamError();
     check(code);
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
+    refuseUncodedPicture(cinfo, bytes);
     JpegHeader header;
     header.width = int(cinfo.image_width);
     header.height = int(cinfo.image_height);
@@ -316,8 +321,7 @@ image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes)
     const auto decoder = std::make_unique<Decoder>();
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), false));
-    if (std::uint64_t(cinfo.image_width) * cinfo.image_height > mostPixelsPerByte * bytes.size())
-        throwCodecError(JERR_IMAGE_TOO_BIG);
+    refuseUncodedPicture(cinfo, bytes);
     if (!platform::pictureFitsInMemory(cinfo.image_width, cinfo.image_height))
         throwCodecError(JERR_OUT_OF_MEMORY);
     check(startDecompress(decoder.get()));
