@@ -7,6 +7,7 @@
 #include "platform/memory.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -38,20 +39,58 @@ std::uint64_t blocksOf(const jpeg_component_info &component)
     return std::uint64_t(component.width_in_blocks) * component.height_in_blocks;
 }
 
+// The segments that viewers and photo organisers rely on most. The first of each kind is kept
+// whatever comes before it, so that a flood of other segments cannot push it out; an ICC profile
+// comes in numbered chunks, of which the first of each number counts.
+constexpr int notVital = -1;
+constexpr int iccVitalBase = 3; // Exif, XMP and IPTC are 0 to 2; ICC chunk n is 3 + n
+using VitalKept = std::bitset<iccVitalBase + 256>;
+
+bool startsWith(const std::uint8_t *data, std::size_t size, const char *tag, std::size_t length)
+{
+    return size >= length && std::memcmp(data, tag, length) == 0;
+}
+
+// Which vital kind a segment of this marker code is, from its first bytes (those available).
+int vitalKind(int code, const std::uint8_t *data, std::size_t size)
+{
+    // Each with its terminating zero, as stored.
+    static const char exif[] = "Exif";
+    static const char xmp[] = "http://ns.adobe.com/xap/1.0/";
+    static const char iptc[] = "Photoshop 3.0";
+    static const char icc[] = "ICC_PROFILE";
+    if (code == JPEG_APP0 + 1 && startsWith(data, size, exif, sizeof exif))
+        return 0;
+    if (code == JPEG_APP0 + 1 && startsWith(data, size, xmp, sizeof xmp))
+        return 1;
+    if (code == JPEG_APP0 + 13 && startsWith(data, size, iptc, sizeof iptc))
+        return 2;
+    if (code == JPEG_APP0 + 2 && startsWith(data, size, icc, sizeof icc) && size > sizeof icc)
+        return iccVitalBase + data[sizeof icc]; // the chunk's number
+    return notVital;
+}
+
 // Application segments and comments of the file whose header is read, kept as the codec meets
-// them: one append each, whole segments only, up to the bounds in jpeg_markers.h.
+// them: one append each, whole segments only, up to the bounds in jpeg_markers.h, empty ones
+// never.
 struct SegmentStore {
     JpegMarkers segments;
     std::size_t bytes = 0;
     bool full = false;
     bool outOfMemory = false;
+    VitalKept vitalKept;
 
-    // Adds an empty segment of size bytes and returns true, or returns false when it is not
-    // kept: beyond the bounds (then no later one is either), or out of memory (outOfMemory set).
-    bool add(int code, std::size_t size) noexcept
+    // Adds a segment of size bytes, to be filled, and returns true, or returns false when it is
+    // not kept: empty, beyond the bounds (then no later one is either, but the first of each
+    // vital kind), or out of memory (outOfMemory set).
+    bool add(int code, std::size_t size, int vital = notVital) noexcept
     {
-        full = full || segments.size() >= mostKeptSegments || mostKeptSegmentBytes - bytes < size;
-        if (full)
+        if (size == 0)
+            return false;
+        const bool firstOfItsKind = vital != notVital && !vitalKept.test(std::size_t(vital));
+        full = full || segments.size() >= mostKeptSegments || bytes > mostKeptSegmentBytes
+            || mostKeptSegmentBytes - bytes < size;
+        if (full && !firstOfItsKind)
             return false;
         try {
             segments.push_back({ code, std::vector<std::uint8_t>(size) });
@@ -60,6 +99,8 @@ struct SegmentStore {
             return false;
         }
         bytes += size;
+        if (firstOfItsKind)
+            vitalKept.set(std::size_t(vital));
         return true;
     }
 };
@@ -107,7 +148,9 @@ static boolean keepSegment(j_decompress_ptr cinfo) noexcept
         return TRUE; // a bogus length covers no data; the codec's own processors read on as well
     std::size_t size = length - 2;
     jpeg_source_mgr *source = cinfo->src;
-    if (!store->add(cinfo->unread_marker, size)) {
+    const int vital = vitalKind(
+        cinfo->unread_marker, source->next_input_byte, std::min(size, source->bytes_in_buffer));
+    if (!store->add(cinfo->unread_marker, size, vital)) {
         if (store->outOfMemory)
             ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
         if (size > 0)
