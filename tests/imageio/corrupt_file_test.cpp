@@ -293,19 +293,6 @@ Bytes cutAfterFirstScan(const Bytes &jpeg)
     return jpeg;
 }
 
-// A file without picture data padded with comments, once before its frame header and once
-// after its first scan header, to more than a byte per 4096 pixels of the whole file.
-Bytes paddedWithComments(const Bytes &jpeg)
-{
-    const Bytes padding(65533, 'c');
-    Bytes padded = withSegments(jpeg, 0xFE, 2, padding);
-    const SegmentPlace scan = headerSegments(padded).back();
-    const Bytes after = withSegments({ 0xFF, 0xD8 }, 0xFE, 2, padding);
-    padded.insert(
-        padded.begin() + std::ptrdiff_t(scan.offset + scan.length), after.begin() + 2, after.end());
-    return padded;
-}
-
 // Files made to stall a run or exhaust the machine end quickly with their error, the Prober
 // keeping time and memory in bounds; a real photo cut short still decodes.
 TEST(CorruptFiles, HostileFilesEndQuickly)
@@ -316,10 +303,12 @@ TEST(CorruptFiles, HostileFilesEndQuickly)
         const char *outcome;
     };
     const Case cases[] = {
+        // Comments to more than a byte per 4096 pixels of the whole file.
         { "65500 x 16000 baseline without data, padded",
-            paddedWithComments(withoutPictureData({}, 65500, 16000, 1)), "JPEG error #40" },
+            paddedWithComments(withoutPictureData({}, 65500, 16000, 1), 262132), "JPEG error #40" },
         { "65500 x 16000 progressive without data, padded",
-            paddedWithComments(withoutPictureData(progressive(Kind::Colour), 65500, 16000, 1)),
+            paddedWithComments(
+                withoutPictureData(progressive(Kind::Colour), 65500, 16000, 1), 262132),
             "JPEG error #40" },
         { "1,000,000 empty APP1 segments before a photo", withSegments(makeJpeg({}), 0xE1, 1000000),
             "decoded" },
