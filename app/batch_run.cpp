@@ -202,10 +202,12 @@ private:
         std::exception_ptr error;
         try {
             MemoryShare share(*this, index);
-            file.emplace(EnhancePhotoPending(images, job.sourcePath, job.destinationPath,
+            file.emplace(EnhancePhotoPending(
+                images, job.sourcePath, job.destinationPath,
                 [&share](int width, int height, bool multipleScans) {
                     share.acquire(width, height, multipleScans);
-                }));
+                },
+                job.destinationFolder));
             share.release(); // the photo's pictures are gone; only its file is left
             if (m_options.preserveTimes)
                 file->setModificationTime(platform::modificationTime(job.sourcePath));
@@ -361,7 +363,8 @@ RunSummary RunBatch(const BatchFolders &folders, BatchObserver &observer, const 
         for (const std::string &name : platform::FindMatchingFiles(pattern)) {
             PhotoJob job;
             job.name = name;
-            job.destinationPath = pathIn(folders.destination(), name);
+            job.destinationFolder = folders.destination();
+            job.destinationPath = pathIn(job.destinationFolder, name);
             job.sourcePath = pathIn(folders.source(), name);
             jobs.push_back(std::move(job));
         }

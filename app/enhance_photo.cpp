@@ -35,7 +35,8 @@ private:
 } // namespace
 
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
-    const std::string &DestPath, const BeforeDecoding &beforeDecoding)
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding,
+    const std::string &DestWithin)
 {
     try {
         const LetPhotoGo letGo(Window);
@@ -45,7 +46,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
             beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight(), jpeg.ProgressiveSave);
         const std::vector<std::uint8_t> &bytes = enhanceLoadedPhoto(jpeg, Window.FirstImage());
 
-        platform::PendingFile file(DestPath);
+        platform::PendingFile file(DestPath, DestWithin);
         file.write(bytes);
         return file;
     } catch (const std::bad_alloc &) {
