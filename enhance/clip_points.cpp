@@ -26,31 +26,48 @@ int crossing(const detail::Histogram &histogram, std::int64_t clip, int first, i
 
 namespace detail {
 
-void countTails(
-    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram)
+void countTails(const std::uint8_t *pixels, std::size_t count, int low, int high,
+    Histogram &histogram, const IndexShifts &shifts)
 {
     const auto countPixels = [&](const std::uint8_t *from, std::size_t n) {
         for (std::size_t p = 0; p < n; ++p) {
-            const int index = brightnessIndex(from[p * 3 + 2], from[p * 3]);
+            const int index
+                = brightnessIndex(shifts.red(from[p * 3 + 2]), shifts.blue(from[p * 3]));
             if (index <= low || index >= high)
                 ++histogram[std::size_t(index)];
         }
     };
-    // Blocks (pixel_blocks.h) in which no pixel counts are passed over; the test is written so
-    // that the compiler widens it (GCC at -O2). With d the brightness divisor, index <= low
-    // exactly when the weighted sum is below d * (low + 1), and index >= high exactly when it
-    // exceeds d * high - 1; sums and bounds fit 16 bits.
-    const std::int16_t below = std::int16_t(brightnessDivisor * (low + 1));
-    const std::int16_t above = std::int16_t(brightnessDivisor * high - 1);
+    // Blocks (pixel_blocks.h) that hold no pixel that counts are passed over. A pixel's index
+    // lies between its red and its blue, so one whose shifted red and blue both lie strictly
+    // between low and high does not count. A level shifted by s lies there exactly when the level
+    // lies strictly between low - s and high - s (the clamp keeps levels beyond on their side).
+    // Counted in bytes from the lowest level inside on, the levels inside lie below the inside's
+    // width and all others at or above it (those below wrap round): a test the compiler widens
+    // (GCC at -O2). A width held to 255 only lets a block more be counted pixel by pixel.
+    if (low >= high - 1) { // every pixel counts
+        countPixels(pixels, count);
+        return;
+    }
+    struct Inside {
+        std::uint8_t first, width;
+    };
+    const auto inside = [low, high](const LevelShift &shift) {
+        const int moved = shift.rise - shift.fall;
+        const int first = std::max(low - moved + 1, 0), last = std::min(high - moved - 1, 255);
+        return first > last
+            ? Inside { 0, 0 }
+            : Inside { std::uint8_t(first), std::uint8_t(std::min(last - first + 1, 255)) };
+    };
+    const auto [redFirst, redWidth] = inside(shifts.red);
+    const auto [blueFirst, blueWidth] = inside(shifts.blue);
     std::size_t p = 0;
     for (; p + blockPixels < count; p += blockPixels) {
         const std::uint8_t *block = pixels + 3 * p;
         std::uint8_t counts = 0;
         for (std::size_t i = 0; i < blockBytes; ++i) {
-            const std::int16_t sum = std::int16_t(
-                brightnessRedWeight * block[i + 2] + brightnessBlueWeight * block[i]);
-            const std::uint8_t inTails = sum < below || sum > above ? 0xFF : 0;
-            counts |= inTails & pixelStarts.at[i];
+            const bool outside = (std::uint8_t(block[i] - blueFirst) >= blueWidth)
+                | (std::uint8_t(block[i + 2] - redFirst) >= redWidth);
+            counts |= (outside ? 0xFF : 0) & pixelStarts.at[i];
         }
         if (counts)
             countPixels(block, blockPixels);
@@ -75,8 +92,9 @@ std::int64_t clipCount(std::int64_t total, float ClipPercent)
 
 namespace detail {
 
-ClipPointCounter::ClipPointCounter(std::int64_t total, float ClipPercent)
+ClipPointCounter::ClipPointCounter(std::int64_t total, float ClipPercent, const IndexShifts &shifts)
     : m_clip(clipCount(total, ClipPercent))
+    , m_shifts(shifts)
 {
 }
 
@@ -89,7 +107,7 @@ void ClipPointCounter::count(const std::uint8_t *pixels, std::size_t count)
     // complete, however the pixels were split into pieces.
     for (std::size_t done = 0; done < count; done += stretchPixels) {
         const std::size_t part = std::min(stretchPixels, count - done);
-        countTailsFast(pixels + done * 3, part, m_low, m_high, m_histogram);
+        countTailsFast(pixels + done * 3, part, m_low, m_high, m_histogram, m_shifts);
         m_low = crossing(m_histogram, m_clip, 0, 1, 255);
         m_high = crossing(m_histogram, m_clip, 255, -1, 0);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "enhance/colour_cast.h"
 #include "image/bitmap.h"
 
 #include <array>
@@ -32,23 +33,30 @@ namespace detail {
 
 using Histogram = std::array<std::int64_t, 256>;
 
-// Adds to `histogram` the brightness index of each of `count` pixels (blue, green, red) whose
-// index lies at or below `low` or at or above `high`, both in 0..255; low >= high - 1 counts
-// every pixel.
-void countTails(
-    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram);
+// How red and blue are shifted before a pixel's index is taken, as the colour cast shifts them;
+// green plays no part in the index.
+struct IndexShifts {
+    LevelShift red;
+    LevelShift blue;
+};
+
+// Adds to `histogram` the brightness index of each of `count` pixels (blue, green, red), as
+// `shifts` leave them, whose index lies at or below `low` or at or above `high`, both in 0..255;
+// low >= high - 1 counts every pixel.
+void countTails(const std::uint8_t *pixels, std::size_t count, int low, int high,
+    Histogram &histogram, const IndexShifts &shifts = {});
 
 // countTails with the vector loop, which passes only the pixels that may count to countTails.
-void countTailsFast(
-    const std::uint8_t *pixels, std::size_t count, int low, int high, Histogram &histogram);
+void countTailsFast(const std::uint8_t *pixels, std::size_t count, int low, int high,
+    Histogram &histogram, const IndexShifts &shifts = {});
 
-// FindClipPoints for a picture handed over in pieces: count() takes its pixels in order, in
-// pieces of any size, and once all `total` have been counted the points are those that
-// FindClipPoints gives for the whole picture.
+// FindClipPoints for a picture handed over in pieces, as `shifts` leave its pixels: count()
+// takes its pixels in order, in pieces of any size, and once all `total` have been counted the
+// points are those that FindClipPoints gives for the whole picture so shifted.
 class ClipPointCounter
 {
 public:
-    ClipPointCounter(std::int64_t total, float ClipPercent);
+    ClipPointCounter(std::int64_t total, float ClipPercent, const IndexShifts &shifts = {});
     // The next `count` pixels (blue, green, red).
     void count(const std::uint8_t *pixels, std::size_t count);
     int lowPoint() const;
@@ -57,6 +65,7 @@ public:
 private:
     Histogram m_histogram {};
     std::int64_t m_clip;
+    IndexShifts m_shifts;
     // Only pixels at or below m_low or at or above m_high can still move a clip point.
     int m_low = 255;
     int m_high = 0;

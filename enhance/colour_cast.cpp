@@ -82,20 +82,17 @@ void measureNearGrey(const std::uint8_t *pixels, std::size_t count, int toleranc
 void shiftPixels(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
                  const ChannelShifts &shifts)
 {
-    // Each channel's shift is split into a rise and a fall, one of them zero, so that the clamped
-    // sum is worked out in bytes: min(value, 255 - rise) + rise, then max(., fall) - fall. Laid
-    // out as the bytes of a block are, the compiler widens the loop over a block (GCC at -O2),
-    // made in a local block that cannot overlap the pixels.
-    std::uint8_t rises[blockBytes], falls[blockBytes];
+    // Each byte's shift (shiftedLevel) laid out as the bytes of a block are: the compiler widens
+    // the loop over a block (GCC at -O2), made in a local block that cannot overlap the pixels.
+    std::uint8_t rises[blockBytes], ceilings[blockBytes], falls[blockBytes];
     for (std::size_t i = 0; i < blockBytes; ++i) {
-        const int shift = std::clamp(shifts.shift[i % 3], -255, 255);
-        rises[i] = std::uint8_t(std::max(shift, 0));
-        falls[i] = std::uint8_t(std::max(-shift, 0));
+        const LevelShift shift = LevelShift::of(shifts.shift[i % 3]);
+        rises[i] = shift.rise;
+        ceilings[i] = shift.ceiling;
+        falls[i] = shift.fall;
     }
-    const auto shifted = [&rises, &falls](std::uint8_t value, std::size_t k) {
-        const std::uint8_t risen
-            = std::uint8_t(std::min<std::uint8_t>(value, 255 - rises[k]) + rises[k]);
-        return std::uint8_t(std::max(risen, falls[k]) - falls[k]);
+    const auto shifted = [&](std::uint8_t level, std::size_t k) {
+        return shiftedLevel(level, rises[k], ceilings[k], falls[k]);
     };
     const std::size_t bytes = 3 * count;
     std::size_t i = 0;
@@ -109,7 +106,14 @@ void shiftPixels(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
         to[i] = shifted(from[i], k);
 }
 
-// The two channels off the one they meet at move onto it, so no channel is pushed further from
+LevelShift LevelShift::of(int shift)
+{
+    const int held = std::clamp(shift, -255, 255);
+    const std::uint8_t rise = std::uint8_t(std::max(held, 0));
+    return { rise, std::uint8_t(255 - rise), std::uint8_t(std::max(-held, 0)) };
+}
+
+// The two channels off the one they meet at, so no channel is pushed further from
 // the others.
 ChannelShifts castShifts(const NearGreySums &sums)
 {

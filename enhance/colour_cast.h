@@ -32,6 +32,29 @@ struct ChannelShifts {
     int shift[3];
 };
 
+// A level shifted by -255..255 and clamped to 0..255, worked out in bytes: the shift is split
+// into a rise and a fall, one of them zero, and ceiling is 255 - rise. Loops of it widen (GCC at
+// -O2, and every vector target).
+inline std::uint8_t shiftedLevel(
+    std::uint8_t level, std::uint8_t rise, std::uint8_t ceiling, std::uint8_t fall)
+{
+    // Ternaries on values rather than std::min and std::max: GCC widens loops of these.
+    const std::uint8_t risen = std::uint8_t((level < ceiling ? level : ceiling) + rise);
+    return std::uint8_t((risen > fall ? risen : fall) - fall);
+}
+
+// One channel's shift in that form; a shift beyond +-255 acts as +-255.
+struct LevelShift {
+    std::uint8_t rise = 0;
+    std::uint8_t ceiling = 255;
+    std::uint8_t fall = 0;
+    static LevelShift of(int shift);
+    std::uint8_t operator()(std::uint8_t level) const
+    {
+        return shiftedLevel(level, rise, ceiling, fall);
+    }
+};
+
 // The shifts that bring the average near-grey pixel of sums to grey; sums.count > 0.
 ChannelShifts castShifts(const NearGreySums &sums);
 

@@ -15,10 +15,6 @@ constexpr bool sharpen = true;
 constexpr int sharpenThreshold = 7;
 constexpr int sharpenAmount = 2;
 
-// Pixels shifted at a time while the clip points are counted: the shifted copy is counted while
-// it is still in the first-level cache.
-constexpr std::size_t levelPiecePixels = 8192;
-
 constexpr int tonedSlots = RowSequence::bandRows + 2;
 
 std::size_t pixelCount(const image::TBitmap &picture)
@@ -44,19 +40,12 @@ void RowSequence::findLevels(const image::TBitmap &picture)
     m_shifting = !detail::shiftsNothing(m_shifts);
 
     // The clip points are measured on the picture as the shifts leave it, which is never
-    // stored: each piece is shifted into a small copy and counted from there.
+    // stored: the counting shifts each pixel as it reads it.
     const std::size_t total = pixelCount(picture);
-    detail::ClipPointCounter counter(std::int64_t(total), clipPercent);
-    std::vector<std::uint8_t> shifted(m_shifting ? 3 * std::min(total, levelPiecePixels) : 0);
-    for (std::size_t done = 0; done < total; done += levelPiecePixels) {
-        const std::size_t count = std::min(levelPiecePixels, total - done);
-        const std::uint8_t *pixels = picture.Bits() + 3 * done;
-        if (m_shifting) {
-            detail::shiftPixelsFast(pixels, shifted.data(), count, m_shifts);
-            pixels = shifted.data();
-        }
-        counter.count(pixels, count);
-    }
+    const detail::IndexShifts indexShifts { detail::LevelShift::of(m_shifts.shift[2]),
+        detail::LevelShift::of(m_shifts.shift[0]) };
+    detail::ClipPointCounter counter(std::int64_t(total), clipPercent, indexShifts);
+    counter.count(picture.Bits(), total);
     const int low = counter.lowPoint();
     const int high = counter.highPoint();
     m_table = BuildToneTable(low, (low + high) / 2, high, outLow, outMid, outHigh);

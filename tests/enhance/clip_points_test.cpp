@@ -103,22 +103,61 @@ class CountTails : public ::testing::TestWithParam<enhance_test::Size>
 {
 };
 
-// The vector loop must pass on every pixel the plain loop counts, whatever the thresholds.
+// The vector loop must pass on every pixel the plain loop counts, whatever the thresholds; and
+// counting pixels through shifts counts what counting the shifted pixels does.
 TEST_P(CountTails, VectorLoopCountsAsThePlainLoop)
 {
+    using namespace enhance::detail;
     const enhance_test::Size size = GetParam();
-    enhance_test::forEachSimdTarget([&size] {
+    const struct {
+        int red, blue;
+    } shiftCases[] = { { 0, 0 }, { 37, -20 }, { -255, 255 } };
+    enhance_test::forEachSimdTarget([&] {
         for (int spread : { 40, 255 }) {
             const image::TBitmap picture
                 = enhance_test::randomPicture(size.width, size.height, 7, spread);
             const std::size_t count = std::size_t(size.width) * std::size_t(size.height);
-            for (const auto &[low, high] : std::vector<std::pair<int, int>> {
-                     { 255, 0 }, { 0, 255 }, { 20, 240 }, { 100, 150 }, { 127, 128 }, { 0, 2 } }) {
-                enhance::detail::Histogram wanted {}, got {};
-                enhance::detail::countTails(picture.Bits(), count, low, high, wanted);
-                enhance::detail::countTailsFast(picture.Bits(), count, low, high, got);
-                ASSERT_EQ(got, wanted) << "spread " << spread << ", " << low << ".." << high;
+            for (const auto &s : shiftCases) {
+                std::vector<std::uint8_t> shifted(3 * count);
+                shiftPixels(picture.Bits(), shifted.data(), count, { { s.blue, 0, s.red } });
+                const IndexShifts shifts { LevelShift::of(s.red), LevelShift::of(s.blue) };
+                for (const auto &[low, high] : std::vector<std::pair<int, int>> { { 255, 0 },
+                         { 0, 255 }, { 20, 240 }, { 100, 150 }, { 127, 128 }, { 0, 2 } }) {
+                    Histogram wanted {}, got {}, throughShifts {};
+                    countTails(shifted.data(), count, low, high, wanted);
+                    countTails(picture.Bits(), count, low, high, throughShifts, shifts);
+                    countTailsFast(picture.Bits(), count, low, high, got, shifts);
+                    ASSERT_EQ(throughShifts, wanted)
+                        << "spread " << spread << ", shifts " << s.red << ", " << s.blue << ", "
+                        << low << ".." << high;
+                    ASSERT_EQ(got, wanted) << "spread " << spread << ", shifts " << s.red << ", "
+                                           << s.blue << ", " << low << ".." << high;
+                }
             }
+        }
+    });
+}
+
+// Pixels whose red and blue lie between the thresholds and whose index, once shifted, does not:
+// a skipping test that forgets a shift passes them by.
+TEST(CountTailsThroughShifts, PixelsThatCountOnlyOnceShiftedAreCounted)
+{
+    using namespace enhance::detail;
+    const struct {
+        enhance_test::Rgb pixel;
+        int redShift, blueShift, low, high, index;
+    } cases[]
+        = { { { 33, 50, 70 }, 37, -20, 60, 240, 56 }, { { 170, 50, 185 }, 20, 20, 10, 200, 200 } };
+    enhance_test::forEachSimdTarget([&] {
+        for (const auto &c : cases) {
+            const image::TBitmap picture
+                = pictureOf(64, 3, std::vector<enhance_test::Rgb>(64 * 3, c.pixel));
+            Histogram plain {}, fast {};
+            const IndexShifts shifts { LevelShift::of(c.redShift), LevelShift::of(c.blueShift) };
+            countTails(picture.Bits(), 64 * 3, c.low, c.high, plain, shifts);
+            countTailsFast(picture.Bits(), 64 * 3, c.low, c.high, fast, shifts);
+            EXPECT_EQ(plain[std::size_t(c.index)], 64 * 3) << c.index;
+            EXPECT_EQ(fast, plain) << c.index;
         }
     });
 }
