@@ -84,12 +84,15 @@ void shiftPixels(const std::uint8_t *from, std::uint8_t *to, std::size_t count,
 {
     // Each byte's shift (shiftedLevel) laid out as the bytes of a block are: the compiler widens
     // the loop over a block (GCC at -O2), made in a local block that cannot overlap the pixels.
+    if (count == 0)
+        return;
+    const LevelShift channels[3] = { LevelShift::of(shifts.shift[0]),
+        LevelShift::of(shifts.shift[1]), LevelShift::of(shifts.shift[2]) };
     std::uint8_t rises[blockBytes], ceilings[blockBytes], falls[blockBytes];
     for (std::size_t i = 0; i < blockBytes; ++i) {
-        const LevelShift shift = LevelShift::of(shifts.shift[i % 3]);
-        rises[i] = shift.rise;
-        ceilings[i] = shift.ceiling;
-        falls[i] = shift.fall;
+        rises[i] = channels[i % 3].rise;
+        ceilings[i] = channels[i % 3].ceiling;
+        falls[i] = channels[i % 3].fall;
     }
     const auto shifted = [&](std::uint8_t level, std::size_t k) {
         return shiftedLevel(level, rises[k], ceilings[k], falls[k]);
