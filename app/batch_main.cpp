@@ -1,8 +1,8 @@
 // lumivor-batch: the folder run of the window program, from the command line and from scripts.
 #include "app/batch_options.h"
 #include "app/batch_report.h"
-#include "app/batch_run.h"
-#include "app/batch_sources.h"
+#include "run/engine.h"
+#include "run/photo_listing.h"
 #include "platform/file_errors.h"
 #include "platform/folder_tree.h"
 #include "platform/signal_cleanup.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/batch_run.h"
+#include "run/engine.h"
 
 class QLabel;
 class QProgressBar;

@@ -1,6 +1,6 @@
 #include "app/unit1.h"
 
-#include "app/batch_run.h"
+#include "run/engine.h"
 #include "app/form_progress.h"
 #include "app/error_display.h"
 #include "chooser/error_hook.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 
 #include <QWidget>
 

@@ -5,7 +5,7 @@
 // still running after a minute is stopped.
 //
 // hostile-files --run SOURCE DEST: the child's part; prints the outcome and the seconds taken.
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 #include "core/error.h"
 #include "tests/support/jpeg_files.h"
 

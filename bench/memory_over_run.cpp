@@ -1,7 +1,7 @@
 // memory-over-run FOLDER: enhances every photo of FOLDER into FOLDER/out with the folder run and
 // prints the resident memory after the 20th photo and after the last, to show that a long run
 // does not grow.
-#include "app/batch_run.h"
+#include "run/engine.h"
 
 #include <cstdio>
 #include <exception>

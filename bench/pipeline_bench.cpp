@@ -5,7 +5,7 @@
 #include "bench/simd_limit.h"
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
 #include "imageio/jpeg_image.h"

@@ -1,5 +1,5 @@
 #include "app/batch_report.h"
-#include "app/batch_sources.h"
+#include "run/photo_listing.h"
 #include "core/error.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // A folder run meets a changing, failing or filling file system: it stops with a clear error,
 // and no photo is lost or left half-written.
-#include "app/batch_run.h"
+#include "run/engine.h"
 
 #include "batch_program.h"
 #include "imageio/errors.h"

@@ -1,7 +1,7 @@
 // File and folder names are bytes: every one is read, enhanced and written under the same name,
 // by the folder run and by lumivor-batch alike.
 #include "app/batch_report.h"
-#include "app/batch_run.h"
+#include "run/engine.h"
 
 #include "batch_program.h"
 #include "tests/support/photos.h"

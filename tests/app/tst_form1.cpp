@@ -1,5 +1,5 @@
 #include "app/unit1.h"
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 #include "app/error_display.h"
 #include "chooser/path_text.h"
 #include "chooser/select_dir_dlg.h"

@@ -1,7 +1,7 @@
 // Pins the whole per-photo sequence: the SHA-256 of the enhanced file of each generated photo.
 // Any change to a step, a constant, the order of the steps, decoding or encoding changes some
 // digest. A change of output on purpose updates this table in the same commit and says why.
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 
 #include "tests/support/jpeg_files.h"
 #include "tests/support/sha256.h"

@@ -1,4 +1,4 @@
-#include "app/batch_run.h"
+#include "run/engine.h"
 
 #include "imageio/errors.h"
 #include "platform/file_errors.h"

@@ -1,4 +1,4 @@
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 
 #include "core/error.h"
 #include "enhance/enhance_picture.h"

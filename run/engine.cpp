@@ -1,6 +1,6 @@
-#include "app/batch_run.h"
+#include "run/engine.h"
 
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 #include "core/error.h"
 #include "imageio/errors.h"
 #include "platform/file_reading.h"

@@ -2,7 +2,7 @@
 // it ended when it was kept and its fault fixed: in a written photo or in the error named here.
 // An input without an entry must at least end in a photo or one of our errors, never a crash,
 // a foreign exception or a sanitizer report.
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 
 #include "core/error.h"
 #include "tests/support/temp_folder.h"

@@ -1,4 +1,4 @@
-#include "app/batch_sources.h"
+#include "run/photo_listing.h"
 
 #include "app/batch_options.h"
 #include "core/error.h"
