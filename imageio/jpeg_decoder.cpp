@@ -311,14 +311,14 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
     return header;
 }
 
-image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes)
+image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, std::uint64_t memoryBudget)
 {
     const auto decoder = std::make_unique<Decoder>();
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), false));
     if (std::uint64_t(cinfo.image_width) * cinfo.image_height > mostPixelsPerByte * bytes.size())
         throwCodecError(JERR_IMAGE_TOO_BIG);
-    if (!platform::pictureFitsInMemory(cinfo.image_width, cinfo.image_height))
+    if (!platform::pictureFitsInMemory(cinfo.image_width, cinfo.image_height, memoryBudget))
         throwCodecError(JERR_OUT_OF_MEMORY);
     check(startDecompress(decoder.get()));
 

@@ -27,7 +27,8 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes);
 // more than 1000 scans or whose scans add up to more than 32 passes over the picture, which only
 // a damaged or crafted file has); before allocating anything, EJPEG 40 for a picture of more
 // than 4096 pixels per byte of the file, far more than any photo codes, and EJPEG 53 for a
-// picture too large for this machine; EJPEG 53 also when memory runs out.
-image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes);
+// picture too large for memoryBudget bytes (platform::pictureFitsInMemory; 0: this machine's
+// budget); EJPEG 53 also when memory runs out.
+image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, std::uint64_t memoryBudget = 0);
 
 } // namespace imageio

@@ -15,7 +15,6 @@ namespace imageio {
 
 namespace {
 
-constexpr int outOfMemoryNumber = 53;
 constexpr int exifSegmentCode = 0xE1; // APP1, shared with XMP, which the rebuild leaves alone
 
 } // namespace
@@ -76,7 +75,7 @@ const image::TBitmap &TJPEGImage::Decode()
     State &s = *m_state;
     if (!s.hasPicture) {
         // With no bytes at all, the codec reports an empty input.
-        s.picture = decodeJpeg(s.bytes);
+        s.picture = decodeJpeg(s.bytes, MemoryBudget);
         s.hasPicture = true;
     }
     return s.picture;

@@ -55,6 +55,8 @@ public:
 
     bool ProgressiveSave = false;
     std::uint8_t Quality = 90;
+    // Bytes that decoding may count on (see decodeJpeg); 0: this machine's memory budget.
+    std::uint64_t MemoryBudget = 0;
 
     // The encoded bytes held now (empty when none); for tests and diagnostics.
     const std::vector<std::uint8_t> &Bytes() const;

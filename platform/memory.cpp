@@ -112,9 +112,9 @@ std::uint64_t memoryBudget()
     return budget != 0 ? budget : measureMemoryBudget();
 }
 
-bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height)
+bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height, std::uint64_t budget)
 {
-    return photoWorkingBytes(width, height) <= memoryBudget();
+    return photoWorkingBytes(width, height) <= (budget != 0 ? budget : memoryBudget());
 }
 
 bool fileFitsInMemory(std::uint64_t bytes)
