@@ -130,7 +130,7 @@ void SmoothSharpen(benchmark::State &state)
 // as EnhancePhoto runs them, without reading or writing the file.
 void OperationsAndCopies(benchmark::State &state)
 {
-    app::TWorkingImages images;
+    run::TWorkingImages images;
     image::TBitmap &first = images.FirstImage();
     image::TBitmap &second = images.SecondImage();
     for (auto _ : state) {
@@ -150,17 +150,17 @@ void OperationsAndCopies(benchmark::State &state)
 
 void EnhancePhoto(benchmark::State &state)
 {
-    app::TWorkingImages images;
+    run::TWorkingImages images;
     for (auto _ : state)
-        app::EnhancePhoto(images, photoFile(), outputFile());
+        run::EnhancePhoto(images, photoFile(), outputFile());
     countPixels(state);
 }
 
 void EnhanceProgressivePhoto(benchmark::State &state)
 {
-    app::TWorkingImages images;
+    run::TWorkingImages images;
     for (auto _ : state)
-        app::EnhancePhoto(images, progressivePhotoFile(), outputFile());
+        run::EnhancePhoto(images, progressivePhotoFile(), outputFile());
     countPixels(state);
 }
 

@@ -6,7 +6,7 @@
 
 #include <new>
 
-namespace app {
+namespace run {
 
 namespace {
 
@@ -36,7 +36,7 @@ private:
 } // namespace
 
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
-    const std::string &DestPath, const BeforeDecoding &beforeDecoding)
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding, std::uint64_t memoryBudget)
 {
     try {
         const LetPhotoGo letGo(Window);
@@ -44,6 +44,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
         image::TBitmap &second = Window.SecondImage();
 
         imageio::TJPEGImage jpeg;
+        jpeg.MemoryBudget = memoryBudget;
         jpeg.LoadFile(SourcePath);
         if (beforeDecoding)
             beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight());
@@ -77,4 +78,4 @@ void EnhancePhoto(
     }
 }
 
-} // namespace app
+} // namespace run

@@ -3,10 +3,11 @@
 #include "image/bitmap.h"
 #include "platform/safe_file_writer.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
-namespace app {
+namespace run {
 
 // Owner of the two working images that every photo reuses: the first holds the photo being
 // enhanced, the second is scratch. The main window derives from it; a run's worker holds one.
@@ -34,8 +35,10 @@ using BeforeDecoding = std::function<void(int width, int height)>;
 
 // EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
 // new version of DestPath, which the caller commits or lets go. Throws as EnhancePhoto does,
-// in the same order (the source's errors before the destination's).
+// in the same order (the source's errors before the destination's). A picture too large for
+// memoryBudget bytes (0: the machine's budget) fails with EJPEG 53 before it is decoded.
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
-    const std::string &DestPath, const BeforeDecoding &beforeDecoding = {});
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding = {},
+    std::uint64_t memoryBudget = 0);
 
-} // namespace app
+} // namespace run

@@ -1,12 +1,19 @@
 #include "run/engine.h"
 
+#include "core/error.h"
 #include "imageio/errors.h"
-#include "platform/file_errors.h"
 #include "imageio/jpeg_image.h"
+#include "platform/file_errors.h"
+#include "run/enhance_photo.h"
+#include "run/folder_run.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,42 +27,49 @@ using testing_support::writeText;
 
 namespace {
 
-// Records every call, in order, as text.
-class RecordingObserver : public app::BatchObserver
+using Names = std::vector<std::string>;
+
+// Records every call, in order, as text, and lets a test act when a photo ends.
+class RecordingObserver : public run::RunObserver
 {
 public:
-    void countKnown(int fileCount) override
+    void countKnown(int photoCount) override
     {
-        events.push_back("count " + std::to_string(fileCount));
+        events.push_back("count " + std::to_string(photoCount));
     }
-    void fileStarted(const std::string &name, int number) override
+    void photoStarted(const run::PhotoJob &photo, int number) override
     {
-        events.push_back("start " + std::to_string(number) + " " + name);
+        events.push_back("start " + std::to_string(number) + " " + photo.name);
     }
-    void fileFinished(int filesDone) override
+    void photoEnded(const run::PhotoOutcome &outcome) override
     {
-        events.push_back("done " + std::to_string(filesDone));
+        if (outcome.result == run::PhotoResult::Enhanced)
+            events.push_back("done " + std::to_string(outcome.number));
+        else
+            events.push_back("failed " + outcome.photo.name + ": "
+                + core::wordsFor(outcome.error).joined());
+        if (onEnded)
+            onEnded(outcome.number);
     }
-    void fileFailed(const app::PhotoFailure &failure) override
-    {
-        events.push_back("failed " + failure.name + ": " + failure.message);
-    }
-    void done() override { events.push_back("Done"); }
 
     std::vector<std::string> events;
+    std::function<void(int)> onEnded;
 };
 
-app::BatchFolders fixed(const std::string &source, const std::string &destination)
+// The message of the run's one failure, "" when there was none.
+std::string failureOf(const run::RunSummary &summary)
 {
-    return { [source] { return source; }, [destination] { return destination; } };
+    EXPECT_LE(summary.failures.size(), 1u);
+    return summary.failures.empty() ? std::string()
+                                    : core::wordsFor(summary.failures.front().error).joined();
 }
 
-class BatchRun : public ::testing::Test
+class FolderRun : public ::testing::Test
 {
 protected:
-    void run(const std::string &source, const std::string &destination)
+    run::RunSummary runFolder(const std::string &source, const std::string &destination)
     {
-        app::RunBatch(fixed(source, destination), m_observer);
+        return run::RunFolder(source, destination, {}, m_observer);
     }
 
     TempFolder m_source;
@@ -63,19 +77,20 @@ protected:
     RecordingObserver m_observer;
 };
 
-TEST_F(BatchRun, EnhancesEveryPhotoInNameOrderAndReportsProgress)
+TEST_F(FolderRun, EnhancesEveryPhotoInNameOrderAndReportsProgress)
 {
-    writeSamplePhoto(m_source.file("b.jpg"), 40, 30, 1);
+    writeSamplePhoto(m_source.file("b.jpeg"), 40, 30, 1);
     writeSamplePhoto(m_source.file("a.jpg"), 40, 30, 2);
     writeSamplePhoto(m_source.file("C.JPG"), 40, 30, 3);
 
-    run(m_source.path(), m_destination.path());
+    const run::RunSummary summary = runFolder(m_source.path(), m_destination.path());
 
-    const std::vector<std::string> expected { "count 3", "start 1 C.JPG", "done 1", "start 2 a.jpg",
-        "done 2", "start 3 b.jpg", "done 3", "Done" };
+    EXPECT_EQ(summary.photosDone, 3);
+    EXPECT_FALSE(summary.stopped);
+    const Names expected { "count 3", "start 1 C.JPG", "done 1", "start 2 a.jpg", "done 2",
+        "start 3 b.jpeg", "done 3" };
     EXPECT_EQ(m_observer.events, expected);
-    EXPECT_EQ(
-        namesIn(m_destination.path()), (std::vector<std::string> { "C.JPG", "a.jpg", "b.jpg" }));
+    EXPECT_EQ(namesIn(m_destination.path()), (Names { "C.JPG", "a.jpg", "b.jpeg" }));
     for (const std::string &name : namesIn(m_destination.path())) {
         imageio::TJPEGImage written;
         written.LoadFile(m_destination.file(name));
@@ -86,38 +101,59 @@ TEST_F(BatchRun, EnhancesEveryPhotoInNameOrderAndReportsProgress)
     }
 }
 
-TEST_F(BatchRun, EmptyOrMissingSourceFinishesAtOnceWritingNothing)
+// A folder run must never pass a source it could not list for an empty one ("Done" with nothing
+// done), nor write its results at the top of the file system for an empty destination text.
+TEST_F(FolderRun, MissingOrUnnamedFoldersAreErrorsAnEmptyFolderIsNot)
 {
-    for (const std::string &source : { m_source.path(), m_source.file("missing") }) {
+    writeText(m_source.file("file"), "not a folder");
+    const std::string missing = m_source.file("missing");
+    const struct {
+        std::string source, destination, error;
+    } cases[] = {
+        { m_source.path(), m_destination.path(), "" },
+        { missing, m_destination.path(),
+            "Cannot open file " + missing + ": " + std::strerror(ENOENT) },
+        { m_source.file("file"), m_destination.path(),
+            "Cannot open file " + m_source.file("file") + ": " + std::strerror(ENOTDIR) },
+        { "", m_destination.path(), "No source folder given" },
+        { m_source.path(), "", "No destination folder given" },
+    };
+    for (const auto &c : cases) {
         m_observer.events.clear();
-        run(source, m_destination.path());
-        EXPECT_EQ(m_observer.events, (std::vector<std::string> { "count 0", "Done" })) << source;
+        std::string error;
+        try {
+            runFolder(c.source, c.destination);
+        } catch (...) {
+            error = core::wordsFor(std::current_exception()).joined();
+        }
+        EXPECT_EQ(error, c.error) << c.source;
+        EXPECT_EQ(m_observer.events, c.error.empty() ? Names { "count 0" } : Names {});
     }
     EXPECT_TRUE(namesIn(m_destination.path()).empty());
 }
 
-TEST_F(BatchRun, LeavesOutFoldersHiddenFilesAndOtherExtensions)
+TEST_F(FolderRun, TakesJpgAndJpegInAnyCaseButNoFoldersHiddenFilesOrOtherExtensions)
 {
-    writeSamplePhoto(m_source.file("PHOTO.JPG"));
-    writeSamplePhoto(m_source.file(".hidden.jpg"));
-    writeSamplePhoto(m_source.file("photo.jpeg"));
+    for (const char *name : { "PHOTO.JPG", "photo.jpeg", "Photo.JPEG", ".hidden.jpg", "a.jpe",
+             "b.jpg.png", "c.jpegx" })
+        writeSamplePhoto(m_source.file(name));
     ASSERT_EQ(mkdir(m_source.file("album.jpg").c_str(), 0755), 0);
 
-    run(m_source.path(), m_destination.path());
+    runFolder(m_source.path(), m_destination.path());
 
-    EXPECT_EQ(namesIn(m_destination.path()), std::vector<std::string> { "PHOTO.JPG" });
+    EXPECT_EQ(namesIn(m_destination.path()), (Names { "PHOTO.JPG", "Photo.JPEG", "photo.jpeg" }));
 }
 
 // Every photo is read whole before it is written, and no temporary file may stay behind.
-TEST_F(BatchRun, DestinationEqualToSourceReplacesEveryPhoto)
+TEST_F(FolderRun, DestinationEqualToSourceReplacesEveryPhoto)
 {
     writeSamplePhoto(m_source.file("a.jpg"), 30, 20, 4);
     writeSamplePhoto(m_source.file("b.jpg"), 30, 20, 5);
     const auto originalA = readBytes(m_source.file("a.jpg"));
 
-    run(m_source.path(), m_source.path());
+    runFolder(m_source.path(), m_source.path());
 
-    EXPECT_EQ(namesIn(m_source.path()), (std::vector<std::string> { "a.jpg", "b.jpg" }));
+    EXPECT_EQ(namesIn(m_source.path()), (Names { "a.jpg", "b.jpg" }));
     EXPECT_NE(readBytes(m_source.file("a.jpg")), originalA);
     imageio::TJPEGImage replaced;
     replaced.LoadFile(m_source.file("a.jpg"));
@@ -126,39 +162,23 @@ TEST_F(BatchRun, DestinationEqualToSourceReplacesEveryPhoto)
     EXPECT_EQ(picture.Height(), 20);
 }
 
-TEST_F(BatchRun, MissingDestinationStopsAtTheFirstFile)
+TEST_F(FolderRun, MissingDestinationStopsAtTheFirstPhotoWithTheReason)
 {
     writeSamplePhoto(m_source.file("a.jpg"));
     writeSamplePhoto(m_source.file("b.jpg"));
     const std::string destination = m_destination.file("missing");
-    try {
-        run(m_source.path(), destination);
-        FAIL() << "the run did not fail";
-    } catch (const platform::EFCreateError &error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot create file " + destination + "/a.jpg");
-    }
-    EXPECT_EQ(m_observer.events, (std::vector<std::string> { "count 2", "start 1 a.jpg" }));
-}
 
-// The folder texts are used exactly as they stand, composed afresh for each file.
-TEST_F(BatchRun, PathsAreComposedFromTheCurrentTextsForEveryFile)
-{
-    writeSamplePhoto(m_source.file("a.jpg"));
-    writeSamplePhoto(m_source.file("b.jpg"));
-    int destinationAsked = 0;
-    const std::string slashEnded = m_destination.path() + "/";
-    const app::BatchFolders folders { [&] { return m_source.path(); },
-        [&] {
-            ++destinationAsked;
-            return slashEnded;
-        } };
-    app::RunBatch(folders, m_observer);
-    EXPECT_EQ(destinationAsked, 2);
-    EXPECT_EQ(namesIn(m_destination.path()).size(), 2u);
+    const run::RunSummary summary = runFolder(m_source.path(), destination);
+
+    const std::string failure
+        = "Cannot create file " + destination + "/a.jpg: " + std::strerror(ENOENT);
+    EXPECT_EQ(failureOf(summary), failure);
+    EXPECT_EQ(summary.failures.front().photo.sourcePath, m_source.file("a.jpg"));
+    EXPECT_EQ(m_observer.events, (Names { "count 2", "start 1 a.jpg", "failed a.jpg: " + failure }));
 }
 
 // The engine's own cases: photos of mixed sizes in a folder, run with jobs built from it.
-class RunEngine : public BatchRun
+class RunEngine : public FolderRun
 {
 protected:
     // Photos p0.jpg .. p<count-1>.jpg, every other one larger, each different.
@@ -171,16 +191,16 @@ protected:
         }
     }
 
-    app::RunSummary runJobs(const std::string &destination, const app::RunOptions &options)
+    run::RunSummary runJobs(const std::string &destination, const run::RunOptions &options)
     {
-        std::vector<app::PhotoJob> jobs;
+        std::vector<run::PhotoJob> jobs;
         for (const std::string &name : m_names)
             jobs.push_back({ name, m_source.file(name), destination + "/" + name });
         m_observer.events.clear();
-        return app::RunPhotoJobs(jobs, options, m_observer);
+        return run::RunPhotoJobs(jobs, options, m_observer);
     }
 
-    std::vector<std::string> m_names;
+    Names m_names;
 };
 
 struct EngineCase {
@@ -200,15 +220,15 @@ TEST_P(RunEngineSettings, OutputAndProgressAreThoseOfOnePhotoAtATime)
 {
     writePhotos(7);
     const TempFolder oneAtATime;
-    app::RunOptions sequential;
+    run::RunOptions sequential;
     sequential.workers = 1;
     runJobs(oneAtATime.path(), sequential);
-    const std::vector<std::string> expectedEvents = m_observer.events;
+    const Names expectedEvents = m_observer.events;
 
-    app::RunOptions options;
+    run::RunOptions options;
     options.workers = GetParam().workers;
     options.memoryBudget = GetParam().memoryBudget;
-    const app::RunSummary summary = runJobs(m_destination.path(), options);
+    const run::RunSummary summary = runJobs(m_destination.path(), options);
 
     EXPECT_EQ(summary.photosDone, 7);
     EXPECT_EQ(m_observer.events, expectedEvents);
@@ -238,15 +258,14 @@ TEST_F(RunEngine, FirstFailureInListingOrderEndsTheRunLeavingTheRestUntouched)
     chmod(m_source.file(m_names[2]).c_str(), 0444);
 
     for (const int workers : { 1, 4 }) {
-        app::RunOptions options;
+        run::RunOptions options;
         options.workers = workers;
-        try {
-            runJobs(m_source.path(), options);
-            FAIL() << "the run did not fail";
-        } catch (const platform::EFCreateError &error) {
-            EXPECT_EQ(std::string(error.what()), "Cannot create file " + m_source.file("p2.jpg"));
-        }
-        EXPECT_EQ(m_observer.events.back(), "start 3 p2.jpg");
+        const run::RunSummary summary = runJobs(m_source.path(), options);
+        EXPECT_EQ(failureOf(summary).rfind("Cannot create file " + m_source.file("p2.jpg"), 0), 0u)
+            << failureOf(summary);
+        EXPECT_EQ(summary.photosDone, 2);
+        EXPECT_FALSE(summary.stopped);
+        EXPECT_EQ(m_observer.events.at(m_observer.events.size() - 2), "start 3 p2.jpg");
         EXPECT_EQ(namesIn(m_source.path()), m_names);
         for (std::size_t i = 2; i < m_names.size(); ++i)
             EXPECT_EQ(readBytes(m_source.file(m_names[i])), originals[i]) << m_names[i];
@@ -262,32 +281,32 @@ TEST_F(RunEngine, KeepGoingReportsEachFailureAndPutsTheOthersInPlace)
     writePhotos(5);
     writeText(m_source.file("p1.jpg"), "not a photo");
     writeText(m_source.file("p3.jpg"), "");
-    app::RunOptions options;
+    run::RunOptions options;
     options.workers = 3;
     options.keepGoing = true;
 
-    const app::RunSummary summary = runJobs(m_destination.path(), options);
+    const run::RunSummary summary = runJobs(m_destination.path(), options);
 
     EXPECT_EQ(summary.photosDone, 3);
     ASSERT_EQ(summary.failures.size(), 2u);
-    EXPECT_EQ(summary.failures[0].name, "p1.jpg");
-    EXPECT_EQ(summary.failures[1].message, "JPEG error #41");
-    const std::vector<std::string> expected { "count 5", "start 1 p0.jpg", "done 1",
-        "start 2 p1.jpg", "failed p1.jpg: JPEG error #52", "start 3 p2.jpg", "done 2",
-        "start 4 p3.jpg", "failed p3.jpg: JPEG error #41", "start 5 p4.jpg", "done 3", "Done" };
+    EXPECT_EQ(summary.failures[0].photo.name, "p1.jpg");
+    EXPECT_FALSE(summary.stopped);
+    const Names expected { "count 5", "start 1 p0.jpg", "done 1", "start 2 p1.jpg",
+        "failed p1.jpg: JPEG error #52: Not a JPEG file", "start 3 p2.jpg", "done 3",
+        "start 4 p3.jpg", "failed p3.jpg: JPEG error #41: Empty input file", "start 5 p4.jpg",
+        "done 5" };
     EXPECT_EQ(m_observer.events, expected);
-    EXPECT_EQ(namesIn(m_destination.path()),
-        (std::vector<std::string> { "p0.jpg", "p2.jpg", "p4.jpg" }));
+    EXPECT_EQ(namesIn(m_destination.path()), (Names { "p0.jpg", "p2.jpg", "p4.jpg" }));
 }
 
 TEST_F(RunEngine, PreservedTimesAreTheSourcesToTheNanosecond)
 {
     writePhotos(3);
-    const timespec past = { 981173106, 789000000 };    // 2001-02-03 04:05:06.789 UTC
+    const timespec past = { 981173106, 789000000 }; // 2001-02-03 04:05:06.789 UTC
     const timespec times[2] = { past, past };
     for (const std::string &name : m_names)
         ASSERT_EQ(utimensat(AT_FDCWD, m_source.file(name).c_str(), times, 0), 0);
-    app::RunOptions options;
+    run::RunOptions options;
     options.preserveTimes = true;
 
     runJobs(m_destination.path(), options);
@@ -301,19 +320,66 @@ TEST_F(RunEngine, PreservedTimesAreTheSourcesToTheNanosecond)
 }
 
 // Too large for the whole budget, a photo is refused before it is decoded, as one too large for
-// the machine is.
-TEST_F(RunEngine, PhotoLargerThanTheWholeBudgetIsRefused)
+// the machine is; the decoder itself holds a photo to the budget it is given.
+TEST_F(RunEngine, PhotoLargerThanTheBudgetIsRefused)
 {
     writePhotos(3);
-    app::RunOptions options;
-    options.memoryBudget = 100000;    // the small photos fit, the large one does not
-    try {
-        runJobs(m_destination.path(), options);
-        FAIL() << "the run did not fail";
-    } catch (const imageio::EJPEG &error) {
-        EXPECT_STREQ(error.what(), "JPEG error #53");
-    }
-    EXPECT_EQ(namesIn(m_destination.path()), std::vector<std::string> { "p0.jpg" });
+    run::RunOptions options;
+    options.memoryBudget = 100000; // the small photos fit, the large one does not
+    EXPECT_EQ(failureOf(runJobs(m_destination.path(), options)),
+        "JPEG error #53: Insufficient memory");
+    EXPECT_EQ(namesIn(m_destination.path()), Names { "p0.jpg" });
+
+    run::TWorkingImages images;
+    EXPECT_THROW(run::EnhancePhotoPending(
+                     images, m_source.file("p1.jpg"), m_destination.file("p1.jpg"), {}, 100000),
+        imageio::EJPEG);
+    EXPECT_NO_THROW(run::EnhancePhotoPending(
+        images, m_source.file("p1.jpg"), m_destination.file("p1.jpg"), {}, 108000));
 }
+
+class StoppedRun : public RunEngine, public ::testing::WithParamInterface<int>
+{
+};
+
+// A stop request ends the run at once: nothing after it is reported, every photo is its original
+// or its whole enhanced version, and nothing temporary is left, however many photos were in work.
+TEST_P(StoppedRun, LeavesEveryPhotoWholeAndNothingTemporary)
+{
+    writePhotos(12);
+    const TempFolder enhanced;
+    runJobs(enhanced.path(), {});
+    std::vector<std::vector<std::uint8_t>> originals;
+    for (const std::string &name : m_names)
+        originals.push_back(readBytes(m_source.file(name)));
+
+    for (const int stopAfter : { 0, 3 }) {
+        run::StopRequest stop;
+        if (stopAfter == 0)
+            stop.request();
+        run::RunOptions options;
+        options.workers = GetParam();
+        options.stop = &stop;
+        m_observer.onEnded = [&](int number) {
+            if (number == stopAfter)
+                stop.request();
+        };
+        const run::RunSummary summary = runJobs(m_source.path(), options);
+        m_observer.onEnded = nullptr;
+
+        EXPECT_TRUE(summary.stopped);
+        EXPECT_EQ(summary.photosDone, stopAfter);
+        EXPECT_EQ(m_observer.events.back(), stopAfter == 0 ? "count 12" : "done 3");
+        EXPECT_EQ(namesIn(m_source.path()), namesIn(enhanced.path()));
+        for (std::size_t i = 0; i < m_names.size(); ++i) {
+            const auto now = readBytes(m_source.file(m_names[i]));
+            EXPECT_EQ(now, int(i) < stopAfter ? readBytes(enhanced.file(m_names[i])) : originals[i])
+                << m_names[i];
+            testing_support::writeBytes(m_source.file(m_names[i]), originals[i]);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, StoppedRun, ::testing::Values(1, 4));
 
 } // namespace

@@ -29,7 +29,7 @@ TEST(FuzzRegressions, EachKeptInputEndsAsWhenItWasKept)
 {
     const std::string folder = LUMIVOR_FUZZ_REGRESSIONS;
     const TempFolder output;
-    app::TWorkingImages images; // reused, as across a folder run
+    run::TWorkingImages images; // reused, as across a folder run
     int replayed = 0;
     for (const std::string &name : namesIn(folder)) {
         if (name == "README.md")
@@ -37,7 +37,7 @@ TEST(FuzzRegressions, EachKeptInputEndsAsWhenItWasKept)
         ++replayed;
         std::string error;
         try {
-            app::EnhancePhoto(images, folder + "/" + name, output.file(name));
+            run::EnhancePhoto(images, folder + "/" + name, output.file(name));
         } catch (const core::Error &ours) {
             error = ours.what();
         } catch (const std::exception &other) {

@@ -65,8 +65,8 @@ TEST_P(PhotoDigests, EnhancedFileIsExactlyAsPinned)
     testing_support::TempFolder folder;
     testjpeg::writeFile(folder.file("in.jpg"), testjpeg::makeJpeg(recipe));
 
-    app::TWorkingImages images;
-    app::EnhancePhoto(images, folder.file("in.jpg"), folder.file("out.jpg"));
+    run::TWorkingImages images;
+    run::EnhancePhoto(images, folder.file("in.jpg"), folder.file("out.jpg"));
 
     EXPECT_EQ(testing_support::sha256Hex(testjpeg::readFile(folder.file("out.jpg"))), c.sha256);
 }
