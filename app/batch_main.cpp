@@ -60,9 +60,9 @@ bool foldersExist(const app::BatchOptions &options, app::BatchReport &report)
             continue;
         if (folder->empty()) {
             report.error(std::string(),
-                std::make_exception_ptr(core::Error(folder == &options.source
-                        ? "No source folder given"
-                        : "No destination folder given")));
+                std::make_exception_ptr(
+                    core::Error(folder == &options.source ? "No source folder given"
+                                                          : "No destination folder given")));
             return false;
         }
         const platform::PathInfo info = platform::InspectPath(*folder);

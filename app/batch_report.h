@@ -21,8 +21,8 @@ std::string progressLine(
 
 // What lumivor-batch tells its user during and after a run, on one stream (standard error):
 // on a terminal one line updated in place, otherwise one line per photo; errors as
-// "lumivor-batch: PATH: MESSAGE: REASON" (core::wordsFor); at the end a summary with every failure. Quiet leaves only
-// the errors. Calls may come from several threads.
+// "lumivor-batch: PATH: MESSAGE: REASON" (core::wordsFor); at the end a summary with every failure.
+// Quiet leaves only the errors. Calls may come from several threads.
 class BatchReport
 {
 public:

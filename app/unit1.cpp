@@ -260,10 +260,7 @@ void TForm1::runEnded(const RunEnd &end)
     const bool done = !end.error && summary.failures.empty() && !summary.stopped;
     m_progress->ended(done);
     setRunning(false);
-    const bool closing = std::exchange(m_closeWhenEnded, false);
-    if (!closing)
-        announceEnd(end);
-    if (closing) {
+    if (std::exchange(m_closeWhenEnded, false)) {
         // The user asked to leave: a photo that failed meanwhile is told on standard error
         // rather than in a box that would hold the window open.
         if (!summary.failures.empty())
@@ -271,7 +268,11 @@ void TForm1::runEnded(const RunEnd &end)
                          summary.failures.front().photo.sourcePath.c_str(),
                          core::wordsFor(summary.failures.front().error).joined().c_str());
         close();
-    } else if (end.error) {
+        emit runFinished();
+        return;
+    }
+    announceEnd(end);
+    if (end.error) {
         app::showError(this, end.error);
     } else if (!summary.failures.empty()) {
         app::showError(this, summary.failures.front().error,

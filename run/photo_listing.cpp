@@ -38,7 +38,7 @@ public:
         for (const std::string &name : level.files)
             if (IsPhotoName(name))
                 photos.push_back(
-                { below + name, folder + "/" + name, m_destination + "/" + below + name });
+                    { below + name, folder + "/" + name, m_destination + "/" + below + name });
         if (!m_recursive)
             return;
         for (const auto &[name, info] : level.folders) {
@@ -121,7 +121,7 @@ std::vector<PhotoJob> PhotosFromList(
     const char separator = nullSeparated ? '\0' : '\n';
     if (!nullSeparated && list.find('\0') != std::string::npos)
         throw ListFormatError("the list holds NUL bytes; give --null for a list that find -print0 "
-                         "wrote");
+                              "wrote");
     std::vector<PhotoJob> photos;
     std::size_t start = 0;
     while (start < list.size()) {

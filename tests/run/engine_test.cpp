@@ -46,8 +46,8 @@ public:
         if (outcome.result == run::PhotoResult::Enhanced)
             events.push_back("done " + std::to_string(outcome.number));
         else
-            events.push_back("failed " + outcome.photo.name + ": "
-                + core::wordsFor(outcome.error).joined());
+            events.push_back(
+                "failed " + outcome.photo.name + ": " + core::wordsFor(outcome.error).joined());
         if (onEnded)
             onEnded(outcome.number);
     }
@@ -134,8 +134,8 @@ TEST_F(FolderRun, MissingOrUnnamedFoldersAreErrorsAnEmptyFolderIsNot)
 
 TEST_F(FolderRun, TakesJpgAndJpegInAnyCaseButNoFoldersHiddenFilesOrOtherExtensions)
 {
-    for (const char *name : { "PHOTO.JPG", "photo.jpeg", "Photo.JPEG", ".hidden.jpg", "a.jpe",
-             "b.jpg.png", "c.jpegx" })
+    for (const char *name :
+        { "PHOTO.JPG", "photo.jpeg", "Photo.JPEG", ".hidden.jpg", "a.jpe", "b.jpg.png", "c.jpegx" })
         writeSamplePhoto(m_source.file(name));
     ASSERT_EQ(mkdir(m_source.file("album.jpg").c_str(), 0755), 0);
 
@@ -174,7 +174,8 @@ TEST_F(FolderRun, MissingDestinationStopsAtTheFirstPhotoWithTheReason)
         = "Cannot create file " + destination + "/a.jpg: " + std::strerror(ENOENT);
     EXPECT_EQ(failureOf(summary), failure);
     EXPECT_EQ(summary.failures.front().photo.sourcePath, m_source.file("a.jpg"));
-    EXPECT_EQ(m_observer.events, (Names { "count 2", "start 1 a.jpg", "failed a.jpg: " + failure }));
+    EXPECT_EQ(
+        m_observer.events, (Names { "count 2", "start 1 a.jpg", "failed a.jpg: " + failure }));
 }
 
 // The engine's own cases: photos of mixed sizes in a folder, run with jobs built from it.
@@ -208,7 +209,10 @@ struct EngineCase {
     int workers;
     std::uint64_t memoryBudget;
 };
-void PrintTo(const EngineCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const EngineCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class RunEngineSettings : public RunEngine, public ::testing::WithParamInterface<EngineCase>
 {
@@ -238,11 +242,11 @@ TEST_P(RunEngineSettings, OutputAndProgressAreThoseOfOnePhotoAtATime)
 }
 
 // A large photo needs 120 * 90 * 10 = 108000 bytes, a small one 12000.
-INSTANTIATE_TEST_SUITE_P(Engine, RunEngineSettings, ::testing::Values(
-    EngineCase{"ThreeWorkers", 3, 0},
-    EngineCase{"MoreWorkersThanPhotos", 16, 0},
-    EngineCase{"BudgetForOneLargePhotoAtATime", 4, 120000},
-    EngineCase{"BudgetForExactlyOneLargePhoto", 4, 108000}),
+INSTANTIATE_TEST_SUITE_P(Engine, RunEngineSettings,
+    ::testing::Values(EngineCase { "ThreeWorkers", 3, 0 },
+        EngineCase { "MoreWorkersThanPhotos", 16, 0 },
+        EngineCase { "BudgetForOneLargePhotoAtATime", 4, 120000 },
+        EngineCase { "BudgetForExactlyOneLargePhoto", 4, 108000 }),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The first failure in listing order ends the run, even when a later photo fails first: here
@@ -312,7 +316,8 @@ TEST_F(RunEngine, PreservedTimesAreTheSourcesToTheNanosecond)
     runJobs(m_destination.path(), options);
 
     for (const std::string &name : m_names) {
-        struct stat written {};
+        struct stat written {
+        };
         ASSERT_EQ(stat(m_destination.file(name).c_str(), &written), 0);
         EXPECT_EQ(written.st_mtim.tv_sec, past.tv_sec) << name;
         EXPECT_EQ(written.st_mtim.tv_nsec, past.tv_nsec) << name;
@@ -326,8 +331,8 @@ TEST_F(RunEngine, PhotoLargerThanTheBudgetIsRefused)
     writePhotos(3);
     run::RunOptions options;
     options.memoryBudget = 100000; // the small photos fit, the large one does not
-    EXPECT_EQ(failureOf(runJobs(m_destination.path(), options)),
-        "JPEG error #53: Insufficient memory");
+    EXPECT_EQ(
+        failureOf(runJobs(m_destination.path(), options)), "JPEG error #53: Insufficient memory");
     EXPECT_EQ(namesIn(m_destination.path()), Names { "p0.jpg" });
 
     run::TWorkingImages images;
