@@ -4,6 +4,7 @@
 
 #include "batch_program.h"
 #include "imageio/errors.h"
+#include "tests/run/recording_observer.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/without_file_capabilities.h"
@@ -35,34 +36,16 @@ Bytes textBytes(const std::string &text)
     return Bytes(text.begin(), text.end());
 }
 
-// Records the calls (a failing photo's end shows as none) and lets a test act on the file
-// system at any of them.
-class HookObserver : public run::RunObserver
-{
-public:
-    void countKnown(int fileCount) override
-    {
-        events.push_back("count " + std::to_string(fileCount));
-    }
-    void photoStarted(const run::PhotoJob &photo, int number) override
-    {
-        events.push_back("start " + std::to_string(number) + " " + photo.name);
-        if (onStart)
-            onStart(number);
-    }
-    void photoEnded(const run::PhotoOutcome &outcome) override
-    {
-        if (outcome.result != run::PhotoResult::Enhanced)
-            return;
-        events.push_back("done " + std::to_string(outcome.number));
-        if (onFinish)
-            onFinish(outcome.number);
-    }
+using HookObserver = testing_support::RecordingObserver;
 
-    std::function<void(int)> onStart;
-    std::function<void(int)> onFinish;
-    std::vector<std::string> events;
-};
+// The photo the run was at when it ended.
+std::string lastStarted(const HookObserver &observer)
+{
+    for (auto event = observer.events.rbegin(); event != observer.events.rend(); ++event)
+        if (event->rfind("start ", 0) == 0)
+            return *event;
+    return std::string();
+}
 
 // The message of the error that ended the run, or "" when it ended normally.
 std::string runAndCatch(const std::string &source, const std::string &destination,
@@ -173,7 +156,7 @@ TEST_F(FaultRun, FailureAtOnePhotoInPlaceKeepsEveryOriginalFromThereOn)
             const std::string what
                 = std::string(injection.what) + ", workers " + std::to_string(workers);
             EXPECT_EQ(error, injection.expectedError) << what;
-            EXPECT_EQ(observer.events.back(), "start 3 c.jpg") << what;
+            EXPECT_EQ(lastStarted(observer), "start 3 c.jpg") << what;
             EXPECT_EQ(namesIn(source.path()), names) << what;
             EXPECT_EQ(readBytes(source.file("a.jpg")), enhancedBytes[0]) << what;
             EXPECT_EQ(readBytes(source.file("b.jpg")), enhancedBytes[1]) << what;
@@ -252,7 +235,7 @@ TEST_F(FaultRun, PhotoThatVanishesBeforeItsTurnStopsTheRun)
     };
     EXPECT_EQ(runAndCatch(source.path(), destination.path(), observer),
         "Cannot open file " + source.file("d.jpg"));
-    EXPECT_EQ(observer.events.back(), "start 4 d.jpg");
+    EXPECT_EQ(lastStarted(observer), "start 4 d.jpg");
     EXPECT_EQ(
         namesIn(destination.path()), (std::vector<std::string> { "a.jpg", "b.jpg", "c.jpg" }));
 }
@@ -296,7 +279,7 @@ TEST_F(FaultRun, DestinationThatBecomesUnwritableStopsAtTheNextPhoto)
         const std::string destination = parent.file("out");
         mkdir(destination.c_str(), 0755);
         HookObserver observer;
-        observer.onFinish = [&](int filesDone) {
+        observer.onEnhanced = [&](int filesDone) {
             if (filesDone == 1) {
                 removeTree(destination);
                 if (replaceByFile)
@@ -305,7 +288,7 @@ TEST_F(FaultRun, DestinationThatBecomesUnwritableStopsAtTheNextPhoto)
         };
         EXPECT_EQ(runAndCatch(source.path(), destination, observer),
             "Cannot create file " + destination + "/b.jpg");
-        EXPECT_EQ(observer.events.back(), "start 2 b.jpg");
+        EXPECT_EQ(lastStarted(observer), "start 2 b.jpg");
         EXPECT_EQ(namesIn(parent.path()),
             replaceByFile ? std::vector<std::string> { "out" } : std::vector<std::string> {});
         if (replaceByFile) {

@@ -78,6 +78,42 @@ std::vector<Bytes> enhancedOnce(const TempFolder &folder, const std::vector<std:
     return result;
 }
 
+// A folder of large photos to be enhanced into itself (each some 100 ms), with what each is
+// before and after a clean run.
+struct PhotosInPlace {
+    explicit PhotosInPlace(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            names.push_back("photo" + std::to_string(100 + i) + ".jpg");
+            writeSamplePhoto(folder.file(names.back()), 1600, 1200, i);
+            originals.push_back(readBytes(folder.file(names.back())));
+        }
+        enhanced = enhancedOnce(folder, names);
+    }
+
+    // What is wrong with the folder after a run stopped early: a file added or lost, a photo
+    // neither its original nor its whole enhanced version, or none left untouched. Empty when
+    // nothing is.
+    QString stoppedBadly() const
+    {
+        if (namesIn(folder.path()) != names)
+            return "other files than the photos";
+        int left = 0;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const Bytes now = readBytes(folder.file(names[i]));
+            if (now != enhanced[i] && now != originals[i])
+                return QString::fromStdString(names[i]) + " is neither whole version";
+            left += now == originals[i];
+        }
+        return left > 0 ? QString() : QString("the run did not stop");
+    }
+
+    TempFolder folder;
+    std::vector<std::string> names;
+    std::vector<Bytes> originals;
+    std::vector<Bytes> enhanced;
+};
+
 } // namespace
 
 class tst_Form1 : public QObject
@@ -545,16 +581,8 @@ void tst_Form1::closeRequestStopsTheRun_data()
 void tst_Form1::closeRequestStopsTheRun()
 {
     QFETCH(QString, request);
-    TempFolder folder;
-    std::vector<std::string> names;
-    for (int i = 0; i < 24; ++i)
-        names.push_back("photo" + std::to_string(100 + i) + ".jpg");
-    std::vector<Bytes> originals;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        writeSamplePhoto(folder.file(names[i]), 1600, 1200, int(i));
-        originals.push_back(readBytes(folder.file(names[i])));
-    }
-    const std::vector<Bytes> enhanced = enhancedOnce(folder, names);
+    const PhotosInPlace photos(24);
+    const QString folder = folderText(photos.folder.path());
     TForm1 window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -575,41 +603,24 @@ void tst_Form1::closeRequestStopsTheRun()
             QTest::mouseClick(window.btnQuit, Qt::LeftButton);
         label = window.lbFile->text();
     });
-    runIn(window, folderText(folder.path()), folderText(folder.path()));
+    runIn(window, folder, folder);
     const qint64 took = sinceRequest.elapsed();
 
     QVERIFY(!window.isVisible());
     QCOMPARE(label, QString("Stopping\u2026"));
     QVERIFY2(took < 2000, qPrintable(QString("%1 ms").arg(took)));
     QCOMPARE(m_errors, QStringList());
-    QCOMPARE(namesIn(folder.path()), names);
-    int left = 0;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const Bytes now = readBytes(folder.file(names[i]));
-        QVERIFY2(now == enhanced[i] || now == originals[i], names[i].c_str());
-        left += now == originals[i];
-    }
-    QVERIFY2(left > 0, "the run did not stop");
+    QCOMPARE(photos.stoppedBadly(), QString());
 }
 
 // The window program's own handling of SIGTERM, in a child: it stops the run as a close request
 // does and then ends as killed by the signal.
 void tst_Form1::terminationSignalStopsTheRun()
 {
-    TempFolder folder;
-    std::vector<std::string> names;
-    for (int i = 0; i < 20; ++i)
-        names.push_back("photo" + std::to_string(100 + i) + ".jpg");
-    std::vector<Bytes> originals;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        writeSamplePhoto(folder.file(names[i]), 1600, 1200, int(i));
-        originals.push_back(readBytes(folder.file(names[i])));
-    }
-    const std::vector<Bytes> enhanced = enhancedOnce(folder, names);
-
+    const PhotosInPlace photos(20);
+    const QString folder = folderText(photos.folder.path());
     QProcess child;
-    child.start(QStringLiteral(LUMIVOR_STOPPED_WINDOW),
-                {folderText(folder.path()), folderText(folder.path())});
+    child.start(QStringLiteral(LUMIVOR_STOPPED_WINDOW), {folder, folder});
     QVERIFY(child.waitForStarted());
     QVERIFY(child.waitForReadyRead(60000));    // the first photo is in place
     QElapsedTimer sinceSignal;
@@ -620,14 +631,7 @@ void tst_Form1::terminationSignalStopsTheRun()
 
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);    // ended as killed by SIGTERM
     QVERIFY2(took < 2000, qPrintable(QString("%1 ms").arg(took)));
-    QCOMPARE(namesIn(folder.path()), names);
-    int left = 0;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const Bytes now = readBytes(folder.file(names[i]));
-        QVERIFY2(now == enhanced[i] || now == originals[i], names[i].c_str());
-        left += now == originals[i];
-    }
-    QVERIFY2(left > 0, "the run did not stop");
+    QCOMPARE(photos.stoppedBadly(), QString());
 }
 
 void tst_Form1::errorsReachARealErrorBox()

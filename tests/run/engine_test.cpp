@@ -6,6 +6,7 @@
 #include "platform/file_errors.h"
 #include "run/enhance_photo.h"
 #include "run/folder_run.h"
+#include "tests/run/recording_observer.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 
@@ -13,7 +14,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,32 +29,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Records every call, in order, as text, and lets a test act when a photo ends.
-class RecordingObserver : public run::RunObserver
-{
-public:
-    void countKnown(int photoCount) override
-    {
-        events.push_back("count " + std::to_string(photoCount));
-    }
-    void photoStarted(const run::PhotoJob &photo, int number) override
-    {
-        events.push_back("start " + std::to_string(number) + " " + photo.name);
-    }
-    void photoEnded(const run::PhotoOutcome &outcome) override
-    {
-        if (outcome.result == run::PhotoResult::Enhanced)
-            events.push_back("done " + std::to_string(outcome.number));
-        else
-            events.push_back(
-                "failed " + outcome.photo.name + ": " + core::wordsFor(outcome.error).joined());
-        if (onEnded)
-            onEnded(outcome.number);
-    }
-
-    std::vector<std::string> events;
-    std::function<void(int)> onEnded;
-};
+using RecordingObserver = testing_support::RecordingObserver;
 
 // The message of the run's one failure, "" when there was none.
 std::string failureOf(const run::RunSummary &summary)
@@ -175,7 +150,7 @@ TEST_F(FolderRun, MissingDestinationStopsAtTheFirstPhotoWithTheReason)
     EXPECT_EQ(failureOf(summary), failure);
     EXPECT_EQ(summary.failures.front().photo.sourcePath, m_source.file("a.jpg"));
     EXPECT_EQ(
-        m_observer.events, (Names { "count 2", "start 1 a.jpg", "failed a.jpg: " + failure }));
+        m_observer.events, (Names { "count 2", "start 1 a.jpg", "failed 1 a.jpg: " + failure }));
 }
 
 // The engine's own cases: photos of mixed sizes in a folder, run with jobs built from it.
@@ -296,8 +271,8 @@ TEST_F(RunEngine, KeepGoingReportsEachFailureAndPutsTheOthersInPlace)
     EXPECT_EQ(summary.failures[0].photo.name, "p1.jpg");
     EXPECT_FALSE(summary.stopped);
     const Names expected { "count 5", "start 1 p0.jpg", "done 1", "start 2 p1.jpg",
-        "failed p1.jpg: JPEG error #52: Not a JPEG file", "start 3 p2.jpg", "done 3",
-        "start 4 p3.jpg", "failed p3.jpg: JPEG error #41: Empty input file", "start 5 p4.jpg",
+        "failed 2 p1.jpg: JPEG error #52: Not a JPEG file", "start 3 p2.jpg", "done 3",
+        "start 4 p3.jpg", "failed 4 p3.jpg: JPEG error #41: Empty input file", "start 5 p4.jpg",
         "done 5" };
     EXPECT_EQ(m_observer.events, expected);
     EXPECT_EQ(namesIn(m_destination.path()), (Names { "p0.jpg", "p2.jpg", "p4.jpg" }));
@@ -365,12 +340,12 @@ TEST_P(StoppedRun, LeavesEveryPhotoWholeAndNothingTemporary)
         run::RunOptions options;
         options.workers = GetParam();
         options.stop = &stop;
-        m_observer.onEnded = [&](int number) {
+        m_observer.onEnhanced = [&](int number) {
             if (number == stopAfter)
                 stop.request();
         };
         const run::RunSummary summary = runJobs(m_source.path(), options);
-        m_observer.onEnded = nullptr;
+        m_observer.onEnhanced = nullptr;
 
         EXPECT_TRUE(summary.stopped);
         EXPECT_EQ(summary.photosDone, stopAfter);
