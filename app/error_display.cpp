@@ -34,7 +34,8 @@ void showErrorBox(QWidget *parent, const QString &message, const QString &detail
 {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
         // Failing before the application exists: there is no screen to show a box on.
-        std::fprintf(stderr, "%s\n", qPrintable(details.isEmpty() ? message : message + "\n" + details));
+        const QString text = details.isEmpty() ? message : message + "\n" + details;
+        std::fprintf(stderr, "%s\n", qPrintable(text));
         return;
     }
     QMessageBox box(QMessageBox::Critical,

@@ -15,7 +15,8 @@ QString progressTip(int done, int count, double seconds)
     QString tip = QStringLiteral("%1 of %2").arg(done).arg(count);
     const double left = run::secondsLeft(done, count, seconds);
     if (left >= 0 && done < count)
-        tip += QStringLiteral(", about %1 left").arg(QString::fromStdString(run::formatDuration(left)));
+        tip += QStringLiteral(", about %1 left")
+                   .arg(QString::fromStdString(run::formatDuration(left)));
     return tip;
 }
 
