@@ -192,7 +192,8 @@ private:
             MemoryShare share(*this, index);
             file.emplace(EnhancePhotoPending(
                 images, job.sourcePath, job.destinationPath,
-                [&share](int width, int height) { share.acquire(width, height); }, m_budget));
+                [&share](int width, int height) { share.acquire(width, height); },
+                job.destinationFolder, m_budget));
             share.release(); // the photo's pictures are gone; only its file is left
             if (m_options.preserveTimes)
                 file->setModificationTime(platform::modificationTime(job.sourcePath));

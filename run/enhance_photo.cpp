@@ -36,7 +36,8 @@ private:
 } // namespace
 
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
-    const std::string &DestPath, const BeforeDecoding &beforeDecoding, std::uint64_t memoryBudget)
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding,
+    const std::string &DestWithin, std::uint64_t memoryBudget)
 {
     try {
         const LetPhotoGo letGo(Window);
@@ -44,8 +45,11 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
         image::TBitmap &second = Window.SecondImage();
 
         imageio::TJPEGImage jpeg;
+        // The run's budget holds for the file's bytes as for its picture.
         jpeg.MemoryBudget = memoryBudget;
-        jpeg.LoadFile(SourcePath);
+        imageio::FileMemory fileMemory;
+        fileMemory.limit = memoryBudget;
+        jpeg.LoadFile(SourcePath, fileMemory);
         if (beforeDecoding)
             beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight());
         jpeg.CopyToBitmap(first);
@@ -59,7 +63,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
         image::releaseSpareStore();
         jpeg.CopyFromBitmap(first);
 
-        platform::PendingFile file(DestPath);
+        platform::PendingFile file(DestPath, DestWithin);
         file.write(jpeg.SaveToBytes());
         return file;
     } catch (const std::bad_alloc &) {

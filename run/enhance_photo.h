@@ -34,11 +34,13 @@ void EnhancePhoto(
 using BeforeDecoding = std::function<void(int width, int height)>;
 
 // EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
-// new version of DestPath, which the caller commits or lets go. Throws as EnhancePhoto does,
-// in the same order (the source's errors before the destination's). A picture too large for
-// memoryBudget bytes (0: the machine's budget) fails with EJPEG 53 before it is decoded.
+// new version of DestPath, which the caller commits or lets go; with DestWithin, a folder that
+// DestPath begins with, it stays inside that folder (platform::PendingFile). Throws as
+// EnhancePhoto does, in the same order (the source's errors before the destination's). A
+// picture too large for memoryBudget bytes (0: the machine's budget) fails with EJPEG 53 before
+// it is decoded.
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding = {},
-    std::uint64_t memoryBudget = 0);
+    const std::string &DestWithin = std::string(), std::uint64_t memoryBudget = 0);
 
 } // namespace run

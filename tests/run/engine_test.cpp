@@ -312,10 +312,10 @@ TEST_F(RunEngine, PhotoLargerThanTheBudgetIsRefused)
 
     run::TWorkingImages images;
     EXPECT_THROW(run::EnhancePhotoPending(
-                     images, m_source.file("p1.jpg"), m_destination.file("p1.jpg"), {}, 100000),
+                     images, m_source.file("p1.jpg"), m_destination.file("p1.jpg"), {}, {}, 100000),
         imageio::EJPEG);
     EXPECT_NO_THROW(run::EnhancePhotoPending(
-        images, m_source.file("p1.jpg"), m_destination.file("p1.jpg"), {}, 108000));
+        images, m_source.file("p1.jpg"), m_destination.file("p1.jpg"), {}, {}, 108000));
 }
 
 class StoppedRun : public RunEngine, public ::testing::WithParamInterface<int>
