@@ -57,6 +57,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
         second = image::TBitmap();
         image::releaseSpareStore();
         jpeg.CopyFromBitmap(first);
+        jpeg.RecordEnhancement = true;
 
         platform::PendingFile file(DestPath);
         file.write(jpeg.SaveToBytes());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +14,10 @@ namespace platform {
 // EReadError when fewer bytes can be read than its size, EStreamError when they do not fit in
 // memory.
 std::vector<std::uint8_t> readWholeFile(const std::string &path);
+
+// The first bytes of the regular file at path, at most `most` of them (fewer when the file is
+// shorter). Throws as readWholeFile does.
+std::vector<std::uint8_t> readFileStart(const std::string &path, std::size_t most);
 
 // The modification time of the file at path. Throws EFOpenError when it cannot be asked.
 timespec modificationTime(const std::string &path);
