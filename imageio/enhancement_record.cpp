@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "imageio/exif_thumbnail.h"
+#include "imageio/xmp_history_text.h"
 #include "imageio/xmp_packet.h"
 #include "platform/file_reading.h"
 
@@ -10,6 +11,9 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string_view>
+#include <tuple>
+#include <utility>
 
 namespace imageio {
 
@@ -44,10 +48,58 @@ bool isExif(const JpegMarker &segment)
             segment.data.data(), segment.data.size(), exifSignature, sizeof exifSignature);
 }
 
-bool packetCarriesRecord(const std::uint8_t *packet, std::size_t size)
+std::string_view asText(const std::uint8_t *bytes, std::size_t size)
 {
-    const std::optional<XmpPacket> xmp = XmpPacket::parse(packet, size);
-    return xmp && xmp->hasHistoryEntry(enhancementAction, std::string(agentName) + " ");
+    return { reinterpret_cast<const char *>(bytes), size };
+}
+
+bool packetCarriesRecord(std::string_view packet)
+{
+    const std::optional<std::vector<HistoryEntry>> history = readHistoryText(packet);
+    const std::string agent = std::string(agentName) + " ";
+    return history
+        && std::any_of(history->begin(), history->end(), [&agent](const HistoryEntry &entry) {
+               return entry.action == enhancementAction
+                   && entry.softwareAgent.compare(0, agent.size(), agent) == 0;
+           });
+}
+
+HistoryEntry ourEntry()
+{
+    return { enhancementAction, enhancementAgent(), enhancementParameters };
+}
+
+// The photo's own packet with the record written into its text. The edit is read back, by our
+// reading and, where it could read the packet before, by the XMP library that other programs
+// read it with: each must find the history it found before and our entry after it. Otherwise
+// the packet stays as it was.
+std::pair<RecordOutcome, std::string> recordInPacket(std::string_view packet)
+{
+    std::optional<std::vector<HistoryEntry>> expected = readHistoryText(packet);
+    const std::optional<std::string> text = insertHistoryEntry(packet, ourEntry());
+    if (!expected || !text)
+        return { RecordOutcome::PacketUnparsable, {} };
+    expected->push_back(ourEntry());
+    if (readHistoryText(*text) != expected)
+        return { RecordOutcome::PacketUnparsable, {} };
+    if (const std::optional<XmpPacket> before = XmpPacket::parse(packet)) {
+        std::vector<HistoryEntry> libraryExpected = before->history();
+        libraryExpected.push_back(ourEntry());
+        const std::optional<XmpPacket> after = XmpPacket::parse(*text);
+        if (!after || after->history() != libraryExpected)
+            return { RecordOutcome::PacketUnparsable, {} };
+    }
+    if (text->size() > mostPacketBytes)
+        return { RecordOutcome::PacketTooLarge, {} };
+    return { RecordOutcome::Written, *text };
+}
+
+// A packet of its own for a photo that has none.
+std::string newPacketWithRecord()
+{
+    XmpPacket packet;
+    packet.appendHistoryEntry(ourEntry());
+    return packet.serialize(mostPacketBytes).value(); // a few hundred bytes
 }
 
 // Where the first standard XMP packet of a JPEG file lies, found among the segments before its
@@ -87,14 +139,14 @@ PacketSearch findStandardXmp(const std::vector<std::uint8_t> &bytes)
             return {};
         const std::size_t data = at + 3;
         const std::size_t end = at + 1 + length;
-        if (code == app1Code) {
-            const std::size_t known = std::min(end, size);
-            const bool xmp = beginsWith(
-                &bytes[data], known - data, xmpSignature, std::min(xmpSignatureBytes, end - data));
-            if (xmp && end > size)
-                return { PacketSearch::Short, 0, 0, end };
-            if (xmp && end - data >= xmpSignatureBytes)
+        if (code == app1Code && end - data >= xmpSignatureBytes) {
+            if (data + xmpSignatureBytes > size)
+                return { PacketSearch::Short, 0, 0, data + xmpSignatureBytes };
+            if (std::memcmp(bytes.data() + data, xmpSignature, xmpSignatureBytes) == 0) {
+                if (end > size)
+                    return { PacketSearch::Short, 0, 0, end };
                 return { PacketSearch::Found, data + xmpSignatureBytes, end, 0 };
+            }
         }
         at = end;
     }
@@ -115,26 +167,22 @@ std::string enhancementAgent()
 RecordOutcome addEnhancementRecord(JpegMarkers &segments)
 {
     const auto existing = std::find_if(segments.begin(), segments.end(), isStandardXmp);
-    std::optional<XmpPacket> packet;
+    RecordOutcome outcome = RecordOutcome::Written;
+    std::string text;
     if (existing == segments.end())
-        packet.emplace();
+        text = newPacketWithRecord();
     else
-        packet = XmpPacket::parse(
-            existing->data.data() + xmpSignatureBytes, existing->data.size() - xmpSignatureBytes);
-    if (!packet
-        || !packet->appendHistoryEntry(
-            enhancementAction, enhancementAgent(), enhancementParameters))
-        return RecordOutcome::PacketUnparsable;
-    const std::optional<std::string> text = packet->serialize(mostPacketBytes);
-    if (!text)
-        return RecordOutcome::PacketTooLarge;
+        std::tie(outcome, text) = recordInPacket(asText(
+            existing->data.data() + xmpSignatureBytes, existing->data.size() - xmpSignatureBytes));
+    if (outcome != RecordOutcome::Written)
+        return outcome;
 
     std::vector<std::uint8_t> data(xmpSignature, xmpSignature + xmpSignatureBytes);
-    data.insert(data.end(), text->begin(), text->end());
+    data.insert(data.end(), text.begin(), text.end());
     if (existing != segments.end()) {
         existing->data = std::move(data);
     } else {
-        auto exif = std::find_if(segments.begin(), segments.end(), isExif);
+        const auto exif = std::find_if(segments.begin(), segments.end(), isExif);
         const auto place = exif == segments.end() ? segments.begin() : exif + 1;
         segments.insert(place, JpegMarker { app1Code, std::move(data) });
     }
@@ -145,7 +193,7 @@ bool carriesEnhancementRecord(const std::vector<std::uint8_t> &bytes)
 {
     const PacketSearch search = findStandardXmp(bytes);
     return search.result == PacketSearch::Found
-        && packetCarriesRecord(bytes.data() + search.begin, search.end - search.begin);
+        && packetCarriesRecord(asText(bytes.data() + search.begin, search.end - search.begin));
 }
 
 bool fileCarriesEnhancementRecord(const std::string &path)
@@ -156,8 +204,9 @@ bool fileCarriesEnhancementRecord(const std::string &path)
             const std::vector<std::uint8_t> bytes = platform::readFileStart(path, wanted);
             const PacketSearch search = findStandardXmp(bytes);
             if (search.result == PacketSearch::Found)
-                return packetCarriesRecord(bytes.data() + search.begin, search.end - search.begin);
-            // Shorter than asked for: the whole file was read.
+                return packetCarriesRecord(
+                    asText(bytes.data() + search.begin, search.end - search.begin));
+            // Fewer bytes than asked for are the whole file.
             if (search.result == PacketSearch::Absent || bytes.size() < wanted
                 || wanted == mostHeaderBytes)
                 return false;

@@ -1,8 +1,8 @@
 #include "imageio/xmp_packet.h"
 
+#include <iostream>
 #include <mutex>
 #include <new>
-#include <string_view>
 #include <type_traits>
 
 #include <exempi/xmp.h>
@@ -14,13 +14,59 @@ namespace {
 constexpr char mediaManagementNamespace[] = "http://ns.adobe.com/xap/1.0/mm/";
 constexpr char resourceEventNamespace[] = "http://ns.adobe.com/xap/1.0/sType/ResourceEvent#";
 
+// Whether this thread is inside the library now.
+thread_local bool inLibrary = false;
+
+// The library prints the message of every error it meets to std::cerr, so that a packet that
+// does not parse would put a line of its own among lumivor-batch's messages; its callers report
+// what matters. This stands in for std::cerr's buffer and drops what a thread writes while it is
+// inside the library, passing on everything else.
+class QuietInLibrary : public std::streambuf
+{
+public:
+    explicit QuietInLibrary(std::streambuf *target)
+        : m_target(target)
+    {
+    }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (inLibrary || traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        return m_target->sputc(traits_type::to_char_type(c));
+    }
+    std::streamsize xsputn(const char *s, std::streamsize n) override
+    {
+        return inLibrary ? n : m_target->sputn(s, n);
+    }
+    int sync() override { return inLibrary ? 0 : m_target->pubsync(); }
+
+private:
+    std::streambuf *m_target;
+};
+
+class InLibrary
+{
+public:
+    InLibrary() { inLibrary = true; }
+    ~InLibrary() { inLibrary = false; }
+    InLibrary(const InLibrary &) = delete;
+    InLibrary &operator=(const InLibrary &) = delete;
+};
+
 // The library keeps process-wide tables (namespaces, aliases) that must be set up once, before
 // any packet is made, whichever worker comes first.
 void startLibrary()
 {
     static std::once_flag started;
     static bool running = false;
-    std::call_once(started, [] { running = xmp_init(); });
+    std::call_once(started, [] {
+        // Never destroyed: std::cerr may be written to until the very end of the process.
+        static auto *quiet = new QuietInLibrary(std::cerr.rdbuf());
+        std::cerr.rdbuf(quiet);
+        running = xmp_init();
+    });
     if (!running)
         throw std::bad_alloc(); // it only fails when it cannot allocate its tables
 }
@@ -30,8 +76,6 @@ template <typename Pointer, auto free> struct Freeing {
 };
 using XmpText
     = std::unique_ptr<std::remove_pointer_t<XmpStringPtr>, Freeing<XmpStringPtr, xmp_string_free>>;
-using XmpIterator = std::unique_ptr<std::remove_pointer_t<XmpIteratorPtr>,
-    Freeing<XmpIteratorPtr, xmp_iterator_free>>;
 
 XmpText newText()
 {
@@ -60,11 +104,6 @@ std::optional<std::string> managementProperty(XmpPtr xmp, const std::string &pat
     return std::string(xmp_string_cstr(value.get()), xmp_string_len(value.get()));
 }
 
-bool contains(std::string_view text, std::string_view part)
-{
-    return text.find(part) != std::string_view::npos;
-}
-
 } // namespace
 
 struct XmpPacket::Handle {
@@ -78,12 +117,6 @@ struct XmpPacket::Handle {
     ~Handle() { xmp_free(xmp); }
     Handle(const Handle &) = delete;
     Handle &operator=(const Handle &) = delete;
-
-    bool empty() const
-    {
-        const XmpIterator schemas(xmp_iterator_new(xmp, nullptr, nullptr, XMP_ITER_JUSTCHILDREN));
-        return !schemas || !xmp_iterator_next(schemas.get(), nullptr, nullptr, nullptr, nullptr);
-    }
 };
 
 XmpPacket::XmpPacket()
@@ -101,58 +134,56 @@ XmpPacket::~XmpPacket() = default;
 XmpPacket::XmpPacket(XmpPacket &&) noexcept = default;
 XmpPacket &XmpPacket::operator=(XmpPacket &&) noexcept = default;
 
-std::optional<XmpPacket> XmpPacket::parse(const std::uint8_t *text, std::size_t size)
+std::optional<XmpPacket> XmpPacket::parse(std::string_view text)
 {
     startLibrary();
+    const InLibrary quiet;
     // xmp_new, unlike xmp_parse, also takes a bare rdf:RDF without x:xmpmeta around it, as
     // older writers left it, instead of reading it as a packet without properties.
-    XmpPtr xmp = xmp_new(reinterpret_cast<const char *>(text), size);
+    XmpPtr xmp = xmp_new(text.data(), text.size());
     if (!xmp)
         return std::nullopt;
-    auto handle = std::make_unique<Handle>(xmp);
-    const std::string_view view(reinterpret_cast<const char *>(text), size);
-    if (handle->empty() && !contains(view, "rdf:RDF") && !contains(view, "x:xmpmeta")
-        && !contains(view, "x:xapmeta"))
-        return std::nullopt;
-    return XmpPacket(std::move(handle));
+    return XmpPacket(std::make_unique<Handle>(xmp));
 }
 
-bool XmpPacket::hasHistoryEntry(const std::string &action, const std::string &agentPrefix) const
+std::vector<HistoryEntry> XmpPacket::history() const
 {
+    const InLibrary quiet;
     const std::string fields = eventFieldPrefix();
+    std::vector<HistoryEntry> entries;
     for (int item = 1;; ++item) {
         const std::string entry = "History[" + std::to_string(item) + "]";
         if (!xmp_has_property(m_handle->xmp, mediaManagementNamespace, entry.c_str()))
-            return false;
-        const auto agent
-            = managementProperty(m_handle->xmp, entry + "/" + fields + "softwareAgent");
-        if (managementProperty(m_handle->xmp, entry + "/" + fields + "action") == action && agent
-            && agent->compare(0, agentPrefix.size(), agentPrefix) == 0)
-            return true;
+            return entries;
+        const auto field = [this, &entry, &fields](const char *name) {
+            return managementProperty(m_handle->xmp, entry + "/" + fields + name).value_or("");
+        };
+        entries.push_back({ field("action"), field("softwareAgent"), field("parameters") });
     }
 }
 
-bool XmpPacket::appendHistoryEntry(
-    const std::string &action, const std::string &agent, const std::string &parameters)
+bool XmpPacket::appendHistoryEntry(const HistoryEntry &entry)
 {
+    const InLibrary quiet;
     XmpPtr xmp = m_handle->xmp;
     // Fails for a history that is not a list.
     if (!xmp_append_array_item(xmp, mediaManagementNamespace, "History", XMP_PROP_ARRAY_IS_ORDERED,
             nullptr, XMP_PROP_VALUE_IS_STRUCT))
         return false;
-    const std::string entry = "History[last()]/" + eventFieldPrefix();
-    const auto setField = [xmp, &entry](const char *field, const std::string &value) {
+    const std::string last = "History[last()]/" + eventFieldPrefix();
+    const auto setField = [xmp, &last](const char *field, const std::string &value) {
         return xmp_set_property(
-            xmp, mediaManagementNamespace, (entry + field).c_str(), value.c_str(), 0);
+            xmp, mediaManagementNamespace, (last + field).c_str(), value.c_str(), 0);
     };
-    return setField("action", action) && setField("softwareAgent", agent)
-        && setField("parameters", parameters);
+    return setField("action", entry.action) && setField("softwareAgent", entry.softwareAgent)
+        && setField("parameters", entry.parameters);
 }
 
 std::optional<std::string> XmpPacket::serialize(std::size_t most) const
 {
     // A read-only packet is one that packet scanners are not to edit in place: it needs no
     // padding. Both keep the wrapper, by which readers that scan for XMP find it.
+    const InLibrary quiet;
     for (const std::uint32_t options : { 0u, std::uint32_t(XMP_SERIAL_READONLYPACKET) }) {
         const XmpText text = newText();
         if (xmp_serialize(m_handle->xmp, text.get(), options, 0)

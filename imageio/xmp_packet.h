@@ -1,15 +1,29 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace imageio {
 
-// One XMP packet as the XMP library holds it: its properties, not its text. Safe to use from
-// several threads, one object per thread. Running out of memory throws std::bad_alloc.
+// One entry of an XMP edit history (xmpMM:History, a list of stEvt resource events), with the
+// fields we write and read; a field the entry lacks is empty.
+struct HistoryEntry {
+    std::string action, softwareAgent, parameters;
+    bool operator==(const HistoryEntry &other) const
+    {
+        return action == other.action && softwareAgent == other.softwareAgent
+            && parameters == other.parameters;
+    }
+};
+
+// One XMP packet as the XMP library (Exempi) holds it: its properties, not its text. The library
+// reads packets strictly (a property given twice, for one, is an error) and normalises some
+// properties as it reads them, so a packet it writes out is not always the one it read. Safe to
+// use from several threads, one object per thread. Running out of memory throws std::bad_alloc.
 class XmpPacket
 {
 public:
@@ -20,23 +34,20 @@ public:
     XmpPacket &operator=(XmpPacket &&) noexcept;
 
     // The packet in text (UTF-8, or UTF-16/32 with its byte order), with or without its
-    // <?xpacket?> wrapper; nothing when it is not well-formed XMP, or when it is XML in which
-    // the library finds no RDF at all (then writing it anew would lose what it holds).
-    static std::optional<XmpPacket> parse(const std::uint8_t *text, std::size_t size);
+    // <?xpacket?> wrapper; nothing when it is not well-formed XMP.
+    static std::optional<XmpPacket> parse(std::string_view text);
 
-    // Whether xmpMM:History holds an entry of this action whose software agent begins with
-    // agentPrefix.
-    bool hasHistoryEntry(const std::string &action, const std::string &agentPrefix) const;
+    // The entries of xmpMM:History in order; none when it is missing or not a list.
+    std::vector<HistoryEntry> history() const;
 
-    // Appends an entry of these action, software agent and parameters, and nothing else (no
-    // time, no instance id), to xmpMM:History, which it creates when missing. False when that
-    // cannot be done (a history that is not a list); the packet is then not to be written.
-    bool appendHistoryEntry(
-        const std::string &action, const std::string &agent, const std::string &parameters);
+    // Appends the entry to xmpMM:History, which it creates when missing, with nothing more (no
+    // time, no instance id). False when that cannot be done (a history that is not a list); the
+    // packet is then not to be written.
+    bool appendHistoryEntry(const HistoryEntry &entry);
 
-    // The packet in UTF-8 with its standard wrapper, as every XMP writer lays it out, with the
-    // usual padding for editing in place when that fits in `most` bytes, else without padding;
-    // nothing when it does not fit even so.
+    // The packet in UTF-8 with its standard wrapper, as XMP writers lay it out, with the usual
+    // padding for editing in place when that fits in `most` bytes, else without padding; nothing
+    // when it does not fit even so.
     std::optional<std::string> serialize(std::size_t most) const;
 
 private:
