@@ -1,8 +1,10 @@
 // libFuzzer target: arbitrary bytes as a photo file, through the whole per-photo sequence in
-// memory (header, decode, the four operations, encode). Its mutator also makes the files that
-// stall or exhaust a decoder: many segments, many scans, huge declared sizes.
+// memory (the record query, header, decode, the four operations, encode with the record). Its
+// mutator also makes the files that stall or exhaust a decoder: many segments, many scans, huge
+// declared sizes.
 #include "core/error.h"
 #include "enhance/enhance_picture.h"
+#include "imageio/enhancement_record.h"
 #include "imageio/jpeg_image.h"
 
 #include <algorithm>
@@ -187,11 +189,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static image::TBitmap first;
     static image::TBitmap second;
     try {
+        const std::vector<std::uint8_t> file(data, data + size);
+        imageio::carriesEnhancementRecord(file);
         imageio::TJPEGImage jpeg;
-        jpeg.LoadFromBytes({ data, data + size });
+        jpeg.LoadFromBytes(file);
         jpeg.CopyToBitmap(first);
         enhance::EnhancePicture(first, second);
         jpeg.CopyFromBitmap(first);
+        jpeg.RecordEnhancement = true;
         jpeg.SaveToBytes();
     } catch (const core::Error &) {
         // The documented outcome for a file that is not a usable photo.
