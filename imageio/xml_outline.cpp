@@ -56,7 +56,7 @@ struct RawAttribute {
 };
 
 // Reads the start tag whose name begins at `at`; on success `at` is past its '>'.
-bool readStartTag(std::string_view text, std::size_t &at, std::string_view &name,
+bool readNameAndAttributes(std::string_view text, std::size_t &at, std::string_view &name,
     std::vector<RawAttribute> &attributes, bool &empty)
 {
     const std::size_t nameBegin = at;
@@ -112,83 +112,117 @@ std::size_t skipNonElement(std::string_view text, std::size_t at)
     return std::string_view::npos;
 }
 
+bool isDeclaration(std::string_view attributeName)
+{
+    return attributeName == "xmlns" || attributeName.compare(0, 6, "xmlns:") == 0;
+}
+
+// Reads the markup of one text, keeping the open elements and the prefixes in scope.
+class Outliner
+{
+public:
+    explicit Outliner(std::string_view text)
+        : m_text(text)
+    {
+    }
+
+    std::optional<XmlOutline> read()
+    {
+        for (std::size_t at = m_text.find('<'); at != std::string_view::npos;
+             at = m_text.find('<', at)) {
+            const std::size_t skipped = skipNonElement(m_text, at);
+            if (skipped == 0 || (skipped == std::string_view::npos && !readTag(at)))
+                return std::nullopt;
+            if (skipped != std::string_view::npos)
+                at = skipped;
+        }
+        if (!m_open.empty())
+            return std::nullopt;
+        return std::move(m_outline);
+    }
+
+private:
+    bool readTag(std::size_t &at)
+    {
+        if (m_text.compare(at, 2, "<!") == 0)
+            return false; // a document type declaration, which XMP does not allow
+        return m_text.compare(at, 2, "</") == 0 ? readEndTag(at) : readStartTag(at);
+    }
+
+    bool readEndTag(std::size_t &at)
+    {
+        const std::size_t end = m_text.find('>', at);
+        if (end == std::string_view::npos || m_open.empty())
+            return false;
+        std::string_view name = m_text.substr(at + 2, end - at - 2);
+        while (!name.empty() && isSpace(name.back()))
+            name.remove_suffix(1);
+        XmlElement &element = m_outline[std::size_t(m_open.back().first)];
+        if (name != element.qualifiedName)
+            return false;
+        element.closeBegin = at;
+        element.closeEnd = end + 1;
+        m_bindings.resize(m_open.back().second);
+        m_open.pop_back();
+        at = end + 1;
+        return true;
+    }
+
+    bool readStartTag(std::size_t &at)
+    {
+        XmlElement element;
+        element.openBegin = at;
+        element.parent = m_open.empty() ? -1 : m_open.back().first;
+        std::string_view name;
+        std::vector<RawAttribute> raw;
+        ++at;
+        if (!readNameAndAttributes(m_text, at, name, raw, element.empty))
+            return false;
+        element.openEnd = at;
+        element.qualifiedName = std::string(name);
+        const std::size_t outerBindings = m_bindings.size();
+        for (const RawAttribute &attribute : raw) {
+            if (!isDeclaration(attribute.name))
+                continue;
+            const std::size_t colon = attribute.name.find(':');
+            m_bindings.emplace_back(
+                colon == std::string_view::npos ? "" : attribute.name.substr(colon + 1),
+                m_text.substr(
+                    attribute.valueBegin + 1, attribute.valueEnd - attribute.valueBegin - 2));
+        }
+        if (!resolve(m_bindings, name, false, element.namespaceUri, element.localName))
+            return false;
+        for (const RawAttribute &attribute : raw) {
+            if (isDeclaration(attribute.name))
+                continue;
+            XmlAttribute &resolved = element.attributes.emplace_back();
+            resolved.valueBegin = attribute.valueBegin;
+            resolved.valueEnd = attribute.valueEnd;
+            if (!resolve(
+                    m_bindings, attribute.name, true, resolved.namespaceUri, resolved.localName))
+                return false;
+        }
+        if (element.empty) {
+            element.closeBegin = element.closeEnd = element.openEnd;
+            m_bindings.resize(outerBindings);
+        } else {
+            m_open.emplace_back(int(m_outline.size()), outerBindings);
+        }
+        m_outline.push_back(std::move(element));
+        return true;
+    }
+
+    std::string_view m_text;
+    XmlOutline m_outline;
+    Bindings m_bindings;
+    std::vector<std::pair<int, std::size_t>> m_open; // element, bindings outside it
+};
+
 } // namespace
 
 std::optional<XmlOutline> outlineXml(std::string_view text)
 {
-    XmlOutline outline;
-    Bindings bindings;
-    std::vector<std::pair<int, std::size_t>> open; // element, bindings before it
-    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at)) {
-        const std::size_t skipped = skipNonElement(text, at);
-        if (skipped == 0)
-            return std::nullopt;
-        if (skipped != std::string_view::npos) {
-            at = skipped;
-            continue;
-        }
-        if (text.compare(at, 2, "<!") == 0)
-            return std::nullopt; // a document type declaration, which XMP does not allow
-        if (text.compare(at, 2, "</") == 0) {
-            const std::size_t end = text.find('>', at);
-            if (end == std::string_view::npos || open.empty())
-                return std::nullopt;
-            std::string_view name = text.substr(at + 2, end - at - 2);
-            while (!name.empty() && isSpace(name.back()))
-                name.remove_suffix(1);
-            XmlElement &element = outline[std::size_t(open.back().first)];
-            if (name != element.qualifiedName)
-                return std::nullopt;
-            element.closeBegin = at;
-            element.closeEnd = end + 1;
-            bindings.resize(open.back().second);
-            open.pop_back();
-            at = end + 1;
-            continue;
-        }
-
-        XmlElement element;
-        element.openBegin = at;
-        element.parent = open.empty() ? -1 : open.back().first;
-        std::string_view name;
-        std::vector<RawAttribute> raw;
-        ++at;
-        if (!readStartTag(text, at, name, raw, element.empty))
-            return std::nullopt;
-        element.openEnd = at;
-        const std::size_t outerBindings = bindings.size();
-        for (const RawAttribute &attribute : raw) {
-            const std::string value(text.substr(
-                attribute.valueBegin + 1, attribute.valueEnd - attribute.valueBegin - 2));
-            if (attribute.name == "xmlns")
-                bindings.emplace_back("", value);
-            else if (attribute.name.compare(0, 6, "xmlns:") == 0)
-                bindings.emplace_back(std::string(attribute.name.substr(6)), value);
-        }
-        element.qualifiedName = std::string(name);
-        if (!resolve(bindings, name, false, element.namespaceUri, element.localName))
-            return std::nullopt;
-        for (const RawAttribute &attribute : raw) {
-            if (attribute.name == "xmlns" || attribute.name.compare(0, 6, "xmlns:") == 0)
-                continue;
-            XmlAttribute resolved;
-            resolved.valueBegin = attribute.valueBegin;
-            resolved.valueEnd = attribute.valueEnd;
-            if (!resolve(bindings, attribute.name, true, resolved.namespaceUri, resolved.localName))
-                return std::nullopt;
-            element.attributes.push_back(std::move(resolved));
-        }
-        if (element.empty) {
-            element.closeBegin = element.closeEnd = element.openEnd;
-            bindings.resize(outerBindings);
-        } else {
-            open.emplace_back(int(outline.size()), outerBindings);
-        }
-        outline.push_back(std::move(element));
-    }
-    if (!open.empty())
-        return std::nullopt;
-    return outline;
+    return Outliner(text).read();
 }
 
 } // namespace imageio

@@ -179,18 +179,13 @@ bool XmpPacket::appendHistoryEntry(const HistoryEntry &entry)
         && setField("parameters", entry.parameters);
 }
 
-std::optional<std::string> XmpPacket::serialize(std::size_t most) const
+std::string XmpPacket::serialize() const
 {
-    // A read-only packet is one that packet scanners are not to edit in place: it needs no
-    // padding. Both keep the wrapper, by which readers that scan for XMP find it.
     const InLibrary quiet;
-    for (const std::uint32_t options : { 0u, std::uint32_t(XMP_SERIAL_READONLYPACKET) }) {
-        const XmpText text = newText();
-        if (xmp_serialize(m_handle->xmp, text.get(), options, 0)
-            && xmp_string_len(text.get()) <= most)
-            return std::string(xmp_string_cstr(text.get()), xmp_string_len(text.get()));
-    }
-    return std::nullopt;
+    const XmpText text = newText();
+    if (!xmp_serialize(m_handle->xmp, text.get(), 0, 0))
+        throw std::bad_alloc(); // it fails only when its output does not fit in memory
+    return std::string(xmp_string_cstr(text.get()), xmp_string_len(text.get()));
 }
 
 } // namespace imageio

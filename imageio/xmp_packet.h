@@ -45,10 +45,9 @@ public:
     // packet is then not to be written.
     bool appendHistoryEntry(const HistoryEntry &entry);
 
-    // The packet in UTF-8 with its standard wrapper, as XMP writers lay it out, with the usual
-    // padding for editing in place when that fits in `most` bytes, else without padding; nothing
-    // when it does not fit even so.
-    std::optional<std::string> serialize(std::size_t most) const;
+    // The packet in UTF-8 with its standard wrapper, laid out as XMP writers do, with the usual
+    // padding for editing in place.
+    std::string serialize() const;
 
 private:
     struct Handle;

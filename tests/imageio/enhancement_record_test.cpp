@@ -92,15 +92,15 @@ TEST(EnhancementRecord, NewPacketGoesRightAfterExifOrFirst)
 {
     const Segment comment { 0xFE, { 'h', 'i' } };
     const Segment profile { 0xE2, Bytes(20, 7) };
-    const Segment extended { 0xE1, Bytes(40, 'x') };
+    const Segment otherApp1 { 0xE1, Bytes(40, 'x') };
     struct Case {
         std::vector<Segment> segments;
         std::size_t packetAt;
     };
     const Case cases[] = { { {}, 0 }, { { comment, profile }, 0 },
-        { { profile, exif(), comment, exif() }, 2 }, { { extended, exif() }, 2 } };
+        { { profile, exif(), comment, exif() }, 2 }, { { otherApp1, exif() }, 2 } };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.packetAt);
+        SCOPED_TRACE(&c - cases);
         RecordOutcome outcome {};
         const Bytes saved = enhanced(photoWith(c.segments), &outcome);
         EXPECT_EQ(outcome, RecordOutcome::Written);
