@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <ostream>
@@ -308,6 +309,46 @@ TEST(EnhancementRecord, FoundInTheFirstStandardPacketOnly)
     }
     EXPECT_THROW(
         imageio::fileCarriesEnhancementRecord(folder.path("missing.jpg")), platform::EFOpenError);
+}
+
+// What a shell command printed; empty when it could not run.
+std::string commandOutput(const std::string &command)
+{
+    std::string output;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            output.append(buffer, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+// As exiftool, an independent reader, sees it: every XMP tag keeps its group and value, and the
+// history gains our entry after the one it had. The tags are those the XMP library would rewrite.
+TEST(EnhancementRecord, ExiftoolSeesEveryTagAsItWasAndTheEntryAfterTheHistory)
+{
+    TempFolder folder;
+    const std::string tagged = folder.path("tagged.jpg"), out = folder.path("out.jpg");
+    writeFile(tagged, photoWith({ exif() }));
+    const std::string tagging
+        = "exiftool -q -overwrite_original -XMP-dc:Title=Dune "
+          "'-XMP-dc:Title-de=D\xC3\xBCne' -XMP-dc:Subject=sand "
+          "-XMP-dc:Subject=grass '-XMP-tiff:Software=Editor 2' "
+          "-XMP-tiff:Artist=Me '-XMP-exif:DateTimeDigitized=2019:06:01 10:00' "
+          "-XMP-xmpMM:DocumentID=uuid:faf5bdd5-ba3d-11da-ad31-d33d75182f1b "
+          "'-XMP-xmpMM:History={Action=created,SoftwareAgent=Camera 1.0}' ";
+    ASSERT_EQ(commandOutput(tagging + tagged + " && echo tagged"), "tagged\n")
+        << "exiftool (libimage-exiftool-perl) is needed";
+    writeFile(out, enhanced(readFile(tagged)));
+
+    const auto tags = [](const std::string &path) {
+        return commandOutput("exiftool -a -G1 -s -XMP:all " + path + " | grep -v xmpMM.*History");
+    };
+    EXPECT_EQ(tags(out), tags(tagged));
+    EXPECT_EQ(commandOutput(
+                  "exiftool -s3 -XMP-xmpMM:HistoryAction -XMP-xmpMM:HistorySoftwareAgent " + out),
+        "created, edited\nCamera 1.0, " + imageio::enhancementAgent() + "\n");
 }
 
 // Markup the outline must step over without taking it for elements, and markup it must refuse.
