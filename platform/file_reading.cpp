@@ -4,7 +4,7 @@
 #include "platform/file_errors.h"
 #include "platform/memory.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <new>
 
 #include <cerrno>
@@ -64,12 +64,20 @@ FileDescriptor openRegularFile(const std::string &path, off_t &size)
 
 } // namespace
 
-std::vector<std::uint8_t> readWholeFile(const std::string &path)
+std::vector<std::uint8_t> readWholeFile(
+    const std::string &path, std::size_t firstBytes, const FirstBytesCheck &check)
 {
     off_t size = 0;
     const FileDescriptor file = openRegularFile(path, size);
+    std::vector<std::uint8_t> first;
+    if (check) {
+        first.resize(std::size_t(std::min<std::uintmax_t>(firstBytes, size)));
+        readExactly(file.get(), first.data(), first.size());
+        check(std::uint64_t(size), first.data(), first.size());
+    }
     std::vector<std::uint8_t> bytes = allocateBytes(size);
-    readExactly(file.get(), bytes.data(), bytes.size());
+    std::copy(first.begin(), first.end(), bytes.begin());
+    readExactly(file.get(), bytes.data() + first.size(), bytes.size() - first.size());
     return bytes;
 }
 
