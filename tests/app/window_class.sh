@@ -1,0 +1,26 @@
+#!/bin/sh
+# Starts the window on a virtual X display and checks that the class it reports in WM_CLASS is
+# the desktop entry's StartupWMClass: otherwise an X11 desktop does not tie the window to its
+# launcher. Needs xvfb-run and xprop (x11-utils).
+set -eu
+program=$1
+entry=$2
+expected=$(sed -n 's/^StartupWMClass=//p' "$entry")
+[ -n "$expected" ] || { echo "$entry: no StartupWMClass"; exit 1; }
+
+# WM_CLASS(STRING) = "instance", "class": the second string is the class.
+class=$(xvfb-run -a sh -c '
+    "$1" & program=$!
+    for attempt in $(seq 100); do
+        if reply=$(xprop -name Lumivor WM_CLASS 2>/dev/null); then
+            break
+        fi
+        sleep 0.1
+    done
+    kill "$program"
+    echo "$reply" | sed -n "s/.*= \".*\", \"\(.*\)\"\$/\1/p"
+' sh "$program")
+if [ "$class" != "$expected" ]; then
+    echo "the window's class is '$class', the desktop entry's StartupWMClass '$expected'"
+    exit 1
+fi
