@@ -11,13 +11,14 @@ expected=$(sed -n 's/^StartupWMClass=//p' "$entry")
 # WM_CLASS(STRING) = "instance", "class": the second string is the class.
 class=$(xvfb-run -a sh -c '
     "$1" & program=$!
-    for attempt in $(seq 100); do
-        if reply=$(xprop -name Lumivor WM_CLASS 2>/dev/null); then
-            break
-        fi
+    # A loaded machine may take many seconds to show the window; one that ended will not.
+    reply=""
+    for attempt in $(seq 600); do
+        reply=$(xprop -name Lumivor WM_CLASS 2>/dev/null) && break
+        kill -0 "$program" 2>/dev/null || break
         sleep 0.1
     done
-    kill "$program"
+    kill "$program" 2>/dev/null || true
     echo "$reply" | sed -n "s/.*= \".*\", \"\(.*\)\"\$/\1/p"
 ' sh "$program")
 if [ "$class" != "$expected" ]; then
