@@ -120,10 +120,13 @@ run: deps-run
 
 # The package is built by dpkg-buildpackage from a copy of the files git tracks or would track,
 # so that no build folder or stray file of this clone gets in; without the tests, which make
-# test runs. ccache, where installed, is used as for the other builds. The .deb files, the
-# .changes and the .buildinfo end in $(DIST)/; lintian fails the target on a warning or error.
+# test runs. The .deb files, the .changes and the .buildinfo end in $(DIST)/; lintian fails the
+# target on a warning or error.
 DEB_SOURCE = $(DEB_BUILD)/lumivor
-DEB_PATH = $(if $(wildcard /usr/lib/ccache/c++),/usr/lib/ccache:)$(PATH)
+# ccache, where installed, serves the package build too; its cache is named outright, since
+# debhelper gives the build a HOME of its own.
+DEB_CCACHE = $(if $(wildcard /usr/lib/ccache/c++),PATH="/usr/lib/ccache:$(PATH)" \
+                  CCACHE_DIR="$(shell ccache -k cache_dir)")
 
 deb: deps-deb
 	rm -rf $(DEB_BUILD) $(DIST)
@@ -131,7 +134,7 @@ deb: deps-deb
 	git ls-files -z --cached --others --exclude-standard > $(DEB_BUILD)/files
 	tar --null -T $(DEB_BUILD)/files --ignore-failed-read -cf $(DEB_BUILD)/source.tar
 	tar -xf $(DEB_BUILD)/source.tar -C $(DEB_SOURCE)
-	cd $(DEB_SOURCE) && PATH="$(DEB_PATH)" DEB_BUILD_OPTIONS="parallel=$(JOBS)" \
+	cd $(DEB_SOURCE) && $(DEB_CCACHE) DEB_BUILD_OPTIONS="parallel=$(JOBS)" \
 	    dpkg-buildpackage -us -uc -b
 	mv $(DEB_BUILD)/*.deb $(DEB_BUILD)/*.buildinfo $(DEB_BUILD)/*.changes $(DIST)/
 	lintian --fail-on error,warning $(DIST)/*.changes
