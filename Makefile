@@ -121,7 +121,8 @@ run: deps-run
 # The package is built by dpkg-buildpackage from a copy of the files git tracks or would track,
 # so that no build folder or stray file of this clone gets in; without the tests, which make
 # test runs. The .deb files, the .changes and the .buildinfo end in $(DIST)/; lintian fails the
-# target on a warning or error.
+# target on a warning or error. A library the build needs must be a build dependency of the
+# package too, or building the package on a clean machine fails where it succeeds here.
 DEB_SOURCE = $(DEB_BUILD)/lumivor
 # ccache, where installed, serves the package build too; its cache is named outright, since
 # debhelper gives the build a HOME of its own.
@@ -129,6 +130,11 @@ DEB_CCACHE = $(if $(wildcard /usr/lib/ccache/c++),PATH="/usr/lib/ccache:$(PATH)"
                   CCACHE_DIR="$(shell ccache -k cache_dir)")
 
 deb: deps-deb
+	@for p in $(filter %-dev,$(RUN_PACKAGES)); do \
+	    grep -Eq "^(Build-Depends:)? +$$p( |,|$$)" debian/control \
+	        || { echo "debian/control: $$p, which the build needs, is not in Build-Depends"; \
+	             exit 1; }; \
+	done
 	rm -rf $(DEB_BUILD) $(DIST)
 	mkdir -p $(DEB_SOURCE) $(DIST)
 	git ls-files -z --cached --others --exclude-standard > $(DEB_BUILD)/files
