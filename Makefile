@@ -17,15 +17,17 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 SECONDS    ?= 60
 
-# Debian packages that building and running need; libqt6svg6 draws the window's icon.
-RUN_PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev libhwy-dev qt6-base-dev libgl-dev libqt6svg6
+# Debian packages that building and running need; libqt6svg6 draws the window's icon, Exempi
+# writes the record of the enhancement into each photo's XMP.
+RUN_PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev libhwy-dev libexempi-dev qt6-base-dev \
+               libgl-dev libqt6svg6
 # Making the Debian package and checking it.
 DEB_PACKAGES = $(RUN_PACKAGES) git debhelper lintian
 # The tests add GoogleTest, Google Benchmark, clang-14 and its runtime for the fuzzer, the
-# checkers of the desktop entry, the metainfo and the man pages, an X server for the window's
-# class, and the package.
+# checkers of the desktop entry, the metainfo and the man pages, exiftool, which reads the
+# photos' XMP independently of us, an X server for the window's class, and the package.
 PACKAGES = $(DEB_PACKAGES) googletest libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
-           desktop-file-utils appstream man-db xvfb xauth x11-utils
+           desktop-file-utils appstream man-db libimage-exiftool-perl xvfb xauth x11-utils
 
 # apt-get runs as root, through sudo for anyone else.
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)

@@ -39,6 +39,7 @@ struct TJPEGImage::State {
     JpegDensity density;
     int declaredWidth = 0;
     int declaredHeight = 0;
+    RecordOutcome record = RecordOutcome::NotAsked;
 };
 
 TJPEGImage::TJPEGImage()
@@ -81,6 +82,7 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.density = header.density;
         s.declaredWidth = header.width;
         s.declaredHeight = header.height;
+        s.record = RecordOutcome::NotAsked;
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
     } catch (const std::bad_alloc &) {
@@ -115,6 +117,7 @@ void TJPEGImage::CopyFromBitmap(const image::TBitmap &source)
     s.hasBytes = false;
     s.picture.Assign(source);
     s.hasPicture = true;
+    s.record = RecordOutcome::NotAsked;
 }
 
 void TJPEGImage::Encode()
@@ -128,6 +131,8 @@ void TJPEGImage::Encode()
         for (JpegMarker &segment : segments)
             if (segment.code == exifSegmentCode)
                 segment.data = rebuildExifThumbnail(segment.data, s.picture);
+        if (RecordEnhancement)
+            s.record = addEnhancementRecord(segments);
         s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments, true, s.density);
     } else {
         s.bytes.clear();
@@ -152,6 +157,11 @@ const std::vector<std::uint8_t> &TJPEGImage::SaveToBytes()
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();
     }
+}
+
+RecordOutcome TJPEGImage::EnhancementRecord() const
+{
+    return m_state->record;
 }
 
 int TJPEGImage::DeclaredWidth() const
