@@ -288,10 +288,16 @@ JpegDensity densityOf(const jpeg_decompress_struct &cinfo)
 
 } // namespace
 
-JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
+JpegHeader readJpegHeader(
+    const std::vector<std::uint8_t> &bytes, const std::vector<ByteSpan> &laterComments)
 {
     const auto decoder = std::make_unique<Decoder>();
     const int code = readHeader(decoder.get(), bytes.data(), bytes.size(), true);
+    for (const ByteSpan &comment : laterComments) {
+        if (code == 0 && decoder->store.add(commentCode, comment.size))
+            std::copy_n(bytes.begin() + std::ptrdiff_t(comment.at), comment.size,
+                decoder->store.segments.back().data.begin());
+    }
     if (decoder->store.outOfMemory)
         throw core::EStreamError();
     check(code);
@@ -311,7 +317,7 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
     return header;
 }
 
-image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes)
+image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, JpegWarnings *warnings)
 {
     const auto decoder = std::make_unique<Decoder>();
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
@@ -338,6 +344,8 @@ image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes)
     else
         check(readCmykRows(decoder.get(), picture.Bits(), picture.rowBytes(), cmykRow.data()));
     check(finishDecompress(decoder.get()));
+    if (warnings)
+        *warnings = warningsOf(decoder->errors);
     return picture;
 }
 

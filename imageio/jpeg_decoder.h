@@ -1,7 +1,9 @@
 #pragma once
 
 #include "image/bitmap.h"
+#include "imageio/jpeg_layout.h"
 #include "imageio/jpeg_markers.h"
+#include "imageio/jpeg_warnings.h"
 
 #include <cstdint>
 #include <vector>
@@ -16,10 +18,12 @@ struct JpegHeader {
     JpegDensity density; // of the JFIF header; the default when there is none
 };
 
-// Reads the header of the JPEG file held in bytes, keeping its segments within the bounds of
+// Reads the header of the JPEG file held in bytes, keeping its segments and then the comments at
+// laterComments (the ones after the first scan, see readJpegLayout) within the bounds of
 // jpeg_markers.h. Throws EJPEG when the codec stops (52 for something that is not a JPEG file,
 // 41 for no bytes at all), EStreamError when the kept segments do not fit in memory.
-JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes);
+JpegHeader readJpegHeader(
+    const std::vector<std::uint8_t> &bytes, const std::vector<ByteSpan> &laterComments = {});
 
 // Decodes the JPEG file held in bytes at full size into a new 24-bit picture. Colour and
 // grayscale files come out as blue, green, red (grey repeated); CMYK and YCCK files are
@@ -27,7 +31,8 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes);
 // more than 1000 scans or whose scans add up to more than 32 passes over the picture, which only
 // a damaged or crafted file has); before allocating anything, EJPEG 40 for a picture of more
 // than 4096 pixels per byte of the file, far more than any photo codes, and EJPEG 53 for a
-// picture too large for this machine; EJPEG 53 also when memory runs out.
-image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes);
+// picture too large for this machine; EJPEG 53 also when memory runs out. The codec's warnings
+// go to warnings when given.
+image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, JpegWarnings *warnings = nullptr);
 
 } // namespace imageio

@@ -4,11 +4,14 @@
 #include "imageio/exif_thumbnail.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jpeg_encoder.h"
+#include "imageio/jpeg_layout.h"
 #include "imageio/jpeg_markers.h"
+#include "imageio/mpf_index.h"
 #include "platform/file_reading.h"
 #include "platform/safe_file_writer.h"
 
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace imageio {
@@ -33,6 +36,14 @@ struct TJPEGImage::State {
     JpegDensity density;
     int declaredWidth = 0;
     int declaredHeight = 0;
+    // While bytes hold the loaded file: where its main picture ends. What follows moves to tail
+    // when the bytes are let go, so that it is copied once, after decoding.
+    std::optional<std::size_t> tailAt;
+    // What followed the loaded file's main picture (MPF pictures, a motion photo's video or
+    // anything else), saved verbatim after the new picture, and the MP index to rewrite for it.
+    std::vector<std::uint8_t> tail;
+    std::optional<MpfIndex> mpf;
+    JpegWarnings warnings;
 };
 
 TJPEGImage::TJPEGImage()
@@ -52,8 +63,13 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
     try {
         // An empty file has no header to read; it fails at decoding.
         JpegHeader header;
-        if (!bytes.empty())
-            header = readJpegHeader(bytes);
+        JpegLayout layout;
+        std::optional<MpfIndex> mpf;
+        if (!bytes.empty()) {
+            layout = readJpegLayout(bytes.data(), bytes.size());
+            header = readJpegHeader(bytes, layout.laterComments);
+            mpf = keepMpfIndex(header.keptSegments, bytes, layout);
+        }
 
         State &s = *m_state;
         s.bytes = std::move(bytes);
@@ -64,6 +80,10 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.density = header.density;
         s.declaredWidth = header.width;
         s.declaredHeight = header.height;
+        s.tailAt = layout.pictureEnd;
+        std::vector<std::uint8_t>().swap(s.tail);
+        s.mpf = std::move(mpf);
+        s.warnings = {};
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
     } catch (const std::bad_alloc &) {
@@ -76,7 +96,7 @@ const image::TBitmap &TJPEGImage::Decode()
     State &s = *m_state;
     if (!s.hasPicture) {
         // With no bytes at all, the codec reports an empty input.
-        s.picture = decodeJpeg(s.bytes);
+        s.picture = decodeJpeg(s.bytes, &s.warnings);
         s.hasPicture = true;
     }
     return s.picture;
@@ -94,6 +114,14 @@ void TJPEGImage::CopyToBitmap(image::TBitmap &target)
 void TJPEGImage::CopyFromBitmap(const image::TBitmap &source)
 {
     State &s = *m_state;
+    if (s.tailAt) {
+        try {
+            s.tail.assign(s.bytes.begin() + std::ptrdiff_t(*s.tailAt), s.bytes.end());
+        } catch (const std::bad_alloc &) {
+            throw core::EStreamError();
+        }
+        s.tailAt.reset();
+    }
     std::vector<std::uint8_t>().swap(s.bytes);
     s.hasBytes = false;
     s.picture.Assign(source);
@@ -112,6 +140,11 @@ void TJPEGImage::Encode()
             if (segment.code == exifSegmentCode)
                 segment.data = rebuildExifThumbnail(segment.data, s.picture);
         s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments, true, s.density);
+        if (!s.bytes.empty()) {
+            if (s.mpf)
+                rewriteMpfIndex(s.bytes, *s.mpf);
+            s.bytes.insert(s.bytes.end(), s.tail.begin(), s.tail.end());
+        }
     } else {
         s.bytes.clear();
     }
@@ -145,6 +178,11 @@ int TJPEGImage::DeclaredWidth() const
 int TJPEGImage::DeclaredHeight() const
 {
     return m_state->declaredHeight;
+}
+
+const JpegWarnings &TJPEGImage::Warnings() const
+{
+    return m_state->warnings;
 }
 
 const std::vector<std::uint8_t> &TJPEGImage::Bytes() const

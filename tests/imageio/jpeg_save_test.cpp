@@ -1,6 +1,6 @@
 #include "imageio/errors.h"
-#include "platform/file_errors.h"
 #include "imageio/jpeg_image.h"
+#include "platform/file_errors.h"
 
 #include "tests/support/jpeg_files.h"
 
@@ -118,6 +118,32 @@ Bytes text(const std::string &caption)
     return Bytes(caption.begin(), caption.end());
 }
 
+// jpeg with a comment segment inserted at offset at.
+Bytes withComment(Bytes jpeg, std::size_t at, const std::string &caption)
+{
+    const Bytes comment = withSegments({ 0xFF, 0xD8 }, 0xFE, 1, text(caption));
+    jpeg.insert(jpeg.begin() + std::ptrdiff_t(at), comment.begin() + 2, comment.end());
+    return jpeg;
+}
+
+// A comment between the scans and one after the last follow the header's, in file order.
+TEST_F(SaveTest, KeepsCommentsBetweenAndAfterTheScans)
+{
+    Recipe recipe;
+    recipe.scans = Scans::Progressive;
+    recipe.segments = { { 0xFE, text("before") } };
+    Bytes jpeg = withComment(makeJpeg(recipe), makeJpeg(recipe).size() - 2, "after");
+    const Bytes scan { 0xFF, 0xDA };
+    const auto second
+        = std::search(std::search(jpeg.begin(), jpeg.end(), scan.begin(), scan.end()) + 2,
+            jpeg.end(), scan.begin(), scan.end());
+    writeFile(source, withComment(jpeg, std::size_t(second - jpeg.begin()), "between"));
+    roundTrip(source, dest);
+    EXPECT_TRUE(savedSegments(dest)
+        == (std::vector<std::pair<int, Bytes>> {
+            { 0xFE, text("before") }, { 0xFE, text("between") }, { 0xFE, text("after") } }));
+}
+
 // Exif, ICC, XMP, comments and the like survive unchanged and in order right after the JFIF
 // header; the Adobe segment does not. The ICC chunk is as long as a segment can be.
 TEST_F(SaveTest, KeepsApplicationSegmentsAndCommentsInSourceOrder)
@@ -140,8 +166,8 @@ TEST_F(SaveTest, KeepsApplicationSegmentsAndCommentsInSourceOrder)
 }
 
 // A file with more segments than any photo keeps whole segments from its start up to 1000 of them
-// or 16 MiB, whichever comes first, and none after, not even a small one; the picture is still
-// enhanced.
+// or 16 MiB, whichever comes first, and none after, not even a small one nor a comment after the
+// scan; the picture is still enhanced.
 TEST_F(SaveTest, KeepsTheFirstSegmentsUpToTheBound)
 {
     struct Case {
@@ -150,15 +176,17 @@ TEST_F(SaveTest, KeepsTheFirstSegmentsUpToTheBound)
         Bytes data;
         std::size_t kept;
     };
-    const Case cases[] = { { 0xFE, 1001, {}, 1000 }, { 0xE1, 999, Bytes(3, 1), 999 },
+    const Case cases[] = { { 0xFE, 1001, {}, 1000 }, { 0xE1, 998, Bytes(3, 1), 998 },
         { 0xE1, 300, Bytes(65533, 7), 16 * 1024 * 1024 / 65533 } };
     for (const Case &c : cases) {
         SCOPED_TRACE(::testing::Message() << c.count << " x " << c.data.size() << " bytes");
-        const Bytes photo = withSegments(makeJpeg({}), 0xFE, 1, text("after them"));
+        const Bytes plain = makeJpeg({});
+        const Bytes photo = withSegments(
+            withComment(plain, plain.size() - 2, "after the scan"), 0xFE, 1, text("after them"));
         writeFile(source, withSegments(photo, c.code, c.count, c.data));
         roundTrip(source, dest);
         const std::vector<std::pair<int, Bytes>> saved = savedSegments(dest);
-        ASSERT_EQ(saved.size(), c.kept + (c.kept == c.count ? 1 : 0));
+        ASSERT_EQ(saved.size(), c.kept + (c.kept == c.count ? 2 : 0));
         EXPECT_TRUE(std::all_of(saved.begin(), saved.begin() + std::ptrdiff_t(c.kept),
             [&c](const auto &segment) { return segment == std::pair(c.code, c.data); }));
     }
