@@ -2,6 +2,7 @@
 
 #include "imageio/errors.h"
 #include "imageio/exif_thumbnail.h"
+#include "imageio/file_tail.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jpeg_encoder.h"
 #include "imageio/jpeg_layout.h"
@@ -36,13 +37,8 @@ struct TJPEGImage::State {
     JpegDensity density;
     int declaredWidth = 0;
     int declaredHeight = 0;
-    // While bytes hold the loaded file: where its main picture ends. What follows moves to tail
-    // when the bytes are let go, so that it is copied once, after decoding.
-    std::optional<std::size_t> tailAt;
-    // What followed the loaded file's main picture (MPF pictures, a motion photo's video or
-    // anything else), saved verbatim after the new picture, and the MP index to rewrite for it.
-    std::vector<std::uint8_t> tail;
-    std::optional<MpfIndex> mpf;
+    // What followed the loaded file's main picture; it outlives CopyFromBitmap too.
+    FileTail tail;
     JpegWarnings warnings;
 };
 
@@ -80,9 +76,7 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.density = header.density;
         s.declaredWidth = header.width;
         s.declaredHeight = header.height;
-        s.tailAt = layout.pictureEnd;
-        std::vector<std::uint8_t>().swap(s.tail);
-        s.mpf = std::move(mpf);
+        s.tail.heldIn(layout.pictureEnd, std::move(mpf));
         s.warnings = {};
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
@@ -114,15 +108,11 @@ void TJPEGImage::CopyToBitmap(image::TBitmap &target)
 void TJPEGImage::CopyFromBitmap(const image::TBitmap &source)
 {
     State &s = *m_state;
-    if (s.tailAt) {
-        try {
-            s.tail.assign(s.bytes.begin() + std::ptrdiff_t(*s.tailAt), s.bytes.end());
-        } catch (const std::bad_alloc &) {
-            throw core::EStreamError();
-        }
-        s.tailAt.reset();
+    try {
+        s.tail.takeFrom(s.bytes);
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
     }
-    std::vector<std::uint8_t>().swap(s.bytes);
     s.hasBytes = false;
     s.picture.Assign(source);
     s.hasPicture = true;
@@ -140,11 +130,7 @@ void TJPEGImage::Encode()
             if (segment.code == exifSegmentCode)
                 segment.data = rebuildExifThumbnail(segment.data, s.picture);
         s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments, true, s.density);
-        if (!s.bytes.empty()) {
-            if (s.mpf)
-                rewriteMpfIndex(s.bytes, *s.mpf);
-            s.bytes.insert(s.bytes.end(), s.tail.begin(), s.tail.end());
-        }
+        s.tail.appendTo(s.bytes);
     } else {
         s.bytes.clear();
     }
