@@ -55,13 +55,15 @@ std::optional<MpfIndex> readMpfIndex(const std::vector<std::uint8_t> &segment,
     for (std::uint32_t i = 0; i < *count; ++i) {
         const std::size_t entry = entries->valueAt + i * entryBytes;
         const std::uint32_t offset = tiff->u32(entry + offsetAt);
+        if (i == 0) {
+            if (offset != 0) // the first picture is the one that holds the index
+                return std::nullopt;
+            continue;
+        }
         const std::uint64_t start = mpHeaderInFile + offset;
-        if (i == 0 ? offset != 0
-                   : offset == 0 || start < pictureEnd
-                    || !startsPicture(file, start, tiff->u32(entry + sizeAt)))
+        if (start < pictureEnd || !startsPicture(file, start, tiff->u32(entry + sizeAt)))
             return std::nullopt;
-        if (i > 0)
-            index.laterPictures.push_back(start - pictureEnd);
+        index.laterPictures.push_back(start - pictureEnd);
     }
     return index;
 }
