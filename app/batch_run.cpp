@@ -201,8 +201,10 @@ private:
         std::exception_ptr error;
         try {
             MemoryShare share(*this, index);
-            file.emplace(EnhancePhotoPending(images, job.sourcePath, job.destinationPath,
-                [&share](int width, int height) { share.acquire(width, height); }));
+            file.emplace(EnhancePhotoPending(
+                images, job.sourcePath, job.destinationPath,
+                [&share](int width, int height) { share.acquire(width, height); },
+                job.destinationFolder));
             share.release(); // the photo's pictures are gone; only its file is left
             if (m_options.preserveTimes)
                 file->setModificationTime(platform::modificationTime(job.sourcePath));
@@ -358,7 +360,8 @@ RunSummary RunBatch(const BatchFolders &folders, BatchObserver &observer, const 
         for (const std::string &name : platform::FindMatchingFiles(pattern)) {
             PhotoJob job;
             job.name = name;
-            job.destinationPath = pathIn(folders.destination(), name);
+            job.destinationFolder = folders.destination();
+            job.destinationPath = pathIn(job.destinationFolder, name);
             job.sourcePath = pathIn(folders.source(), name);
             jobs.push_back(std::move(job));
         }

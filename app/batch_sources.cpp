@@ -2,8 +2,8 @@
 
 #include "app/batch_options.h"
 #include "core/error.h"
+#include "platform/folder_below.h"
 #include "platform/folder_tree.h"
-#include "platform/folders.h"
 
 #include <map>
 #include <set>
@@ -37,8 +37,8 @@ public:
             return;
         }
         for (const std::string &name : level.files)
-            photos.push_back(
-                { below + name, folder + "/" + name, m_destination + "/" + below + name });
+            photos.push_back({ below + name, folder + "/" + name,
+                m_destination + "/" + below + name, m_destination });
         if (!m_recursive)
             return;
         for (const auto &[name, info] : level.folders) {
@@ -129,7 +129,7 @@ std::vector<PhotoJob> PhotosFromList(
             throw PhotoListError(name,
                 "names no photo that can be placed below " + destination
                     + " (a folder, or a path with \"..\")");
-        photos.push_back({ name, name, destination + "/" + placement });
+        photos.push_back({ name, name, destination + "/" + placement, destination });
     }
     return photos;
 }
@@ -139,15 +139,15 @@ void CreateResultFolders(const std::string &destination, const std::vector<Photo
     std::set<std::string> made;
     const std::string prefix = destination + "/";
     for (const PhotoJob &photo : photos) {
-        if (photo.destinationPath.compare(0, prefix.size(), prefix) != 0)
+        const std::size_t slash = photo.destinationPath.rfind('/');
+        if (photo.destinationPath.compare(0, prefix.size(), prefix) != 0 || slash < prefix.size())
             continue;
-        std::size_t slash = photo.destinationPath.find('/', prefix.size());
-        while (slash != std::string::npos) {
-            const std::string folder = photo.destinationPath.substr(0, slash);
-            if (made.insert(folder).second && !platform::DirectoryExists(folder))
-                platform::CreateDir(folder);
-            slash = photo.destinationPath.find('/', slash + 1);
-        }
+        const std::string below
+            = photo.destinationPath.substr(prefix.size(), slash - prefix.size());
+        // Made from DEST's descriptor name by name: a folder link below DEST is not followed
+        // to make folders elsewhere; its photos then fail, naming it.
+        if (made.insert(below).second)
+            platform::enterFolderBelow(destination, below, true);
     }
 }
 

@@ -49,8 +49,8 @@ std::vector<PhotoJob> PhotosFromList(
 std::string PlacementOf(const std::string &listedName);
 
 // Creates, below destination, the missing folders that the photos' results go into (one level
-// at a time, never destination itself). A folder that cannot be created is left to fail each
-// of its photos with the reason.
+// at a time, never destination itself, never through a link). A folder that cannot be created
+// is left to fail each of its photos with the reason.
 void CreateResultFolders(const std::string &destination, const std::vector<PhotoJob> &photos);
 
 // Throws PhotoListError naming the first photo whose result would be written over another photo

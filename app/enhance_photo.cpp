@@ -36,7 +36,8 @@ private:
 } // namespace
 
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
-    const std::string &DestPath, const BeforeDecoding &beforeDecoding)
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding,
+    const std::string &DestWithin)
 {
     try {
         const LetPhotoGo letGo(Window);
@@ -58,7 +59,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
         image::releaseSpareStore();
         jpeg.CopyFromBitmap(first);
 
-        platform::PendingFile file(DestPath);
+        platform::PendingFile file(DestPath, DestWithin);
         file.write(jpeg.SaveToBytes());
         return file;
     } catch (const std::bad_alloc &) {

@@ -33,9 +33,11 @@ void EnhancePhoto(
 using BeforeDecoding = std::function<void(int width, int height)>;
 
 // EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
-// new version of DestPath, which the caller commits or lets go. Throws as EnhancePhoto does,
-// in the same order (the source's errors before the destination's).
+// new version of DestPath, which the caller commits or lets go; with DestWithin, a folder that
+// DestPath begins with, it stays inside that folder (platform::PendingFile). Throws as
+// EnhancePhoto does, in the same order (the source's errors before the destination's).
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
-    const std::string &DestPath, const BeforeDecoding &beforeDecoding = {});
+    const std::string &DestPath, const BeforeDecoding &beforeDecoding = {},
+    const std::string &DestWithin = std::string());
 
 } // namespace app

@@ -94,7 +94,19 @@ struct Case {
     const char *name;
     testjpeg::Bytes file;
     const char *target;
+    std::uint64_t sparseSize = 0; // nonzero: the file is then made this long, without disk
 };
+
+// The case's file at path, as the child will read it; its size.
+std::uint64_t writeCase(const Case &c, const std::string &path)
+{
+    testjpeg::writeFile(path, c.file);
+    if (c.sparseSize == 0)
+        return c.file.size();
+    if (truncate(path.c_str(), off_t(c.sparseSize)) != 0)
+        std::perror(path.c_str());
+    return c.sparseSize;
+}
 
 } // namespace
 
@@ -104,8 +116,8 @@ int main(int argc, char **argv)
         return runOne(argv[2], argv[3]);
 
     using testjpeg::Kind;
-    using testjpeg::Scans;
     using testjpeg::recipe;
+    using testjpeg::Scans;
     const testjpeg::Bytes photo
         = testjpeg::makeJpeg(recipe(640, 480, Kind::Colour, Scans::Baseline));
     const testjpeg::Recipe progressive = recipe(24, 16, Kind::Colour, Scans::Progressive);
@@ -122,24 +134,35 @@ int main(int argc, char **argv)
         { "the work bomb with a comment to 1 byte per 4096 pixels",
             testjpeg::withSegments(testjpeg::withoutPictureData(progressive, 16000, 16000, 1000),
                 0xFE, 1, testjpeg::Bytes(62500 - 14227 + 100)),
-            "-" },
+            "< 1 s, < 200 MB" },
         { "4096 x 4096 grey, 900 scans without data",
             testjpeg::withoutPictureData(progressiveGrey, 4096, 4096, 900), "-" },
+        { "the size bomb padded with comments to 257 KB",
+            testjpeg::paddedWithComments(
+                testjpeg::withoutPictureData(testjpeg::Recipe {}, 65500, 16000, 1), 262132),
+            "< 1 s, < 200 MB" },
+        { "its progressive twin, padded alike",
+            testjpeg::paddedWithComments(
+                testjpeg::withoutPictureData(progressive, 65500, 16000, 1), 262132),
+            "< 1 s, < 200 MB" },
+        { "sparse 10 GB file of zeros", {}, "< 1 s, < 200 MB", std::uint64_t(10) << 30 },
+        { "a photo's start, sparse to twice the memory", photo, "< 1 s, < 200 MB",
+            2 * std::uint64_t(sysconf(_SC_PHYS_PAGES)) * std::uint64_t(sysconf(_SC_PAGE_SIZE)) },
     };
 
     std::vector<std::string> programs { "/proc/self/exe" };
     programs.insert(programs.end(), argv + 1, argv + argc);
     const testjpeg::TempFolder folder;
-    std::printf("%-52s %9s %-10s %8s %8s  %s\n", "file", "bytes", "program", "seconds", "peak MB",
+    std::printf("%-52s %11s %-10s %8s %8s  %s\n", "file", "bytes", "program", "seconds", "peak MB",
         "outcome (target)");
     for (const Case &c : cases) {
         const std::string source = folder.path("source.jpg");
-        testjpeg::writeFile(source, c.file);
+        const std::uint64_t size = writeCase(c, source);
         for (std::size_t p = 0; p < programs.size(); ++p) {
             const Result r = runChild(programs[p], source, folder.path("dest.jpg"));
-            std::printf("%-52s %9zu %-10s %8.3f %8.1f  %s (%s)\n", c.name, c.file.size(),
-                p == 0 ? "this" : ("#" + std::to_string(p)).c_str(), r.seconds,
-                double(r.peakKilobytes) / 1024, r.outcome.c_str(), c.target);
+            std::printf("%-52s %11llu %-10s %8.3f %8.1f  %s (%s)\n", c.name,
+                (unsigned long long)size, p == 0 ? "this" : ("#" + std::to_string(p)).c_str(),
+                r.seconds, double(r.peakKilobytes) / 1024, r.outcome.c_str(), c.target);
             std::fflush(stdout);
         }
     }

@@ -59,6 +59,9 @@ int main(int argc, char **argv)
         Bytes file;
     };
     const Bytes photo = testjpeg::makeJpeg(withExif);
+    // Within the fuzzer's 8 KB.
+    const auto paddedTo8000
+        = [](const Bytes &jpeg) { return testjpeg::paddedWithComments(jpeg, 8000 - jpeg.size()); };
     Bytes cut = testjpeg::makeJpeg(progressiveColour);
     const testjpeg::SegmentPlace firstScan = testjpeg::headerSegments(cut).back();
     cut.resize(firstScan.offset + firstScan.length + 8);
@@ -80,6 +83,14 @@ int main(int argc, char **argv)
         { "multi_picture.jpg",
             testjpeg::withMpfPictures(testjpeg::makeJpeg(multiPicture), { photo }) },
         { "motion_photo.jpg", motionPhoto },
+        // 32 megapixels without data, padded with comments to a byte per 4096 pixels of the file.
+        { "padded_bomb.jpg", paddedTo8000(testjpeg::withoutPictureData(Recipe {}, 8000, 4000, 1)) },
+        { "padded_progressive_bomb.jpg",
+            paddedTo8000(testjpeg::withoutPictureData(progressiveColour, 8000, 4000, 1)) },
+        // A picture larger than the fuzzer decodes, with enough data to pass every check.
+        { "large_declared.jpg",
+            testjpeg::withDeclaredSize(
+                testjpeg::makeJpeg(recipe(64, 64, Kind::Colour, Scans::Baseline)), 2048, 2048) },
     };
     for (const Built &seed : built)
         testjpeg::writeFile(std::string(argv[1]) + "/" + seed.name, seed.file);

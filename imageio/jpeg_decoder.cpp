@@ -3,9 +3,11 @@
 #include "imageio/errors.h"
 #include "imageio/jpeg_error_manager.h"
 #include "imageio/jpeg_error_number.h"
+#include "imageio/jpeg_scan_bytes.h"
 #include "platform/memory.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -26,13 +28,6 @@ namespace {
 constexpr int mostScans = 1000;
 constexpr std::uint64_t mostPasses = 32;
 
-// Declared pixels per byte of the file. A photo, even one cut short after its first scan, codes a
-// few dozen pixels per byte; a picture of one flat grey in Huffman coding, the extreme case, 256.
-// A file below this cannot hold the picture it declares, and refusing it spares a picture's worth
-// of memory and a pass of made-up data. Only a flat picture in the rare arithmetic coding could
-// go beyond, and that is no photo.
-constexpr std::uint64_t mostPixelsPerByte = 4096;
-
 // The progress monitor's state: what the scans read so far cost, in coefficient blocks.
 struct WorkLimit : jpeg_progress_mgr {
     int scansCounted = 0;
@@ -44,20 +39,58 @@ std::uint64_t blocksOf(const jpeg_component_info &component)
     return std::uint64_t(component.width_in_blocks) * component.height_in_blocks;
 }
 
+// The segments that viewers and photo organisers rely on most. The first of each kind is kept
+// whatever comes before it, so that a flood of other segments cannot push it out; an ICC profile
+// comes in numbered chunks, of which the first of each number counts.
+constexpr int notVital = -1;
+constexpr int iccVitalBase = 3; // Exif, XMP and IPTC are 0 to 2; ICC chunk n is 3 + n
+using VitalKept = std::bitset<iccVitalBase + 256>;
+
+bool startsWith(const std::uint8_t *data, std::size_t size, const char *tag, std::size_t length)
+{
+    return size >= length && std::memcmp(data, tag, length) == 0;
+}
+
+// Which vital kind a segment of this marker code is, from its first bytes (those available).
+int vitalKind(int code, const std::uint8_t *data, std::size_t size)
+{
+    // Each with its terminating zero, as stored.
+    static const char exif[] = "Exif";
+    static const char xmp[] = "http://ns.adobe.com/xap/1.0/";
+    static const char iptc[] = "Photoshop 3.0";
+    static const char icc[] = "ICC_PROFILE";
+    if (code == JPEG_APP0 + 1 && startsWith(data, size, exif, sizeof exif))
+        return 0;
+    if (code == JPEG_APP0 + 1 && startsWith(data, size, xmp, sizeof xmp))
+        return 1;
+    if (code == JPEG_APP0 + 13 && startsWith(data, size, iptc, sizeof iptc))
+        return 2;
+    if (code == JPEG_APP0 + 2 && startsWith(data, size, icc, sizeof icc) && size > sizeof icc)
+        return iccVitalBase + data[sizeof icc]; // the chunk's number
+    return notVital;
+}
+
 // Application segments and comments of the file whose header is read, kept as the codec meets
-// them: one append each, whole segments only, up to the bounds in jpeg_markers.h.
+// them: one append each, whole segments only, up to the bounds in jpeg_markers.h, empty ones
+// never.
 struct SegmentStore {
     JpegMarkers segments;
     std::size_t bytes = 0;
     bool full = false;
     bool outOfMemory = false;
+    VitalKept vitalKept;
 
-    // Adds an empty segment of size bytes and returns true, or returns false when it is not
-    // kept: beyond the bounds (then no later one is either), or out of memory (outOfMemory set).
-    bool add(int code, std::size_t size) noexcept
+    // Adds a segment of size bytes, to be filled, and returns true, or returns false when it is
+    // not kept: empty, beyond the bounds (then no later one is either, but the first of each
+    // vital kind), or out of memory (outOfMemory set).
+    bool add(int code, std::size_t size, int vital = notVital) noexcept
     {
-        full = full || segments.size() >= mostKeptSegments || mostKeptSegmentBytes - bytes < size;
-        if (full)
+        if (size == 0)
+            return false;
+        const bool firstOfItsKind = vital != notVital && !vitalKept.test(std::size_t(vital));
+        full = full || segments.size() >= mostKeptSegments || bytes > mostKeptSegmentBytes
+            || mostKeptSegmentBytes - bytes < size;
+        if (full && !firstOfItsKind)
             return false;
         try {
             segments.push_back({ code, std::vector<std::uint8_t>(size) });
@@ -66,6 +99,8 @@ struct SegmentStore {
             return false;
         }
         bytes += size;
+        if (firstOfItsKind)
+            vitalKept.set(std::size_t(vital));
         return true;
     }
 };
@@ -113,7 +148,9 @@ static boolean keepSegment(j_decompress_ptr cinfo) noexcept
         return TRUE; // a bogus length covers no data; the codec's own processors read on as well
     std::size_t size = length - 2;
     jpeg_source_mgr *source = cinfo->src;
-    if (!store->add(cinfo->unread_marker, size)) {
+    const int vital = vitalKind(
+        cinfo->unread_marker, source->next_input_byte, std::min(size, source->bytes_in_buffer));
+    if (!store->add(cinfo->unread_marker, size, vital)) {
         if (store->outOfMemory)
             ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
         if (size > 0)
@@ -286,14 +323,21 @@ JpegDensity densityOf(const jpeg_decompress_struct &cinfo)
     return { cinfo.density_unit, cinfo.X_density, cinfo.Y_density };
 }
 
+// A declared picture that the file's scans could not code is refused before anything of its
+// size is allocated or decoded.
+void refuseUncodedPicture(const jpeg_decompress_struct &cinfo, std::uint64_t scanBytes)
+{
+    if (!pictureFitsInScans(cinfo.image_width, cinfo.image_height, scanBytes))
+        throwCodecError(JERR_IMAGE_TOO_BIG);
+}
+
 } // namespace
 
-JpegHeader readJpegHeader(
-    const std::vector<std::uint8_t> &bytes, const std::vector<ByteSpan> &laterComments)
+JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes, const JpegLayout &layout)
 {
     const auto decoder = std::make_unique<Decoder>();
     const int code = readHeader(decoder.get(), bytes.data(), bytes.size(), true);
-    for (const ByteSpan &comment : laterComments) {
+    for (const ByteSpan &comment : layout.laterComments) {
         if (code == 0 && decoder->store.add(commentCode, comment.size))
             std::copy_n(bytes.begin() + std::ptrdiff_t(comment.at), comment.size,
                 decoder->store.segments.back().data.begin());
@@ -302,6 +346,7 @@ JpegHeader readJpegHeader(
         throw core::EStreamError();
     check(code);
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
+    refuseUncodedPicture(cinfo, layout.scanBytes);
     JpegHeader header;
     header.width = int(cinfo.image_width);
     header.height = int(cinfo.image_height);
@@ -322,8 +367,7 @@ image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, JpegWarnings *
     const auto decoder = std::make_unique<Decoder>();
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), false));
-    if (std::uint64_t(cinfo.image_width) * cinfo.image_height > mostPixelsPerByte * bytes.size())
-        throwCodecError(JERR_IMAGE_TOO_BIG);
+    refuseUncodedPicture(cinfo, scanBytes(bytes.data(), bytes.size()));
     if (!platform::pictureFitsInMemory(cinfo.image_width, cinfo.image_height))
         throwCodecError(JERR_OUT_OF_MEMORY);
     check(startDecompress(decoder.get()));

@@ -18,21 +18,22 @@ struct JpegHeader {
     JpegDensity density; // of the JFIF header; the default when there is none
 };
 
-// Reads the header of the JPEG file held in bytes, keeping its segments and then the comments at
-// laterComments (the ones after the first scan, see readJpegLayout) within the bounds of
-// jpeg_markers.h. Throws EJPEG when the codec stops (52 for something that is not a JPEG file,
-// 41 for no bytes at all), EStreamError when the kept segments do not fit in memory.
-JpegHeader readJpegHeader(
-    const std::vector<std::uint8_t> &bytes, const std::vector<ByteSpan> &laterComments = {});
+// Reads the header of the JPEG file held in bytes, whose layout is readJpegLayout(bytes), keeping
+// its segments and then its comments after the first scan within the bounds of jpeg_markers.h.
+// Throws EJPEG when the codec stops (52 for something that is not a JPEG file, 41 for no bytes at
+// all), EJPEG 40 for a picture that its scans could not code (more than mostPixelsPerByte pixels
+// per byte of scans, see jpeg_scan_bytes.h), EStreamError when the kept segments do not fit in
+// memory.
+JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes, const JpegLayout &layout);
 
 // Decodes the JPEG file held in bytes at full size into a new 24-bit picture. Colour and
 // grayscale files come out as blue, green, red (grey repeated); CMYK and YCCK files are
 // converted from the codec's CMYK values. Throws EJPEG when the codec stops (14 for a file of
 // more than 1000 scans or whose scans add up to more than 32 passes over the picture, which only
 // a damaged or crafted file has); before allocating anything, EJPEG 40 for a picture of more
-// than 4096 pixels per byte of the file, far more than any photo codes, and EJPEG 53 for a
-// picture too large for this machine; EJPEG 53 also when memory runs out. The codec's warnings
-// go to warnings when given.
+// than 4096 pixels per byte of its scans (padding elsewhere does not count), far more than any
+// photo codes, and EJPEG 53 for a picture too large for this machine; EJPEG 53 also when memory
+// runs out. The codec's warnings go to warnings when given.
 image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, JpegWarnings *warnings = nullptr);
 
 } // namespace imageio

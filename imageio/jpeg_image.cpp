@@ -7,8 +7,10 @@
 #include "imageio/jpeg_encoder.h"
 #include "imageio/jpeg_layout.h"
 #include "imageio/jpeg_markers.h"
+#include "imageio/jpeg_scan_bytes.h"
 #include "imageio/mpf_index.h"
 #include "platform/file_reading.h"
+#include "platform/memory.h"
 #include "platform/safe_file_writer.h"
 
 #include <new>
@@ -21,6 +23,10 @@ namespace {
 
 constexpr int outOfMemoryNumber = 53;
 constexpr int exifSegmentCode = 0xE1; // APP1, shared with XMP, which the rebuild leaves alone
+
+// Read and checked before the rest of a file: the frame header of nearly every photo, and of
+// every file that is no photo enough to tell.
+constexpr std::size_t firstBytesChecked = 64 * 1024;
 
 } // namespace
 
@@ -49,9 +55,20 @@ TJPEGImage::TJPEGImage()
 
 TJPEGImage::~TJPEGImage() = default;
 
-void TJPEGImage::LoadFile(const std::string &path)
+void TJPEGImage::LoadFile(const std::string &path, const FileMemory &memory)
 {
-    LoadFromBytes(platform::readWholeFile(path));
+    const auto weigh = [&memory](std::uint64_t size, const std::uint8_t *first, std::size_t count) {
+        checkJpegStart(first, count, size);
+        if (!platform::fileFitsInMemory(size) || (memory.limit != 0 && size > memory.limit))
+            throw core::EStreamError();
+        if (memory.reserve)
+            memory.reserve(size);
+    };
+    try {
+        LoadFromBytes(platform::readWholeFile(path, firstBytesChecked, weigh));
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
 }
 
 void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
@@ -63,7 +80,7 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         std::optional<MpfIndex> mpf;
         if (!bytes.empty()) {
             layout = readJpegLayout(bytes.data(), bytes.size());
-            header = readJpegHeader(bytes, layout.laterComments);
+            header = readJpegHeader(bytes, layout);
             mpf = keepMpfIndex(header.keptSegments, bytes, layout);
         }
 

@@ -4,11 +4,26 @@
 #include "imageio/jpeg_warnings.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace imageio {
+
+// What loading a file may take in memory for its bytes, and how the caller counts them.
+struct FileMemory {
+    // The most bytes a file may have: a larger one fails with EStreamError once its first bytes
+    // have been checked, before the rest is read. 0: no limit but this machine's
+    // (platform::fileFitsInMemory), which applies always.
+    std::uint64_t limit = 0;
+    // Called with the file's size once its first bytes have passed their checks and the size is
+    // within the limits, before anything else of the file is allocated or read: may wait until
+    // that many bytes fit beside the caller's other work, and may throw to give the file up.
+    // From then on the bytes are the caller's to count until the TJPEGImage lets them go
+    // (CopyFromBitmap, the next load or its end), also when reading them then fails.
+    std::function<void(std::uint64_t bytes)> reserve;
+};
 
 // One JPEG file in memory: its encoded bytes and, once needed, the decoded picture.
 // Life of one photo: LoadFile, CopyToBitmap, CopyFromBitmap, SaveFile, destroy.
@@ -27,8 +42,11 @@ public:
     // profile only from a colour file, an MPF segment only when its index can be rewritten: see
     // keepMpfIndex) and its comments, also those between and after the scans, up to 1000 segments
     // or 16 MiB, the print size of its JFIF header and whatever follows its picture's end marker
-    // are kept for the next save. An empty file loads; it fails later, at CopyToBitmap.
-    void LoadFile(const std::string &path);
+    // are kept for the next save. An empty file loads; it fails later, at CopyToBitmap. The
+    // file's first bytes are checked before the rest is read (checkJpegStart), then its size is
+    // weighed as memory says; so a large file that is no photo, or too large, is refused without
+    // being read.
+    void LoadFile(const std::string &path, const FileMemory &memory = {});
 
     // LoadFile for a file already in memory.
     void LoadFromBytes(std::vector<std::uint8_t> bytes);

@@ -14,8 +14,8 @@ struct ByteSpan {
 };
 
 // What of a JPEG file lies where the codec's header reading does not reach: found by walking its
-// markers as libjpeg does (segments by their length, entropy-coded data up to the next marker,
-// stray bytes between markers skipped).
+// markers as libjpeg does (segments by their length, coded data up to the next marker, stray
+// bytes between markers skipped), up to the end marker or a second start-of-image marker.
 struct JpegLayout {
     // Just past the main picture's end-of-image marker; the file's size when there is none (a file
     // cut short) or the file does not begin with a start-of-image marker.
@@ -25,6 +25,11 @@ struct JpegLayout {
     // The data of the comments after the first scan header and before the end marker, in file
     // order; at most mostKeptSegments of them, since no more could be kept.
     std::vector<ByteSpan> laterComments;
+    // The bytes that can carry the picture: each scan's header and coded data (restart markers
+    // and stuffed bytes included), up to the end marker. The segments before and between the
+    // scans, stray bytes and what follows the end do not count, so that padding cannot make a
+    // file seem to hold more picture than it does.
+    std::uint64_t scanBytes = 0;
 };
 
 // Walks the JPEG file in bytes[0..size); reads nothing outside it and never fails.

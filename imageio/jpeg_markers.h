@@ -29,7 +29,10 @@ constexpr bool isKeptApplicationSegment(int n)
 // What is kept of one file's segments. No camera or editor comes near either bound (a largest
 // ICC profile, 255 full chunks, is just under 16 MiB); a file that goes beyond keeps its first
 // segments up to the bound and loses the rest, whole segments only. Refusing it instead would end
-// the whole folder run at a photo whose picture is sound.
+// the whole folder run at a photo whose picture is sound. The first Exif, XMP and IPTC segments
+// and the first chunk of each number of an ICC profile are kept even beyond the bounds (by at
+// most three segments of 64 KiB and one profile), so that a flood of other segments before them
+// cannot push them out. Empty segments carry nothing and are never kept.
 constexpr std::size_t mostKeptSegments = 1000;
 constexpr std::size_t mostKeptSegmentBytes = std::size_t(16) << 20;
 

@@ -12,6 +12,11 @@ EFCreateError::EFCreateError(const std::string &path, int systemError)
 {
 }
 
+EFCreateError::EFCreateError(const std::string &path, const std::string &reason)
+    : core::Error("Cannot create file " + path + ": " + reason)
+{
+}
+
 EReadError::EReadError(int systemError)
     : core::Error("Stream read error", systemError)
 {

@@ -19,6 +19,8 @@ class EFCreateError : public core::Error
 {
 public:
     explicit EFCreateError(const std::string &path, int systemError = 0);
+    // "Cannot create file %s: reason", for a refusal that no system error describes.
+    EFCreateError(const std::string &path, const std::string &reason);
 };
 
 // "Stream read error": fewer bytes could be read than the file holds.

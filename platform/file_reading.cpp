@@ -4,6 +4,7 @@
 #include "platform/file_errors.h"
 #include "platform/memory.h"
 
+#include <algorithm>
 #include <new>
 
 #include <cerrno>
@@ -48,7 +49,8 @@ void readExactly(int fd, std::uint8_t *into, std::size_t count)
 
 } // namespace
 
-std::vector<std::uint8_t> readWholeFile(const std::string &path)
+std::vector<std::uint8_t> readWholeFile(
+    const std::string &path, std::size_t firstBytes, const FirstBytesCheck &check)
 {
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever. It changes
     // nothing for a regular file, the only kind we go on to read.
@@ -59,8 +61,15 @@ std::vector<std::uint8_t> readWholeFile(const std::string &path)
     if (!S_ISREG(status.st_mode))
         throw EFOpenError(path, S_ISDIR(status.st_mode) ? EISDIR : EPERM);
 
+    std::vector<std::uint8_t> first;
+    if (check) {
+        first.resize(std::size_t(std::min<std::uintmax_t>(firstBytes, status.st_size)));
+        readExactly(file.get(), first.data(), first.size());
+        check(std::uint64_t(status.st_size), first.data(), first.size());
+    }
     std::vector<std::uint8_t> bytes = allocateBytes(status.st_size);
-    readExactly(file.get(), bytes.data(), bytes.size());
+    std::copy(first.begin(), first.end(), bytes.begin());
+    readExactly(file.get(), bytes.data() + first.size(), bytes.size() - first.size());
     return bytes;
 }
 

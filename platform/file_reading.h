@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,11 +10,18 @@
 
 namespace platform {
 
-// All bytes of the regular file at path (a byte string, used as it is). Throws EFOpenError when
-// it cannot be opened or is not a regular file (a folder, FIFO or device never blocks the call),
-// EReadError when fewer bytes can be read than its size, EStreamError when they do not fit in
-// memory.
-std::vector<std::uint8_t> readWholeFile(const std::string &path);
+// Shown a file's size and its first bytes before the rest is read: throws to refuse the file,
+// which is then read no further.
+using FirstBytesCheck
+    = std::function<void(std::uint64_t size, const std::uint8_t *first, std::size_t count)>;
+
+// All bytes of the regular file at path (a byte string, used as it is). With check, its first
+// min(firstBytes, size) bytes are read and shown to check before anything else is read or
+// allocated. Throws EFOpenError when it cannot be opened or is not a regular file (a folder,
+// FIFO or device never blocks the call), EReadError when fewer bytes can be read than its size,
+// EStreamError when they do not fit in memory (fileFitsInMemory), and whatever check throws.
+std::vector<std::uint8_t> readWholeFile(
+    const std::string &path, std::size_t firstBytes = 0, const FirstBytesCheck &check = {});
 
 // The modification time of the file at path. Throws EFOpenError when it cannot be asked.
 timespec modificationTime(const std::string &path);

@@ -2,6 +2,7 @@
 
 #include "platform/file_descriptor.h"
 #include "platform/file_errors.h"
+#include "platform/folder_below.h"
 #include "platform/signal_cleanup.h"
 
 #include <atomic>
@@ -37,24 +38,44 @@ struct Place {
     std::string name;
 };
 
-Place openPlace(const std::string &path)
+// Whether path lies below the folder within as written: within, "/", then at least one byte.
+bool startsWithFolder(const std::string &path, const std::string &within)
 {
-    const std::size_t slash = path.rfind('/');
-    std::string folder = ".";
-    if (slash != std::string::npos)
-        folder = slash == 0 ? "/" : path.substr(0, slash);
+    return path.size() > within.size() + 1 && path.compare(0, within.size(), within) == 0
+        && path[within.size()] == '/';
+}
+
+// The folder of path and the name in it. Without within the folder is opened as named; with
+// it, within is, and the folders between within and the name are entered without following a
+// link, so that a link among them cannot lead the new version out of within.
+Place openPlace(const std::string &path, const std::string &within)
+{
+    std::string top = within;
+    std::string below; // path relative to top
+    if (within.empty()) {
+        const std::size_t slash = path.rfind('/');
+        top = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        below = slash == std::string::npos ? path : path.substr(slash + 1);
+    } else if (startsWithFolder(path, within)) {
+        below = path.substr(within.size() + 1);
+    } else {
+        throw EFCreateError(path, EXDEV);
+    }
+    const std::size_t slash = below.rfind('/');
     Place place;
-    place.name = slash == std::string::npos ? path : path.substr(slash + 1);
+    place.name = slash == std::string::npos ? below : below.substr(slash + 1);
     if (place.name.empty())
         throw EFCreateError(path, path.empty() ? ENOENT : EISDIR);
-    place.folder = FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!place.folder.valid() && errno == EACCES) {
-        // A folder we may write in but not list: fine, only its entries cannot be flushed.
-        place.folder = FileDescriptor(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        place.canSync = false;
-    }
-    if (!place.folder.valid())
-        throw EFCreateError(path, errno);
+    FolderBelow folder
+        = enterFolderBelow(top, slash == std::string::npos ? "" : below.substr(0, slash), false);
+    if (folder.isLink)
+        throw EFCreateError(
+            path, folder.failedPath + " is a symbolic link, not followed below " + within);
+    if (!folder.folder.valid())
+        throw EFCreateError(path, folder.error);
+    place.folder = std::move(folder.folder);
+    // A folder we may write in but not list is fine: only its entries cannot be flushed.
+    place.canSync = folder.readable;
     return place;
 }
 
@@ -407,9 +428,9 @@ const Place &checked(const Place &place, const std::string &path)
 } // namespace
 
 struct PendingFile::State {
-    explicit State(const std::string &path)
+    State(const std::string &path, const std::string &within)
         : requested(path)
-        , place(openPlace(path))
+        , place(openPlace(path, within))
         , temporary(checked(place, path), path)
     {
     }
@@ -419,8 +440,8 @@ struct PendingFile::State {
     bool flushed = false;
 };
 
-PendingFile::PendingFile(const std::string &path)
-    : m_state(std::make_unique<State>(path))
+PendingFile::PendingFile(const std::string &path, const std::string &within)
+    : m_state(std::make_unique<State>(path, within))
 {
 }
 

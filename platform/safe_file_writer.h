@@ -21,10 +21,16 @@ namespace platform {
 // each error with the system's reason: the constructor and commit() EFCreateError(path),
 // write(), flush() and commit() EWriteError. The environment variable
 // LUMIVOR_NAMED_TEMPORARIES makes it use the hidden named file everywhere (for tests).
+//
+// With within, a folder that path begins with (path is within, "/", then names below it),
+// within is looked up as a path and every folder after it is entered one name at a time
+// without following a symbolic link (platform::enterFolderBelow), so that nothing outside
+// within is written however the folders below it are linked. A link among them is refused
+// with EFCreateError(path) naming it; a path outside within with EFCreateError(path, EXDEV).
 class PendingFile
 {
 public:
-    explicit PendingFile(const std::string &path);
+    explicit PendingFile(const std::string &path, const std::string &within = std::string());
     ~PendingFile();
     PendingFile(PendingFile &&) noexcept;
     PendingFile &operator=(PendingFile &&) noexcept;

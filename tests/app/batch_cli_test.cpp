@@ -186,6 +186,43 @@ TEST(BatchCommand, FileErrorsCarryTheSystemsReason)
     EXPECT_EQ(namesIn(destination.path()), (Names { "b.jpg", "sub" }));
 }
 
+// Folders of DEST that are links to folders elsewhere: neither -r nor a list writes through
+// them or makes folders behind them; each photo there fails naming the link, the others are
+// enhanced.
+TEST(BatchCommand, FolderLinksBelowTheDestinationAreNotFollowed)
+{
+    const TempFolder source, destination, outside;
+    for (const char *folder : { "a", "c", "c/sub" })
+        ASSERT_EQ(mkdir(source.file(folder).c_str(), 0755), 0);
+    for (const char *photo : { "a/x.jpg", "c/sub/y.jpg", "b.jpg" })
+        writeSamplePhoto(source.file(photo), 24, 16, 1);
+    writeText(outside.file("x.jpg"), "kept");
+    for (const char *link : { "a", "c" })
+        ASSERT_EQ(symlink(outside.path().c_str(), destination.file(link).c_str()), 0);
+    const auto refusal = [&](const char *photo, const char *link) {
+        return ": Cannot create file " + destination.file(photo) + ": " + destination.file(link)
+            + " is a symbolic link, not followed below " + destination.path() + "\n";
+    };
+
+    ProgramSetup fromSource;
+    fromSource.workingFolder = source.path();
+    fromSource.input = "a/x.jpg\nc/sub/y.jpg\nb.jpg\n";
+    for (const bool listed : { false, true }) {
+        SCOPED_TRACE(listed ? "--files-from" : "-r");
+        unlink(destination.file("b.jpg").c_str());
+        const ProgramRun run = listed
+            ? runBatchProgram({ "-kq", "--files-from", "-", destination.path() }, fromSource)
+            : runBatchProgram({ "-rkq", source.path(), destination.path() });
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_NE(run.errors.find(refusal("a/x.jpg", "a")), std::string::npos) << run.errors;
+        EXPECT_NE(run.errors.find(refusal("c/sub/y.jpg", "c")), std::string::npos) << run.errors;
+        EXPECT_EQ(namesIn(outside.path()), Names { "x.jpg" });
+        EXPECT_EQ(
+            readBytes(outside.file("x.jpg")), (std::vector<std::uint8_t> { 'k', 'e', 'p', 't' }));
+        EXPECT_TRUE(exists(destination.file("b.jpg")));
+    }
+}
+
 // A tree with a hidden folder, a link to a folder and the destination inside the source: the
 // results keep the structure of what is walked, and a list of the same photos gives the same.
 TEST(BatchCommand, RecursiveRunAndListGiveTheSameTree)

@@ -20,6 +20,8 @@ const std::map<std::string, std::string> expectedErrors = {
     { "cut_in_first_scan.jpg", "" }, // decodes at full size from its first scan
     { "many_scans.jpg", "JPEG error #14" }, // run-away scans end at the work budget
     { "many_segments.jpg", "" },
+    { "padded_bomb.jpg", "JPEG error #40" }, // its comments carry no picture data
+    { "padded_progressive_bomb.jpg", "JPEG error #40" },
     { "size_bomb.jpg", "JPEG error #40" }, // far more pixels declared than bytes could code
     { "with_exif_thumbnail.jpg", "" },
     { "work_bomb.jpg", "JPEG error #40" },

@@ -1,16 +1,18 @@
 #include "imageio/errors.h"
-#include "platform/file_errors.h"
 #include "imageio/jpeg_error_number.h"
 #include "imageio/jpeg_image.h"
+#include "platform/file_errors.h"
 
 #include "tests/support/jpeg_files.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <jerror.h>
 #include <jpeglib.h>
-#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,23 +37,56 @@ TEST(TJPEGImageLoad, OnlyRegularFilesOpen)
     }
 }
 
-// A file larger than this machine could hold while enhancing it (here a sparse one of three
-// quarters of physical memory, which costs no disk) is refused before its buffer is allocated;
-// filling that buffer would otherwise bring the machine to its knees or the program down.
-TEST(TJPEGImageLoad, FileTooLargeForMemoryIsRefusedBeforeReading)
+// A file is judged by its first bytes and its size before the rest is read. Sparse files of
+// three quarters of physical memory (which cost no disk): one that is no JPEG ends as such, one
+// that begins like a photo as too large for this machine; a photo beyond the caller's limit is
+// refused too, and one within it is counted by the caller before it is read. None of them takes
+// long or memory to speak of.
+TEST(TJPEGImageLoad, FilesAreJudgedByTheirStartAndSizeBeforeTheyAreRead)
 {
     const TempFolder folder;
-    const std::string path = folder.path("huge.jpg");
-    const off_t size = off_t(sysconf(_SC_PHYS_PAGES) / 4 * 3) * off_t(sysconf(_SC_PAGE_SIZE));
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    const bool made = ftruncate(fd, size) == 0;
-    close(fd);
-    if (!made)
-        GTEST_SKIP() << "this file system cannot hold a sparse file of " << size << " bytes";
-
-    imageio::TJPEGImage image;
-    EXPECT_THROW(image.LoadFile(path), core::EStreamError);
+    const Bytes photo = makeJpeg({});
+    const off_t huge = off_t(sysconf(_SC_PHYS_PAGES) / 4 * 3) * off_t(sysconf(_SC_PAGE_SIZE));
+    struct Case {
+        const char *name;
+        Bytes start;
+        off_t size;
+        std::uint64_t limit;
+        const char *outcome; // "" when it loads
+    };
+    const Case cases[] = {
+        { "no JPEG", Bytes(16, 0), huge, 0, "JPEG error #52" },
+        { "a photo's start", photo, huge, 0, "Out of memory while expanding memory stream" },
+        { "over the limit", photo, off_t(photo.size()), photo.size() - 1,
+            "Out of memory while expanding memory stream" },
+        { "within the limit", photo, off_t(photo.size()), photo.size(), "" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.path("file.jpg");
+        writeFile(path, c.start);
+        if (truncate(path.c_str(), c.size) != 0)
+            GTEST_SKIP() << "this file system cannot hold a sparse file of " << c.size << " bytes";
+        std::vector<std::uint64_t> reserved;
+        imageio::FileMemory memory { c.limit,
+            [&](std::uint64_t bytes) { reserved.push_back(bytes); } };
+        std::string outcome;
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            imageio::TJPEGImage image;
+            image.LoadFile(path, memory);
+        } catch (const core::Error &error) {
+            outcome = error.what();
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(reserved,
+            outcome.empty() ? std::vector<std::uint64_t> { photo.size() }
+                            : std::vector<std::uint64_t> {});
+    }
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 256 * 1024) << "kilobytes at the peak";
 }
 
 // The table is keyed on names; a slip would show at its ends, at the renamed Huffman check, in

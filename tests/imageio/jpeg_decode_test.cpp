@@ -173,11 +173,14 @@ Bytes cutBefore(int code)
     return jpeg;
 }
 
-// A header declaring 65500 x 65500 pixels, far beyond half of the test machine's memory, in a
-// file padded with comments to more than a byte per 4096 pixels, which a real file could have.
+// A header declaring 65500 x 65500 pixels, far beyond half of the test machine's memory, with
+// more than a byte of coded data per 4096 pixels, which a real file could have.
 Bytes hugeHeader()
 {
-    return withSegments(withDeclaredSize(makeJpeg({}), 65500, 65500), 0xFE, 17, Bytes(65533));
+    Bytes jpeg = withDeclaredSize(makeJpeg({}), 65500, 65500);
+    const SegmentPlace scan = headerSegments(jpeg).back();
+    jpeg.insert(jpeg.begin() + std::ptrdiff_t(scan.offset + scan.length), 65500 * 16, 0x55);
+    return jpeg;
 }
 
 // The number users know, raised at the right operation, quickly, with the working image left as

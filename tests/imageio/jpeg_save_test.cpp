@@ -2,6 +2,7 @@
 #include "imageio/jpeg_image.h"
 #include "platform/file_errors.h"
 
+#include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
 
 #include "tests/support/file_size_limit.h"
@@ -145,18 +146,21 @@ TEST_F(SaveTest, KeepsCommentsBetweenAndAfterTheScans)
 }
 
 // Exif, ICC, XMP, comments and the like survive unchanged and in order right after the JFIF
-// header; the Adobe segment does not. The ICC chunk is as long as a segment can be.
+// header; the Adobe segment and empty segments do not. The ICC chunk is as long as a segment
+// can be.
 TEST_F(SaveTest, KeepsApplicationSegmentsAndCommentsInSourceOrder)
 {
     const std::vector<std::pair<int, Bytes>> kept
         = { { 0xE1, Bytes(300, 1) }, { 0xFE, text("Colorful cups. Aarhus, Denmark.") },
               { 0xE2, colourProfile(65533) }, { 0xE1, Bytes(40, 3) }, { 0xED, Bytes(12, 4) },
-              { 0xFE, Bytes() }, { 0xEF, Bytes(5, 5) }, { 0xFE, Bytes(65533, 0xFF) } };
+              { 0xEF, Bytes(5, 5) }, { 0xFE, Bytes(65533, 0xFF) } };
     Recipe recipe;
     for (const auto &[code, data] : kept)
         recipe.segments.push_back({ code, data });
     recipe.segments.insert(
         recipe.segments.begin() + 4, { 0xEE, { 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 1 } });
+    recipe.segments.insert(recipe.segments.begin() + 6, { 0xFE, Bytes() });
+    recipe.segments.insert(recipe.segments.begin() + 1, { 0xE1, Bytes() });
     writeFile(source, makeJpeg(recipe));
     roundTrip(source, dest);
 
@@ -165,30 +169,55 @@ TEST_F(SaveTest, KeepsApplicationSegmentsAndCommentsInSourceOrder)
     EXPECT_EQ(headerSegments(readFile(dest))[2].code, 0xE1);
 }
 
+// The segments a photo's viewers rely on: Exif, XMP, an ICC profile (two chunks) and IPTC.
+std::vector<std::pair<int, Bytes>> vitalSegments()
+{
+    const std::string xmp = "http://ns.adobe.com/xap/1.0/";
+    Bytes xmpData(xmp.begin(), xmp.end());
+    xmpData.insert(xmpData.end(), { 0, '<', 'x', '/', '>' });
+    Bytes iccFirst = colourProfile(300), iccSecond = colourProfile(200);
+    iccFirst[12] = 1;
+    iccFirst[13] = iccSecond[13] = 2;
+    const std::string iptc = "Photoshop 3.0";
+    Bytes iptcData(iptc.begin(), iptc.end() + 1);
+    iptcData.insert(iptcData.end(), { '8', 'B', 'I', 'M' });
+    return { { 0xE1, makeExif({}).data }, { 0xE1, xmpData }, { 0xE2, iccFirst },
+        { 0xE2, iccSecond }, { 0xED, iptcData } };
+}
+
 // A file with more segments than any photo keeps whole segments from its start up to 1000 of them
 // or 16 MiB, whichever comes first, and none after, not even a small one nor a comment after the
-// scan; the picture is still enhanced.
-TEST_F(SaveTest, KeepsTheFirstSegmentsUpToTheBound)
+// scan; empty ones are not kept at all. The photo's own Exif, XMP, ICC profile and IPTC after such
+// a flood are kept all the same, and the picture is still enhanced.
+TEST_F(SaveTest, KeepsTheFirstSegmentsUpToTheBoundAndThePhotosOwnAfterThem)
 {
     struct Case {
         int code;
         std::size_t count;
         Bytes data;
         std::size_t kept;
+        bool commentKept; // the comments after the photo's own segments and after the scan
     };
-    const Case cases[] = { { 0xFE, 1001, {}, 1000 }, { 0xE1, 998, Bytes(3, 1), 998 },
-        { 0xE1, 300, Bytes(65533, 7), 16 * 1024 * 1024 / 65533 } };
+    const Case cases[]
+        = { { 0xFE, 1001, Bytes(1, 9), 1000, false }, { 0xE1, 999, Bytes(3, 1), 999, false },
+              { 0xE1, 300, Bytes(65533, 7), 16 * 1024 * 1024 / 65533, false },
+              { 0xE1, 100000, {}, 0, true } };
+    const std::vector<std::pair<int, Bytes>> vital = vitalSegments();
     for (const Case &c : cases) {
         SCOPED_TRACE(::testing::Message() << c.count << " x " << c.data.size() << " bytes");
-        const Bytes plain = makeJpeg({});
-        const Bytes photo = withSegments(
-            withComment(plain, plain.size() - 2, "after the scan"), 0xFE, 1, text("after them"));
-        writeFile(source, withSegments(photo, c.code, c.count, c.data));
+        Recipe photo;
+        for (const auto &[code, data] : vital)
+            photo.segments.push_back({ code, data });
+        photo.segments.push_back({ 0xFE, text("after them") });
+        const Bytes plain = makeJpeg(photo);
+        const Bytes commented = withComment(plain, plain.size() - 2, "after the scan");
+        writeFile(source, withSegments(commented, c.code, c.count, c.data));
         roundTrip(source, dest);
         const std::vector<std::pair<int, Bytes>> saved = savedSegments(dest);
-        ASSERT_EQ(saved.size(), c.kept + (c.kept == c.count ? 2 : 0));
+        ASSERT_EQ(saved.size(), c.kept + vital.size() + (c.commentKept ? 2 : 0));
         EXPECT_TRUE(std::all_of(saved.begin(), saved.begin() + std::ptrdiff_t(c.kept),
             [&c](const auto &segment) { return segment == std::pair(c.code, c.data); }));
+        EXPECT_TRUE(std::equal(vital.begin(), vital.end(), saved.begin() + std::ptrdiff_t(c.kept)));
     }
 }
 

@@ -239,6 +239,47 @@ TEST(SafeFileWriterErrors, CarryTheSystemsReason)
     EXPECT_EQ(readText(root + "/readonly.jpg"), "kept");
 }
 
+// Within a destination folder, every folder on the way is entered without following a link:
+// a folder link at any depth is refused, naming it, and what it points to stays untouched; a
+// file where a folder should be gives the system's reason; a path outside it is refused.
+TEST(SafeFileWriterErrors, FoldersBelowTheDestinationAreNotEnteredThroughLinks)
+{
+    const TempFolder folder;
+    const std::string within = folder.path() + "/dest", outside = folder.path() + "/outside";
+    for (const std::string &made : { within, outside, within + "/real" })
+        ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+    writeText(outside + "/b.jpg", "outside");
+    writeText(within + "/file", "a file");
+    ASSERT_EQ(symlink("../outside", (within + "/link").c_str()), 0);
+    ASSERT_EQ(symlink("../../outside", (within + "/real/deeper").c_str()), 0);
+    struct Case {
+        std::string path;
+        std::string reason; // after "Cannot create file PATH"; "" when written
+        int error;
+    };
+    const Case cases[] = { { within + "/real/b.jpg", "", 0 }, { within + "//./real/c.jpg", "", 0 },
+        { within + "/link/b.jpg",
+            ": " + within + "/link is a symbolic link, not followed below " + within, 0 },
+        { within + "/real/deeper/b.jpg",
+            ": " + within + "/real/deeper is a symbolic link, not followed below " + within, 0 },
+        { within + "/file/b.jpg", "", ENOTDIR }, { outside + "/b.jpg", "", EXDEV } };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.path);
+        try {
+            platform::PendingFile file(c.path, within);
+            file.write(bytesOf("new"));
+            file.commit();
+            EXPECT_TRUE(c.reason.empty() && c.error == 0) << "written";
+            EXPECT_EQ(readText(c.path), "new");
+        } catch (const platform::EFCreateError &error) {
+            EXPECT_EQ(error.what(), "Cannot create file " + c.path + c.reason);
+            EXPECT_EQ(error.systemError(), c.error);
+        }
+    }
+    EXPECT_EQ(namesIn(outside), std::vector<std::string> { "b.jpg" });
+    EXPECT_EQ(readText(outside + "/b.jpg"), "outside");
+}
+
 struct SignalCase {
     const char *name;
     int signal;

@@ -203,6 +203,20 @@ Bytes withoutPictureData(const Recipe &recipe, int width, int height, int scans)
     return result;
 }
 
+Bytes paddedWithComments(const Bytes &jpeg, std::size_t padding)
+{
+    // Whole comments of at most 65533 bytes each, half of the padding on either side.
+    const std::size_t half = padding / 2;
+    const std::size_t count = (half + 65532) / 65533;
+    const Bytes comment(count == 0 ? 0 : half / count, 'c');
+    Bytes padded = withSegments(jpeg, 0xFE, count, comment);
+    const SegmentPlace scan = headerSegments(padded).back();
+    const Bytes after = withSegments({ 0xFF, 0xD8 }, 0xFE, count, comment);
+    padded.insert(
+        padded.begin() + std::ptrdiff_t(scan.offset + scan.length), after.begin() + 2, after.end());
+    return padded;
+}
+
 Bytes readFile(const std::string &path)
 {
     return testing_support::readBytes(path);

@@ -67,6 +67,9 @@ Bytes withDeclaredSize(Bytes jpeg, int width, int height);
 // `scans` times without any coded data, then the end marker. Sequential files lose their Huffman
 // tables too (the codec has the standard ones), making the smallest file that declares the size.
 Bytes withoutPictureData(const Recipe &recipe, int width, int height, int scans);
+// jpeg padded with comments of about padding bytes in all, half of them right after its SOI
+// marker and half right after its first scan header: bytes that no picture comes from.
+Bytes paddedWithComments(const Bytes &jpeg, std::size_t padding);
 
 Bytes readFile(const std::string &path);
 void writeFile(const std::string &path, const Bytes &bytes);
