@@ -14,12 +14,15 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 SECONDS    ?= 60
 
-# Debian packages that building and running need; libqt6svg6 draws the window's icon.
-RUN_PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev libhwy-dev qt6-base-dev libgl-dev libqt6svg6
-# The tests add GoogleTest, Google Benchmark, clang-14 and its runtime for the fuzzer, and the
-# checkers of the desktop entry, the metainfo and the man pages.
+# Debian packages that building and running need; libqt6svg6 draws the window's icon, Exempi
+# writes the record of the enhancement into each photo's XMP.
+RUN_PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev libhwy-dev libexempi-dev qt6-base-dev \
+               libgl-dev libqt6svg6
+# The tests add GoogleTest, Google Benchmark, clang-14 and its runtime for the fuzzer, the
+# checkers of the desktop entry, the metainfo and the man pages, and exiftool, which reads the
+# photos' XMP independently of us.
 PACKAGES = $(RUN_PACKAGES) googletest libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
-           desktop-file-utils appstream man-db
+           desktop-file-utils appstream man-db libimage-exiftool-perl
 
 # apt-get runs as root, through sudo for anyone else.
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)

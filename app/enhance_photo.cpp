@@ -58,6 +58,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
         second = image::TBitmap();
         image::releaseSpareStore();
         jpeg.CopyFromBitmap(first);
+        jpeg.RecordEnhancement = true;
 
         platform::PendingFile file(DestPath, DestWithin);
         file.write(jpeg.SaveToBytes());

@@ -23,7 +23,8 @@ private:
 };
 
 // Reads the JPEG file at SourcePath, enhances it (enhance::EnhancePicture) and writes it to
-// DestPath at quality 90, progressive exactly when the source had more than one scan. Errors
+// DestPath at quality 90, progressive exactly when the source had more than one scan, with
+// Lumivor's record added to its XMP where it can be (imageio::addEnhancementRecord). Errors
 // pass out unchanged, running out of memory as core::EStreamError; DestPath is then as it was.
 void EnhancePhoto(
     TWorkingImages &Window, const std::string &SourcePath, const std::string &DestPath);

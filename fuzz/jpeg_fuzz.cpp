@@ -1,9 +1,10 @@
 // libFuzzer target: arbitrary bytes as a photo file, through the whole per-photo sequence in
-// memory (the checks of its start, header, decode, the four operations, encode). Its mutator also
-// makes the files that stall or exhaust a decoder: many segments, many scans, huge declared
-// sizes, padding.
+// memory (the checks of its start, the record query, header, decode, the four operations, encode
+// with the record). Its mutator also makes the files that stall or exhaust a decoder: many
+// segments, many scans, huge declared sizes, padding.
 #include "core/error.h"
 #include "enhance/enhance_picture.h"
+#include "imageio/enhancement_record.h"
 #include "imageio/jpeg_image.h"
 #include "imageio/jpeg_scan_bytes.h"
 
@@ -183,8 +184,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static image::TBitmap first;
     static image::TBitmap second;
     try {
+        const std::vector<std::uint8_t> file(data, data + size);
+        imageio::carriesEnhancementRecord(file);
         imageio::TJPEGImage jpeg;
-        jpeg.LoadFromBytes({ data, data + size });
+        jpeg.LoadFromBytes(file);
         // The early checks only spare reading a file that the whole file's checks refuse too.
         if (refusedEarly) {
             std::fprintf(stderr, "the start was refused, the whole file accepted\n");
@@ -196,6 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         jpeg.CopyToBitmap(first);
         enhance::EnhancePicture(first, second);
         jpeg.CopyFromBitmap(first);
+        jpeg.RecordEnhancement = true;
         jpeg.SaveToBytes();
     } catch (const core::Error &) {
         // The documented outcome for a file that is not a usable photo.

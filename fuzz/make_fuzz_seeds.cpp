@@ -3,6 +3,7 @@
 #include "tests/support/appended_data.h"
 #include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
+#include "tests/support/xmp_packets.h"
 
 #include <cstdio>
 #include <string>
@@ -35,6 +36,14 @@ int main(int argc, char **argv)
         testjpeg::makeExif(
             { true, testjpeg::makeJpeg(recipe(16, 12, Kind::Colour, Scans::Baseline)) })
             .data });
+    // An edited photo's packet, with a history to add to and an alias the XMP library would move.
+    Recipe withXmp = withExif;
+    withXmp.segments.push_back(testjpeg::xmpSegment(
+        testjpeg::xmpPacket("   <tiff:Software>Editor 2</tiff:Software>\n"
+                            "   <xmpMM:History><rdf:Seq><rdf:li stEvt:action=\"saved\" "
+                            "stEvt:softwareAgent=\"Editor 2\"/>"
+                            "</rdf:Seq></xmpMM:History>",
+            2)));
     const Seed seeds[] = {
         { "baseline.jpg", Recipe {} },
         { "progressive.jpg", recipe(24, 16, Kind::Colour, Scans::Progressive) },
@@ -48,6 +57,7 @@ int main(int argc, char **argv)
         { "with_segments.jpg", withExif },
         { "density_300dpi.jpg", described },
         { "with_exif_thumbnail.jpg", withThumbnail },
+        { "with_xmp.jpg", withXmp },
     };
     for (const Seed &seed : seeds)
         testjpeg::writeFile(

@@ -46,6 +46,7 @@ struct TJPEGImage::State {
     // What followed the loaded file's main picture; it outlives CopyFromBitmap too.
     FileTail tail;
     JpegWarnings warnings;
+    RecordOutcome record = RecordOutcome::NotAsked;
 };
 
 TJPEGImage::TJPEGImage()
@@ -95,6 +96,7 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.declaredHeight = header.height;
         s.tail.heldIn(layout.pictureEnd, std::move(mpf));
         s.warnings = {};
+        s.record = RecordOutcome::NotAsked;
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
     } catch (const std::bad_alloc &) {
@@ -133,6 +135,7 @@ void TJPEGImage::CopyFromBitmap(const image::TBitmap &source)
     s.hasBytes = false;
     s.picture.Assign(source);
     s.hasPicture = true;
+    s.record = RecordOutcome::NotAsked;
 }
 
 void TJPEGImage::Encode()
@@ -146,6 +149,8 @@ void TJPEGImage::Encode()
         for (JpegMarker &segment : segments)
             if (segment.code == exifSegmentCode)
                 segment.data = rebuildExifThumbnail(segment.data, s.picture);
+        if (RecordEnhancement)
+            s.record = addEnhancementRecord(segments);
         s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments, true, s.density);
         s.tail.appendTo(s.bytes);
     } else {
@@ -171,6 +176,11 @@ const std::vector<std::uint8_t> &TJPEGImage::SaveToBytes()
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();
     }
+}
+
+RecordOutcome TJPEGImage::EnhancementRecord() const
+{
+    return m_state->record;
 }
 
 int TJPEGImage::DeclaredWidth() const

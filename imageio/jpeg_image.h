@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image/bitmap.h"
+#include "imageio/enhancement_record.h"
 #include "imageio/jpeg_warnings.h"
 
 #include <cstdint>
@@ -83,6 +84,12 @@ public:
 
     bool ProgressiveSave = false;
     std::uint8_t Quality = 90;
+    // Whether an encode adds Lumivor's record to the photo's XMP (see enhancement_record.h): a
+    // photo that carries it already gets a second entry.
+    bool RecordEnhancement = false;
+
+    // What became of the record at the last encode; NotAsked after loading or taking a picture.
+    RecordOutcome EnhancementRecord() const;
 
     // The encoded bytes held now (empty when none); for tests and diagnostics.
     const std::vector<std::uint8_t> &Bytes() const;
