@@ -1,5 +1,6 @@
 // make-fuzz-seeds FOLDER: writes the small photo files the fuzzer starts from, one of each kind
 // the decoder treats differently, and small ones of each kind made to stall or exhaust it.
+#include "tests/support/appended_data.h"
 #include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
 #include "tests/support/xmp_packets.h"
@@ -74,6 +75,11 @@ int main(int argc, char **argv)
     Bytes cut = testjpeg::makeJpeg(progressiveColour);
     const testjpeg::SegmentPlace firstScan = testjpeg::headerSegments(cut).back();
     cut.resize(firstScan.offset + firstScan.length + 8);
+    Recipe multiPicture = progressiveColour;
+    multiPicture.segments.push_back({ 0xE2, testjpeg::mpfSegment(2, false) });
+    Bytes motionPhoto = testjpeg::makeJpeg(Recipe {});
+    const Bytes trailer = testjpeg::samsungTrailer(testjpeg::videoStandIn(64));
+    motionPhoto.insert(motionPhoto.end(), trailer.begin(), trailer.end());
     const Built built[] = {
         // Past the bound of kept segments, comments and Exif-like ones mixed.
         { "many_segments.jpg",
@@ -83,6 +89,10 @@ int main(int argc, char **argv)
         { "size_bomb.jpg", testjpeg::withoutPictureData(Recipe {}, 65500, 16000, 1) },
         { "work_bomb.jpg", testjpeg::withoutPictureData(progressiveColour, 16000, 16000, 100) },
         { "cut_in_first_scan.jpg", cut },
+        // A second picture indexed by MPF, and a motion photo's trailer after the picture.
+        { "multi_picture.jpg",
+            testjpeg::withMpfPictures(testjpeg::makeJpeg(multiPicture), { photo }) },
+        { "motion_photo.jpg", motionPhoto },
         // 32 megapixels without data, padded with comments to a byte per 4096 pixels of the file.
         { "padded_bomb.jpg", paddedTo8000(testjpeg::withoutPictureData(Recipe {}, 8000, 4000, 1)) },
         { "padded_progressive_bomb.jpg",

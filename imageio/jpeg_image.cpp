@@ -2,15 +2,19 @@
 
 #include "imageio/errors.h"
 #include "imageio/exif_thumbnail.h"
+#include "imageio/file_tail.h"
 #include "imageio/jpeg_decoder.h"
 #include "imageio/jpeg_encoder.h"
+#include "imageio/jpeg_layout.h"
 #include "imageio/jpeg_markers.h"
 #include "imageio/jpeg_scan_bytes.h"
+#include "imageio/mpf_index.h"
 #include "platform/file_reading.h"
 #include "platform/memory.h"
 #include "platform/safe_file_writer.h"
 
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace imageio {
@@ -38,6 +42,9 @@ struct TJPEGImage::State {
     JpegDensity density;
     int declaredWidth = 0;
     int declaredHeight = 0;
+    // What followed the loaded file's main picture; it outlives CopyFromBitmap too.
+    FileTail tail;
+    JpegWarnings warnings;
     RecordOutcome record = RecordOutcome::NotAsked;
 };
 
@@ -69,8 +76,13 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
     try {
         // An empty file has no header to read; it fails at decoding.
         JpegHeader header;
-        if (!bytes.empty())
-            header = readJpegHeader(bytes);
+        JpegLayout layout;
+        std::optional<MpfIndex> mpf;
+        if (!bytes.empty()) {
+            layout = readJpegLayout(bytes.data(), bytes.size());
+            header = readJpegHeader(bytes, layout);
+            mpf = keepMpfIndex(header.keptSegments, bytes, layout);
+        }
 
         State &s = *m_state;
         s.bytes = std::move(bytes);
@@ -81,6 +93,8 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.density = header.density;
         s.declaredWidth = header.width;
         s.declaredHeight = header.height;
+        s.tail.heldIn(layout.pictureEnd, std::move(mpf));
+        s.warnings = {};
         s.record = RecordOutcome::NotAsked;
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
@@ -94,7 +108,7 @@ const image::TBitmap &TJPEGImage::Decode()
     State &s = *m_state;
     if (!s.hasPicture) {
         // With no bytes at all, the codec reports an empty input.
-        s.picture = decodeJpeg(s.bytes, MemoryBudget);
+        s.picture = decodeJpeg(s.bytes, &s.warnings, MemoryBudget);
         s.hasPicture = true;
     }
     return s.picture;
@@ -112,7 +126,11 @@ void TJPEGImage::CopyToBitmap(image::TBitmap &target)
 void TJPEGImage::CopyFromBitmap(const image::TBitmap &source)
 {
     State &s = *m_state;
-    std::vector<std::uint8_t>().swap(s.bytes);
+    try {
+        s.tail.takeFrom(s.bytes);
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
     s.hasBytes = false;
     s.picture.Assign(source);
     s.hasPicture = true;
@@ -133,6 +151,7 @@ void TJPEGImage::Encode()
         if (RecordEnhancement)
             s.record = addEnhancementRecord(segments);
         s.bytes = encodeJpeg(s.picture, Quality, ProgressiveSave, segments, true, s.density);
+        s.tail.appendTo(s.bytes);
     } else {
         s.bytes.clear();
     }
@@ -171,6 +190,11 @@ int TJPEGImage::DeclaredWidth() const
 int TJPEGImage::DeclaredHeight() const
 {
     return m_state->declaredHeight;
+}
+
+const JpegWarnings &TJPEGImage::Warnings() const
+{
+    return m_state->warnings;
 }
 
 const std::vector<std::uint8_t> &TJPEGImage::Bytes() const

@@ -2,6 +2,7 @@
 
 #include "image/bitmap.h"
 #include "imageio/enhancement_record.h"
+#include "imageio/jpeg_warnings.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,28 +40,33 @@ public:
 
     // Reads the whole file and its header; path is a byte string, used as it is. ProgressiveSave
     // becomes whether it has more than one scan; its APP1..APP13 and APP15 segments (an ICC
-    // profile only from a colour file) and comments, up to 1000 segments or 16 MiB, and the print
-    // size of its JFIF header are kept for the next save. An empty file loads; it fails later, at
-    // CopyToBitmap. The file's first bytes are checked before the rest is read (checkJpegStart),
-    // then its size is weighed as memory says; so a large file that is no photo, or too large,
-    // is refused without being read.
+    // profile only from a colour file, an MPF segment only when its index can be rewritten: see
+    // keepMpfIndex) and its comments, also those between and after the scans, up to 1000 segments
+    // or 16 MiB, the print size of its JFIF header and whatever follows its picture's end marker
+    // are kept for the next save. An empty file loads; it fails later, at CopyToBitmap. The
+    // file's first bytes are checked before the rest is read (checkJpegStart), then its size is
+    // weighed as memory says; so a large file that is no photo, or too large, is refused without
+    // being read.
     void LoadFile(const std::string &path, const FileMemory &memory = {});
 
     // LoadFile for a file already in memory.
     void LoadFromBytes(std::vector<std::uint8_t> bytes);
 
-    // target becomes a copy of the decoded picture (decoded at most once per load). target is
-    // unchanged when decoding fails.
+    // target becomes a copy of the decoded picture (decoded at most once per load), and
+    // Warnings() says what the codec warned about. target is unchanged when decoding fails.
     void CopyToBitmap(image::TBitmap &target);
 
-    // Drops the encoded bytes and takes a copy of source as the picture to encode.
+    // Drops the encoded bytes, keeping what followed the loaded file's picture, and takes a copy
+    // of source as the picture to encode.
     void CopyFromBitmap(const image::TBitmap &source);
 
     // Encodes when no bytes are held (the kept segments follow the JFIF header, which has the
     // loaded file's print size or the codec's default 1 x 1 without unit, each Exif thumbnail
-    // made anew from the picture or removed: see rebuildExifThumbnail), then replaces
-    // the file at path safely: the old file stays as it was unless the new one was written
-    // completely. Throws EFCreateError, EWriteError, EStreamError or EJPEG.
+    // made anew from the picture or removed: see rebuildExifThumbnail; after the new picture
+    // comes, byte for byte, whatever followed the loaded file's picture, the MPF index rewritten
+    // for it: see rewriteMpfIndex), then replaces the file at path safely: the old file stays as
+    // it was unless the new one was written completely. An empty picture gives an empty file.
+    // Throws EFCreateError, EWriteError, EStreamError or EJPEG.
     void SaveFile(const std::string &path);
 
     // Encodes when no bytes are held, as SaveFile does, and returns the bytes it would write.
@@ -70,6 +76,11 @@ public:
     // known before decoding: what the photo will need in memory can be told from it.
     int DeclaredWidth() const;
     int DeclaredHeight() const;
+
+    // What the codec warned about while decoding the loaded file: whether its data ended early
+    // and each kind of warning with its count. Empty until CopyToBitmap decodes and for a file
+    // that decodes cleanly; kept until the next load, also after CopyFromBitmap.
+    const JpegWarnings &Warnings() const;
 
     bool ProgressiveSave = false;
     std::uint8_t Quality = 90;
