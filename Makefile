@@ -6,20 +6,30 @@
 #               fuzzing Exif segments, then every test headless
 #   make fuzz SECONDS=N   fuzz the per-photo sequence for N seconds
 #   make fuzz-exif SECONDS=N   fuzz the Exif thumbnail rebuild for N seconds
+#   make deb    the Debian package, checked by lintian, in dist/
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+DEB_BUILD  ?= build-deb
+DIST       ?= dist
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 SECONDS    ?= 60
 
-# Debian packages that building and running need; libqt6svg6 draws the window's icon.
-RUN_PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev libhwy-dev qt6-base-dev libgl-dev libqt6svg6
-# The tests add GoogleTest, Google Benchmark, clang-14 and its runtime for the fuzzer, and the
-# checkers of the desktop entry, the metainfo and the man pages.
-PACKAGES = $(RUN_PACKAGES) googletest libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
-           desktop-file-utils appstream man-db
+# Debian packages that building and running need; libqt6svg6 draws the window's icon, Exempi
+# writes the record of the enhancement into each photo's XMP.
+RUN_PACKAGES = cmake g++ make pkg-config libjpeg62-turbo-dev libhwy-dev libexempi-dev qt6-base-dev \
+               libgl-dev libqt6svg6
+# Making the Debian package and checking it.
+DEB_PACKAGES = $(RUN_PACKAGES) git debhelper lintian
+# The tests add GoogleTest, Google Benchmark, clang-14 and its runtime for the fuzzer, the
+# checkers of the desktop entry, the metainfo and the man pages, exiftool, which reads the
+# photos' XMP independently of us, an X server for the window's class, the package, and a session
+# bus of their own to hear what the window tells the desktop.
+PACKAGES = $(DEB_PACKAGES) googletest libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
+           desktop-file-utils appstream man-db libimage-exiftool-perl xvfb xauth x11-utils \
+           dbus-daemon
 
 # apt-get runs as root, through sudo for anyone else.
 SUDO = $(if $(filter 0,$(shell id -u)),,sudo)
@@ -37,7 +47,8 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_check
 FUZZ_CORPUS = $(FUZZ_BUILD)/corpus
 FUZZ_ARTIFACTS = $(FUZZ_BUILD)/artifacts
 
-.PHONY: all deps deps-run configure build test run clean sanitize fuzz-build fuzz fuzz-exif
+.PHONY: all deps deps-run deps-deb configure build test run clean sanitize fuzz-build fuzz \
+        fuzz-exif deb
 
 all: build
 
@@ -57,17 +68,22 @@ deps:
 deps-run:
 	@$(call install-missing,$(RUN_PACKAGES))
 
+deps-deb:
+	@$(call install-missing,$(DEB_PACKAGES))
+
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVOR_TESTS=ON $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The sanitizer and fuzz runs come first, so that the run ends with the summary of every test.
+# The sanitizer and fuzz runs and the package come first, so that the run ends with the
+# summary of every test.
 test: build
 	$(MAKE) sanitize
 	$(MAKE) fuzz SECONDS=60
 	$(MAKE) fuzz-exif SECONDS=20
+	$(MAKE) deb
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # image, imageio, enhance, platform and the folder run, under ASan and UBSan.
@@ -106,5 +122,32 @@ run: deps-run
 	cmake --build $(BUILD) -j $(JOBS) --target lumivor lumivor-batch
 	$(BUILD)/app/lumivor
 
+# The package is built by dpkg-buildpackage from a copy of the files git tracks or would track,
+# so that no build folder or stray file of this clone gets in; without the tests, which make
+# test runs. The .deb files, the .changes and the .buildinfo end in $(DIST)/; lintian fails the
+# target on a warning or error. A library the build needs must be a build dependency of the
+# package too, or building the package on a clean machine fails where it succeeds here.
+DEB_SOURCE = $(DEB_BUILD)/lumivor
+# ccache, where installed, serves the package build too; its cache is named outright, since
+# debhelper gives the build a HOME of its own.
+DEB_CCACHE = $(if $(wildcard /usr/lib/ccache/c++),PATH="/usr/lib/ccache:$(PATH)" \
+                  CCACHE_DIR="$(shell ccache -k cache_dir)")
+
+deb: deps-deb
+	@for p in $(filter %-dev,$(RUN_PACKAGES)); do \
+	    grep -Eq "^(Build-Depends:)? +$$p( |,|$$)" debian/control \
+	        || { echo "debian/control: $$p, which the build needs, is not in Build-Depends"; \
+	             exit 1; }; \
+	done
+	rm -rf $(DEB_BUILD) $(DIST)
+	mkdir -p $(DEB_SOURCE) $(DIST)
+	git ls-files -z --cached --others --exclude-standard > $(DEB_BUILD)/files
+	tar --null -T $(DEB_BUILD)/files --ignore-failed-read -cf $(DEB_BUILD)/source.tar
+	tar -xf $(DEB_BUILD)/source.tar -C $(DEB_SOURCE)
+	cd $(DEB_SOURCE) && $(DEB_CCACHE) DEB_BUILD_OPTIONS="parallel=$(JOBS)" \
+	    dpkg-buildpackage -us -uc -b
+	mv $(DEB_BUILD)/*.deb $(DEB_BUILD)/*.buildinfo $(DEB_BUILD)/*.changes $(DIST)/
+	lintian --fail-on error,warning $(DIST)/*.changes
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD) $(DIST)

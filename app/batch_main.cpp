@@ -1,12 +1,13 @@
 // lumivor-batch: the folder run of the window program, from the command line and from scripts.
 #include "app/batch_options.h"
 #include "app/batch_report.h"
-#include "app/batch_run.h"
-#include "app/batch_sources.h"
 #include "platform/file_errors.h"
 #include "platform/folder_tree.h"
+#include "platform/memory.h"
 #include "platform/signal_cleanup.h"
 #include "platform/terminal.h"
+#include "run/engine.h"
+#include "run/photo_listing.h"
 
 #include <cerrno>
 #include <clocale>
@@ -57,6 +58,13 @@ bool foldersExist(const app::BatchOptions &options, app::BatchReport &report)
     for (const std::string *folder : { &options.source, &options.destination }) {
         if (folder == &options.source && !options.filesFrom.empty())
             continue;
+        if (folder->empty()) {
+            report.error(std::string(),
+                std::make_exception_ptr(
+                    core::Error(folder == &options.source ? "No source folder given"
+                                                          : "No destination folder given")));
+            return false;
+        }
         const platform::PathInfo info = platform::InspectPath(*folder);
         if (!info.exists() || !info.isFolder) {
             report.error(*folder, systemReason(info.exists() ? ENOTDIR : info.error));
@@ -78,9 +86,9 @@ std::string readList(const std::string &name)
     return bytes.str();
 }
 
-std::vector<app::PhotoJob> listPhotos(const app::BatchOptions &options, app::BatchReport &report)
+std::vector<run::PhotoJob> listPhotos(const app::BatchOptions &options, app::BatchReport &report)
 {
-    std::vector<app::PhotoJob> photos;
+    std::vector<run::PhotoJob> photos;
     if (!options.filesFrom.empty()) {
         std::string list;
         try {
@@ -89,70 +97,58 @@ std::vector<app::PhotoJob> listPhotos(const app::BatchOptions &options, app::Bat
             report.error(options.filesFrom, std::current_exception());
             throw ListingStopped();
         }
-        photos = app::PhotosFromList(list, options.nullSeparated, options.destination);
+        photos = run::PhotosFromList(list, options.nullSeparated, options.destination);
     } else {
-        photos = app::PhotosInFolder(
+        photos = run::PhotosInFolder(
             options.source, options.destination, options.recursive, [&](const std::string &folder) {
                 report.error(folder, std::current_exception());
                 if (!options.keepGoing)
                     throw ListingStopped();
             });
     }
-    app::RefuseOverlappingResults(photos);
+    run::RefuseOverlappingResults(photos);
     return photos;
 }
 
 // Passes what the run tells to the report, naming a photo that failed by the file it was read
 // from. The run calls it from one thread, in listing order.
-class ReportingObserver : public app::BatchObserver
+class ReportingObserver : public run::RunObserver
 {
 public:
-    ReportingObserver(const std::vector<app::PhotoJob> &photos, app::BatchReport &report)
-        : m_photos(photos)
-        , m_report(report)
+    explicit ReportingObserver(app::BatchReport &report)
+        : m_report(report)
     {
     }
 
     void countKnown(int count) override { m_report.countKnown(count); }
-    void fileStarted(const std::string &name, int number) override
+    void photoStarted(const run::PhotoJob &photo, int) override
     {
-        m_current = std::size_t(number) - 1;
-        m_report.photoStarted(name);
+        m_report.photoStarted(photo.name);
     }
-    void fileFinished(int) override { m_report.photoFinished(m_photos.at(m_current).name); }
-    void fileFailed(const app::PhotoFailure &failure) override
+    void photoEnded(const run::PhotoOutcome &outcome) override
     {
-        m_report.photoFailed(currentSource(),
-            failure.error
-                ? failure.error
-                : std::make_exception_ptr(core::Error(failure.message, failure.systemError)));
-    }
-    void done() override { }
-
-    // The photo the run is at: the one whose failure ends a run without keepGoing.
-    std::string currentSource() const
-    {
-        return m_current < m_photos.size() ? m_photos[m_current].sourcePath : std::string();
+        if (outcome.result == run::PhotoResult::Failed)
+            m_report.photoFailed(outcome.photo.sourcePath, outcome.error);
+        else
+            m_report.photoFinished(outcome.photo.name);
     }
 
 private:
-    const std::vector<app::PhotoJob> &m_photos;
     app::BatchReport &m_report;
-    std::size_t m_current = std::size_t(-1);
 };
 
-void enhanceAll(const std::vector<app::PhotoJob> &photos, const app::BatchOptions &options,
+void enhanceAll(const std::vector<run::PhotoJob> &photos, const app::BatchOptions &options,
     app::BatchReport &report)
 {
-    app::RunOptions run;
-    run.workers = options.jobs;
-    run.keepGoing = options.keepGoing;
-    run.preserveTimes = options.preserveTimes;
-    ReportingObserver observer(photos, report);
+    run::RunOptions settings;
+    settings.workers = options.jobs;
+    settings.keepGoing = options.keepGoing;
+    settings.preserveTimes = options.preserveTimes;
+    ReportingObserver observer(report);
     try {
-        app::RunPhotoJobs(photos, run, observer);
+        run::RunPhotoJobs(photos, settings, observer);
     } catch (...) {
-        report.photoFailed(observer.currentSource(), std::current_exception());
+        report.error(std::string(), std::current_exception());
     }
 }
 
@@ -169,6 +165,7 @@ int main(int argc, char **argv)
     // Ctrl-C, SIGTERM or SIGHUP mid-save end the program as killed by them, without leaving a
     // temporary file behind.
     platform::installSignalCleanup();
+    platform::useMemoryPolicy();
     // The system's reasons in the user's language, and to tell whether the terminal shows UTF-8;
     // numbers stay in the C locale.
     std::setlocale(LC_CTYPE, "");
@@ -188,18 +185,18 @@ int main(int argc, char **argv)
     app::BatchReport report(stderr, reportSettings(options));
     if (!foldersExist(options, report))
         return exitFailure;
-    std::vector<app::PhotoJob> photos;
+    std::vector<run::PhotoJob> photos;
     try {
         photos = listPhotos(options, report);
     } catch (const ListingStopped &) {
         return exitFailure;
-    } catch (const app::UsageError &error) {
+    } catch (const run::ListFormatError &error) {
         return usageError(error.what());
-    } catch (const app::PhotoListError &error) {
+    } catch (const run::PhotoListError &error) {
         report.error(error.path(), std::current_exception());
         return exitFailure;
     }
-    app::CreateResultFolders(options.destination, photos);
+    run::CreateResultFolders(options.destination, photos);
     report.countKnown(int(photos.size()));
     enhanceAll(photos, options, report);
     report.finish();

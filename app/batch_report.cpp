@@ -1,11 +1,9 @@
 #include "app/batch_report.h"
 
 #include "core/error.h"
+#include "run/pace.h"
 
 #include <chrono>
-#include <cmath>
-#include <cstring>
-#include <new>
 
 namespace app {
 
@@ -58,24 +56,6 @@ std::string rateText(double perSecond)
 
 } // namespace
 
-std::string describeError(const std::exception_ptr &error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const core::Error &failure) {
-        std::string text = failure.what();
-        if (failure.systemError() != 0)
-            text += std::string(": ") + std::strerror(failure.systemError());
-        return text;
-    } catch (const std::bad_alloc &) {
-        return "Out of memory";
-    } catch (const std::exception &failure) {
-        return failure.what();
-    } catch (...) {
-        return "Unknown error";
-    }
-}
-
 std::string printableName(const std::string &bytes)
 {
     std::string text;
@@ -99,22 +79,6 @@ std::string printableName(const std::string &bytes)
     return text;
 }
 
-std::string formatDuration(double seconds)
-{
-    char text[32];
-    if (seconds < 59.95) {
-        std::snprintf(text, sizeof text, "%.1f s", seconds < 0 ? 0.0 : seconds);
-        return text;
-    }
-    const long whole = std::lround(seconds);
-    if (whole < 3600)
-        std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-    else
-        std::snprintf(
-            text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
-    return text;
-}
-
 std::string progressLine(
     int done, int count, const std::string &name, double seconds, int columns, bool middleDot)
 {
@@ -124,7 +88,7 @@ std::string progressLine(
     if (done > 0 && seconds > 0) {
         const double perSecond = done / seconds;
         tail = separator + rateText(perSecond) + " photos/s" + separator + "ETA "
-            + formatDuration((count - done) / perSecond);
+            + run::formatDuration(run::secondsLeft(done, count, seconds));
     }
     const std::string shown = printableName(name);
     const int room = columns - 1 - columnsOf(counter) - columnsOf(tail);
@@ -177,7 +141,7 @@ void BatchReport::photoFailed(const std::string &path, const std::exception_ptr 
 {
     const std::lock_guard<std::mutex> lock(m_lock);
     ++m_handled;
-    const std::string failure = printableName(path) + ": " + describeError(error);
+    const std::string failure = printableName(path) + ": " + core::wordsFor(error).joined();
     m_failures.push_back(failure);
     clearLine();
     write(programPrefix + failure + "\n");
@@ -187,7 +151,8 @@ void BatchReport::photoFailed(const std::string &path, const std::exception_ptr 
 void BatchReport::error(const std::string &path, const std::exception_ptr &error)
 {
     const std::lock_guard<std::mutex> lock(m_lock);
-    const std::string failure = printableName(path) + ": " + describeError(error);
+    const std::string words = core::wordsFor(error).joined();
+    const std::string failure = path.empty() ? words : printableName(path) + ": " + words;
     m_failures.push_back(failure);
     clearLine();
     write(programPrefix + failure + "\n");
@@ -204,7 +169,7 @@ void BatchReport::finish()
     if (m_enhanced != m_count)
         summary += " of " + std::to_string(m_count);
     summary += m_count == 1 ? " photo" : " photos";
-    summary += " in " + formatDuration(seconds);
+    summary += " in " + run::formatDuration(seconds);
     if (m_enhanced > 0 && seconds > 0)
         summary += " (" + rateText(m_enhanced / seconds) + " photos/s)";
     if (m_failures.empty()) {

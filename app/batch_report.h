@@ -9,16 +9,9 @@
 
 namespace app {
 
-// The text for an error: its message and, when it carries a system reason (core::Error with an
-// errno value), ": " and the system's wording of that reason.
-std::string describeError(const std::exception_ptr &error);
-
 // bytes with every control byte written as \n, \t, \r or \xNN, so that a name can neither
 // break a line of output nor send commands to the terminal.
 std::string printableName(const std::string &bytes);
-
-// A span of time as people read it: "4.2 s" below a minute, "1:05" below an hour, "1:01:05".
-std::string formatDuration(double seconds);
 
 // The line that a terminal shows during a run, "[done/count] name · rate · ETA", no wider than
 // columns - 1 (the name is shortened from its front to make room). Rate and ETA appear once a
@@ -28,8 +21,8 @@ std::string progressLine(
 
 // What lumivor-batch tells its user during and after a run, on one stream (standard error):
 // on a terminal one line updated in place, otherwise one line per photo; errors as
-// "lumivor-batch: PATH: MESSAGE"; at the end a summary with every failure. Quiet leaves only
-// the errors. Calls may come from several threads.
+// "lumivor-batch: PATH: MESSAGE: REASON" (core::wordsFor); at the end a summary with every failure.
+// Quiet leaves only the errors. Calls may come from several threads.
 class BatchReport
 {
 public:
@@ -48,7 +41,8 @@ public:
     void photoFinished(const std::string &name);
     // A photo that failed: reported at once and listed again in the summary.
     void photoFailed(const std::string &path, const std::exception_ptr &error);
-    // An error that is no photo's (a folder that cannot be listed, a list that cannot be read).
+    // An error that is no photo's (a folder that cannot be listed, a list that cannot be read);
+    // an empty path is left out.
     void error(const std::string &path, const std::exception_ptr &error);
     // The summary: photos enhanced, of how many, the time, and every failure.
     void finish();

@@ -1,5 +1,6 @@
 #include "app/error_display.h"
 
+#include "chooser/path_text.h"
 #include "core/error.h"
 
 #include <QApplication>
@@ -7,7 +8,6 @@
 #include <QMessageBox>
 
 #include <cstdio>
-#include <new>
 
 namespace app {
 
@@ -30,16 +30,18 @@ QString applicationTitle(const QString &executablePath)
     return title;
 }
 
-void showErrorBox(QWidget *parent, const QString &message)
+void showErrorBox(QWidget *parent, const QString &message, const QString &details)
 {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
         // Failing before the application exists: there is no screen to show a box on.
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        const QString text = details.isEmpty() ? message : message + "\n" + details;
+        std::fprintf(stderr, "%s\n", qPrintable(text));
         return;
     }
     QMessageBox box(QMessageBox::Critical,
                     applicationTitle(QCoreApplication::applicationFilePath()), message,
                     QMessageBox::Ok, parent);
+    box.setInformativeText(details);
     box.exec();
 }
 
@@ -49,19 +51,21 @@ ErrorDisplay &currentErrorDisplay()
     return display;
 }
 
+void showError(QWidget *parent, const std::exception_ptr &error, const std::string &photoPath)
+{
+    const core::ErrorWords words = core::wordsFor(error);
+    QStringList details;
+    if (!photoPath.empty())
+        details << chooser::pathText(photoPath);
+    if (!words.reason.empty())
+        details << QString::fromStdString(errorText(words.reason));
+    currentErrorDisplay()(parent, QString::fromStdString(errorText(words.message)),
+                          details.join(QLatin1Char('\n')));
+}
+
 void showCurrentException(QWidget *parent)
 {
-    std::string message;
-    try {
-        throw;
-    } catch (const core::Error &error) {
-        message = error.what();
-    } catch (const std::bad_alloc &) {
-        message = core::EStreamError().what();
-    } catch (...) {
-        // Not one of ours: its text was never meant for users, so the box shows none.
-    }
-    currentErrorDisplay()(parent, QString::fromStdString(errorText(message)));
+    showError(parent, std::current_exception());
 }
 
 } // namespace app

@@ -10,8 +10,11 @@ class QWidget;
 
 namespace app {
 
-// Shows one error to the user. The program's is showErrorBox; tests install a recorder.
-using ErrorDisplay = std::function<void(QWidget *parent, const QString &message)>;
+// Shows one error to the user: message as the designed box shows it, and details (which photo,
+// the plain reason), empty when there are none. The program's is showErrorBox; tests install a
+// recorder.
+using ErrorDisplay
+    = std::function<void(QWidget *parent, const QString &message, const QString &details)>;
 
 // The text the user sees for an error message: "." is appended when the message is not empty
 // and its last byte, taken as unsigned, is above 46 (the full stop).
@@ -21,14 +24,18 @@ std::string errorText(const std::string &message);
 // first in lower case: the title of every error box.
 QString applicationTitle(const QString &executablePath);
 
-// A modal box with the error icon and an OK button, titled with the application title.
-void showErrorBox(QWidget *parent, const QString &message);
+// A modal box with the error icon and an OK button, titled with the application title; details
+// are its informative text.
+void showErrorBox(QWidget *parent, const QString &message, const QString &details);
 
 // The display every guard uses; showErrorBox until a test replaces it.
 ErrorDisplay &currentErrorDisplay();
 
-// Shows the exception in flight (call inside a catch block): the message of our own errors,
-// that of core::EStreamError for an allocation failure, and no text for anything else.
+// Shows error in the current display: the message of core::wordsFor through errorText, and as
+// details the photo's path (when one is given) above the reason through errorText.
+void showError(QWidget *parent, const std::exception_ptr &error, const std::string &photoPath = {});
+
+// showError for the exception in flight (call inside a catch block).
 void showCurrentException(QWidget *parent);
 
 // Runs work and shows whatever it throws; nothing leaves. Every slot that can reach a throwing

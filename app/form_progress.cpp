@@ -1,6 +1,8 @@
 #include "app/form_progress.h"
 
+#include "app/desktop_bus.h"
 #include "chooser/path_text.h"
+#include "run/pace.h"
 
 #include <QLabel>
 #include <QMetaObject>
@@ -8,54 +10,79 @@
 
 namespace app {
 
-namespace {
-
-// Runs show on the thread of the label: at once when called there, otherwise queued behind the
-// calls made before it.
-template <typename Show> void onLabelThread(QLabel &label, Show show)
+QString progressTip(int done, int count, double seconds)
 {
-    QMetaObject::invokeMethod(&label, std::move(show), Qt::AutoConnection);
+    QString tip = QStringLiteral("%1 of %2").arg(done).arg(count);
+    const double left = run::secondsLeft(done, count, seconds);
+    if (left >= 0 && done < count)
+        tip += QStringLiteral(", about %1 left")
+                   .arg(QString::fromStdString(run::formatDuration(left)));
+    return tip;
 }
 
-} // namespace
-
-void FormProgress::countKnown(int fileCount)
+template <typename Show>
+void FormProgress::onLabelThread(Show show)
 {
-    QProgressBar &bar = m_bar;
-    onLabelThread(m_label, [&bar, fileCount] {
-        bar.setVisible(true);
-        bar.setValue(0);
-        bar.setMaximum(fileCount);
+    // Queued even on the label's own thread, so that every call keeps its place in line.
+    QMetaObject::invokeMethod(&m_label, std::move(show), Qt::QueuedConnection);
+}
+
+void FormProgress::countKnown(int photoCount)
+{
+    onLabelThread([this, photoCount] {
+        m_bar.setVisible(true);
+        m_bar.setValue(0);
+        m_bar.setMaximum(photoCount);
+        m_bar.setToolTip(progressTip(0, photoCount, seconds()));
+        if (photoCount > 0)
+            showTaskbarProgress(0, photoCount);
     });
 }
 
-void FormProgress::fileStarted(const std::string &name, int)
+void FormProgress::photoStarted(const run::PhotoJob &photo, int)
 {
-    QLabel &label = m_label;
-    const QString text = chooser::pathText(name);
-    onLabelThread(m_label, [&label, text] {
-        label.setText(text);
-        label.repaint();
+    onLabelThread([this, text = chooser::pathText(photo.name)] {
+        if (!m_stopping)
+            m_label.setText(text);
     });
 }
 
-void FormProgress::fileFinished(int filesDone)
+void FormProgress::photoEnded(const run::PhotoOutcome &outcome)
 {
-    QProgressBar &bar = m_bar;
-    onLabelThread(m_label, [&bar, filesDone] {
-        bar.setValue(filesDone);
-        bar.repaint();
+    // The bar counts the photos put in place; a run stops at the first that fails.
+    if (outcome.result != run::PhotoResult::Enhanced)
+        return;
+    onLabelThread([this, number = outcome.number] {
+        m_bar.setValue(number);
+        m_bar.setToolTip(progressTip(number, m_bar.maximum(), seconds()));
+        showTaskbarProgress(number, m_bar.maximum());
     });
 }
 
-void FormProgress::done()
+void FormProgress::starting()
 {
-    QLabel &label = m_label;
-    QProgressBar &bar = m_bar;
-    onLabelThread(m_label, [&label, &bar] {
-        label.setText(QStringLiteral("Done"));
-        bar.hide();
-    });
+    m_stopping = false;
+    m_clock.start();
+}
+
+void FormProgress::stopping()
+{
+    m_stopping = true;
+    m_label.setText(QStringLiteral("Stopping\u2026"));
+}
+
+void FormProgress::ended(bool done)
+{
+    if (done) {
+        m_label.setText(QStringLiteral("Done"));
+        m_bar.hide();
+    }
+    hideTaskbarProgress();
+}
+
+double FormProgress::seconds() const
+{
+    return double(m_clock.elapsed()) / 1000.0;
 }
 
 } // namespace app

@@ -1,7 +1,11 @@
 // Lumivor: the window program. It takes nothing from the command line but Qt's own options, and
-// exits with 0, or with 1 when there is no display to open the window on.
+// exits with 0, or with 1 when there is no display to open the window on; stopped by a signal, it
+// ends as killed by it.
+#include "app/desktop_bus.h"
 #include "app/error_display.h"
+#include "app/stop_signals.h"
 #include "app/unit1.h"
+#include "platform/memory.h"
 #include "platform/signal_cleanup.h"
 
 #include <QApplication>
@@ -80,25 +84,32 @@ int main(int argc, char **argv)
     // Under a file-size limit a write beyond it must fail as on a full disk, with an error
     // shown and the old photo kept, instead of killing the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
-    // Ended by Ctrl-C, SIGTERM or SIGHUP (its terminal or session going) mid-save, the program
-    // dies of the signal as before, but leaves no temporary file behind.
-    platform::installSignalCleanup();
+    // Ctrl-C, SIGTERM or SIGHUP (its terminal or session going) close the window as the close
+    // box does, stopping a run first; a second one ends the program at once. Either way no
+    // temporary file is left behind.
+    const int stopSignals = platform::installSignalStop();
+    platform::useMemoryPolicy();
     // The window and the taskbar find the icon and name of the desktop entry by this id.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.lumivor.Lumivor"));
+    QGuiApplication::setDesktopFileName(app::desktopEntryId);
     // The command line is handed to Qt only for its own platform settings; the program reads
     // nothing from it.
     std::unique_ptr<QApplication> application;
+    std::unique_ptr<app::StopSignals> stopped;
     std::unique_ptr<TForm1> window;
     app::reportErrors(nullptr, [&] {
         qtMessages = qInstallMessageHandler(startupMessages);
         startingUp = true;
         application = std::make_unique<QApplication>(argc, argv);
         passHeldMessages();
+        stopped = std::make_unique<app::StopSignals>(stopSignals);
         window = std::make_unique<TForm1>();
         Form1 = window.get();
         window->show();
         QApplication::exec();
     });
     Form1 = nullptr;
+    window.reset();
+    if (stopped && stopped->signal() != 0)
+        platform::endAsKilledBy(stopped->signal());
     return 0;
 }

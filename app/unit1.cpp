@@ -1,30 +1,30 @@
 #include "app/unit1.h"
 
-#include "app/batch_run.h"
-#include "app/form_progress.h"
+#include "app/desktop_bus.h"
 #include "app/error_display.h"
+#include "app/folder_field.h"
+#include "app/form_progress.h"
 #include "chooser/error_hook.h"
 #include "chooser/path_text.h"
 #include "chooser/pick_folder.h"
 #include "core/error.h"
+#include "run/folder_run.h"
+#include "run/pace.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <exception>
-#include <thread>
+#include <cstdio>
+#include <utility>
 
 TForm1 *Form1 = nullptr;
 
@@ -104,58 +104,6 @@ std::string fileNameBytes(const QString &text)
     return chooser::pathBytes(text);
 }
 
-bool isUserInput(QEvent::Type type)
-{
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::NonClientAreaMouseMove:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::Wheel:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::ContextMenu:
-    case QEvent::InputMethod:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::DragLeave:
-    case QEvent::Drop:
-    case QEvent::NativeGesture:
-    case QEvent::Gesture:
-    case QEvent::GestureOverride:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isEscape(const QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::ShortcutOverride:
-        return static_cast<const QKeyEvent *>(event)->key() == Qt::Key_Escape;
-    case QEvent::Shortcut:
-        return static_cast<const QShortcutEvent *>(event)->key()
-            == QKeySequence(Qt::Key_Escape);
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget *parent)
@@ -179,8 +127,17 @@ TForm1::TForm1(QWidget *parent)
     // Errors in the folder chooser reach the same display as the window's own.
     chooser::setErrorHandler(app::showCurrentException);
     createControls();
+    m_progress = std::make_unique<app::FormProgress>(*lbFile, *ProgressBar1);
     connectHandlers();
     FormCreate(this);
+}
+
+TForm1::~TForm1()
+{
+    // The run's threads report to this window's progress, which must outlive them.
+    if (m_stop)
+        m_stop->request();
+    m_run.waitForFinished();
 }
 
 void TForm1::createControls()
@@ -189,8 +146,8 @@ void TForm1::createControls()
     Label2 = place(plainLabel(QStringLiteral("Destination folder"), this), 8, 56, 82, 13);
     fitCaptions(Label1, Label2);
     lbFile = place(plainLabel(QString(), this), 104, 96, 401, 17);
-    Edit1 = place(new QLineEdit(this), 104, 8, 401, 25);
-    Edit2 = place(new QLineEdit(this), 104, 48, 401, 25);
+    Edit1 = place(new app::FolderField(this), 104, 8, 401, 25);
+    Edit2 = place(new app::FolderField(this), 104, 48, 401, 25);
     btnSrc = place(new QPushButton(QStringLiteral("..."), this), 512, 8, 33, 25);
     btnDest = place(new QPushButton(QStringLiteral("..."), this), 512, 48, 33, 25);
     ProgressBar1 = place(new QProgressBar(this), 104, 128, 401, 25);
@@ -258,79 +215,102 @@ void TForm1::btnDestClick(QObject *)
         Edit2->setText(folder);
 }
 
-// The run goes on its own thread (which puts the photos in place; the engine's workers enhance
-// them), while this one goes on answering paint and system events and shows the progress the
-// run sends it. Input to the application is dropped until the run ends, not kept for later: a
-// double-click on "Do It!" must not run the batch a second time, which with the destination
-// folder equal to the source would enhance every photo twice. A request to close the window
-// (the close box, Alt+F4, Esc, "Quit") is held back and carried out when the run ends.
+// The run goes on a thread of its own (which puts the photos in place; the engine's workers
+// enhance them) while this one shows what the run reports. Meanwhile the fields and every button
+// but "Quit" are disabled: a second press of "Do It!" must not start a second run, which with
+// the destination folder equal to the source would enhance every photo twice.
 void TForm1::btnOKClick(QObject *)
 {
-    // The fields cannot change while the run lasts (typing is dropped), so the texts as they
-    // stand now are those of every photo's turn; widgets are read on this thread only.
+    if (m_running)
+        return;
     const std::string source = fileNameBytes(Edit1->text());
     const std::string destination = fileNameBytes(Edit2->text());
-    const app::BatchFolders folders{[source] { return source; },
-                                    [destination] { return destination; }};
-    app::FormProgress progress(*lbFile, *ProgressBar1);
+    m_stop = std::make_unique<run::StopRequest>();
+    m_progress->starting();
+    setRunning(true);
+    run::RunOptions options;
+    options.stop = m_stop.get();
+    app::FormProgress *progress = m_progress.get();
+    m_run = QtConcurrent::run([this, source, destination, options, progress] {
+        RunEnd end;
+        try {
+            end.summary = run::RunFolder(source, destination, options, *progress);
+        } catch (...) {
+            end.error = std::current_exception();
+        }
+        // Queued behind the progress the run has reported, so that the end is shown last.
+        QMetaObject::invokeMethod(
+            this, [this, end] { runEnded(end); }, Qt::QueuedConnection);
+    });
+}
 
-    std::exception_ptr failure;
-    bool ended = false;    // set on this thread, after every progress call the run made
-    m_running = true;
-    QCoreApplication::instance()->installEventFilter(this);
-    std::thread run;
-    try {
-        run = std::thread([&] {
-            try {
-                app::RunBatch(folders, progress);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            QMetaObject::invokeMethod(this, [&ended] { ended = true; }, Qt::QueuedConnection);
-        });
-    } catch (...) {
-        // No thread for the run (its stack could not be had): nothing has been done.
-        failure = std::make_exception_ptr(core::EStreamError());
-        ended = true;
-    }
-    while (!ended)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    if (run.joinable())
-        run.join();
-    QCoreApplication::instance()->removeEventFilter(this);
-    m_running = false;
-    if (m_closeHeldBack) {
-        m_closeHeldBack = false;
+void TForm1::setRunning(bool running)
+{
+    m_running = running;
+    for (QWidget *control : {static_cast<QWidget *>(Edit1), static_cast<QWidget *>(Edit2),
+                             static_cast<QWidget *>(btnSrc), static_cast<QWidget *>(btnDest),
+                             static_cast<QWidget *>(btnOK)})
+        control->setEnabled(!running);
+}
+
+void TForm1::runEnded(const RunEnd &end)
+{
+    const run::RunSummary &summary = end.summary;
+    const bool done = !end.error && summary.failures.empty() && !summary.stopped;
+    m_progress->ended(done);
+    setRunning(false);
+    if (std::exchange(m_closeWhenEnded, false)) {
+        // The user asked to leave: a photo that failed meanwhile is told on standard error
+        // rather than in a box that would hold the window open.
+        if (!summary.failures.empty())
+            std::fprintf(stderr, "lumivor: %s: %s\n",
+                         summary.failures.front().photo.sourcePath.c_str(),
+                         core::wordsFor(summary.failures.front().error).joined().c_str());
         close();
+        emit runFinished();
+        return;
     }
-    if (failure)
-        std::rethrow_exception(failure);
+    announceEnd(end);
+    if (end.error) {
+        app::showError(this, end.error);
+    } else if (!summary.failures.empty()) {
+        app::showError(this, summary.failures.front().error,
+                       summary.failures.front().photo.sourcePath);
+    }
+    emit runFinished();
+}
+
+// A long run that ends while the user looks elsewhere is told where the desktop shows news.
+void TForm1::announceEnd(const RunEnd &end)
+{
+    if (m_progress->seconds() <= m_notifyAfter || isActiveWindow())
+        return;
+    const run::RunSummary &summary = end.summary;
+    if (end.error) {
+        app::notifyDesktop(QStringLiteral("Stopped"),
+                           QString::fromStdString(core::wordsFor(end.error).joined()));
+    } else if (!summary.failures.empty()) {
+        const run::PhotoFailure &failure = summary.failures.front();
+        app::notifyDesktop(QStringLiteral("Stopped at ") + chooser::pathText(failure.photo.name),
+                           QString::fromStdString(core::wordsFor(failure.error).joined()));
+    } else {
+        app::notifyDesktop(
+            QStringLiteral("Done"),
+            QStringLiteral("%1 %2 enhanced in %3")
+                .arg(summary.photosDone)
+                .arg(summary.photosDone == 1 ? QStringLiteral("photo") : QStringLiteral("photos"))
+                .arg(QString::fromStdString(run::formatDuration(m_progress->seconds()))));
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    // A close request during a run waits for the run's end; the run then closes the window.
     if (m_running) {
-        m_closeHeldBack = true;
+        m_closeWhenEnded = true;
+        m_stop->request();
+        m_progress->stopping();
         event->ignore();
         return;
     }
     QWidget::closeEvent(event);
-}
-
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
-{
-    if (!m_running || !isUserInput(event->type()))
-        return QWidget::eventFilter(watched, event);
-    // Esc and a click on "Quit" ask to close the window, as the close box does.
-    if (isEscape(event))
-        m_closeHeldBack = true;
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<const QMouseEvent *>(event);
-        const QPoint onQuit = btnQuit->mapFromGlobal(mouse->globalPosition().toPoint());
-        if (mouse->button() == Qt::LeftButton && btnQuit->isVisible()
-            && btnQuit->rect().contains(onQuit))
-            m_closeHeldBack = true;
-    }
-    return true;
 }

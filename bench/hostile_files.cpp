@@ -1,11 +1,11 @@
 // hostile-files [PROGRAM...]: how long files made to stall a run or exhaust the machine keep the
 // per-photo sequence busy, and how much memory they take. Each file goes through
-// app::EnhancePhoto in a fresh child process (this program, then each PROGRAM given, e.g. this
+// run::EnhancePhoto in a fresh child process (this program, then each PROGRAM given, e.g. this
 // benchmark built against older code), so that its peak resident memory is its own; a child
 // still running after a minute is stopped.
 //
 // hostile-files --run SOURCE DEST: the child's part; prints the outcome and the seconds taken.
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 #include "core/error.h"
 #include "tests/support/jpeg_files.h"
 
@@ -29,8 +29,8 @@ int runOne(const std::string &source, const std::string &dest)
     std::string outcome = "enhanced";
     const auto start = std::chrono::steady_clock::now();
     try {
-        app::TWorkingImages images;
-        app::EnhancePhoto(images, source, dest);
+        run::TWorkingImages images;
+        run::EnhancePhoto(images, source, dest);
     } catch (const core::Error &error) {
         outcome = error.what();
     }

@@ -1,7 +1,8 @@
 // memory-over-run FOLDER: enhances every photo of FOLDER into FOLDER/out with the folder run and
 // prints the resident memory after the 20th photo and after the last, to show that a long run
 // does not grow.
-#include "app/batch_run.h"
+#include "platform/memory.h"
+#include "run/folder_run.h"
 
 #include <cstdio>
 #include <exception>
@@ -23,19 +24,18 @@ long residentKilobytes()
     return -1;
 }
 
-class MemoryObserver : public app::BatchObserver
+class MemoryObserver : public run::RunObserver
 {
 public:
     void countKnown(int fileCount) override { m_count = fileCount; }
-    void fileStarted(const std::string &, int) override { }
-    void fileFinished(int filesDone) override
+    void photoStarted(const run::PhotoJob &, int) override { }
+    void photoEnded(const run::PhotoOutcome &outcome) override
     {
-        if (filesDone == 20)
+        if (outcome.number == 20)
             afterTwenty = residentKilobytes();
-        if (filesDone % 500 == 0)
-            std::fprintf(stderr, "%d/%d: %ld kB\n", filesDone, m_count, residentKilobytes());
+        if (outcome.number % 500 == 0)
+            std::fprintf(stderr, "%d/%d: %ld kB\n", outcome.number, m_count, residentKilobytes());
     }
-    void done() override { atEnd = residentKilobytes(); }
 
     long afterTwenty = -1;
     long atEnd = -1;
@@ -55,13 +55,17 @@ int main(int argc, char **argv)
     const std::string source = argv[1];
     const std::string destination = source + "/out";
     ::mkdir(destination.c_str(), 0755);
+    platform::useMemoryPolicy();
     MemoryObserver observer;
     try {
-        app::RunBatch({ [&] { return source; }, [&] { return destination; } }, observer);
+        const run::RunSummary summary = run::RunFolder(source, destination, {}, observer);
+        if (!summary.failures.empty())
+            std::rethrow_exception(summary.failures.front().error);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
     }
+    observer.atEnd = residentKilobytes();
     const double growth = 100.0 * double(observer.atEnd - observer.afterTwenty)
         / double(observer.afterTwenty);
     std::printf("resident after 20 photos: %ld kB, at the end: %ld kB (%+.1f %%)\n",

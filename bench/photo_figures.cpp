@@ -5,11 +5,11 @@
 // one line per photo: the medians in milliseconds of thread time, floor / whole, and the peaks.
 // LUMIVOR_SIMD holds the vector loops to an older instruction set, as in pipeline_bench.
 // photo-figures --once floor|whole FILE runs one of the two once, for a profiler.
-#include "app/enhance_photo.h"
 #include "bench/codec_floor.h"
 #include "bench/simd_limit.h"
 #include "imageio/jpeg_image.h"
 #include "platform/memory.h"
+#include "run/enhance_photo.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -67,8 +67,8 @@ struct Photo {
 
 void measure(const Photo &photo, int rounds, const std::string &output)
 {
-    app::TWorkingImages images;
-    const std::function<void()> whole = [&] { app::EnhancePhoto(images, photo.path, output); };
+    run::TWorkingImages images;
+    const std::function<void()> whole = [&] { run::EnhancePhoto(images, photo.path, output); };
     const std::function<void()> floor = [&] { bench::codecFloor(photo.path, output); };
     whole(); // the first run of a size faults in memory the others reuse
     std::vector<double> floorTimes, wholeTimes;
@@ -108,11 +108,11 @@ int main(int argc, char **argv)
     try {
         std::vector<std::string> args(argv + 1, argv + argc);
         if (args.size() == 3 && args[0] == "--once") {
-            app::TWorkingImages images;
+            run::TWorkingImages images;
             if (args[1] == "floor")
                 bench::codecFloor(args[2], output);
             else
-                app::EnhancePhoto(images, args[2], output);
+                run::EnhancePhoto(images, args[2], output);
         } else {
             int rounds = 7;
             if (args.size() >= 2 && args[0] == "--rounds") {

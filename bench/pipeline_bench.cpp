@@ -3,13 +3,13 @@
 // codec floor (the whole photo without the enhancement) and the whole EnhancePhoto. Ratios
 // between these are what count.
 // LUMIVOR_SIMD=avx2 or ssse3 holds the vector loops to that instruction set or an older one.
-#include "app/enhance_photo.h"
 #include "bench/bench_images.h"
 #include "bench/codec_floor.h"
 #include "bench/simd_limit.h"
 #include "enhance/clip_points.h"
 #include "enhance/colour_cast.h"
 #include "enhance/enhance_picture.h"
+#include "run/enhance_photo.h"
 #include "enhance/smooth_sharpen.h"
 #include "enhance/tone_curve.h"
 #include "imageio/jpeg_image.h"
@@ -171,17 +171,17 @@ void ProgressiveFloor(benchmark::State &state)
 
 void EnhancePhoto(benchmark::State &state)
 {
-    app::TWorkingImages images;
+    run::TWorkingImages images;
     for (auto _ : state)
-        app::EnhancePhoto(images, photoFile(), outputFile());
+        run::EnhancePhoto(images, photoFile(), outputFile());
     countPixels(state);
 }
 
 void EnhanceProgressivePhoto(benchmark::State &state)
 {
-    app::TWorkingImages images;
+    run::TWorkingImages images;
     for (auto _ : state)
-        app::EnhancePhoto(images, progressivePhotoFile(), outputFile());
+        run::EnhancePhoto(images, progressivePhotoFile(), outputFile());
     countPixels(state);
 }
 

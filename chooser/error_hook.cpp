@@ -1,5 +1,7 @@
 #include "chooser/error_hook.h"
 
+#include "core/error.h"
+
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -10,13 +12,7 @@ namespace {
 
 void printToStandardError(QWidget *)
 {
-    try {
-        throw;
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "%s\n", error.what());
-    } catch (...) {
-        std::fprintf(stderr, "unknown error\n");
-    }
+    std::fprintf(stderr, "%s\n", core::wordsFor(std::current_exception()).joined().c_str());
 }
 
 ErrorHandler &installedHandler()

@@ -1,11 +1,12 @@
 // libFuzzer target: arbitrary bytes as a photo file, through the whole per-photo sequence in
-// memory as a photo takes it (the checks of its start, header, decode, the four operations row by
-// row, encode). Its mutator also makes the files that stall or exhaust a decoder: many segments,
-// many scans, huge declared sizes, padding.
-#include "app/enhance_loaded_photo.h"
+// memory as a photo takes it (the checks of its start, the record query, header, decode, the
+// four operations row by row, encode with the record). Its mutator also makes the files that
+// stall or exhaust a decoder: many segments, many scans, huge declared sizes, padding.
 #include "core/error.h"
+#include "imageio/enhancement_record.h"
 #include "imageio/jpeg_image.h"
 #include "imageio/jpeg_scan_bytes.h"
+#include "run/enhance_loaded_photo.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -182,8 +183,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The working image outlives one input, as the window's does across a folder.
     static image::TBitmap picture;
     try {
+        const std::vector<std::uint8_t> file(data, data + size);
+        imageio::carriesEnhancementRecord(file);
         imageio::TJPEGImage jpeg;
-        jpeg.LoadFromBytes({ data, data + size });
+        jpeg.LoadFromBytes(file);
         // The early checks only spare reading a file that the whole file's checks refuse too.
         if (refusedEarly) {
             std::fprintf(stderr, "the start was refused, the whole file accepted\n");
@@ -192,7 +195,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (std::uint64_t(jpeg.DeclaredWidth()) * std::uint64_t(jpeg.DeclaredHeight())
             > mostDecodedPixels)
             return 0;
-        app::enhanceLoadedPhoto(jpeg, picture);
+        jpeg.RecordEnhancement = true;
+        run::enhanceLoadedPhoto(jpeg, picture);
     } catch (const core::Error &) {
         // The documented outcome for a file that is not a usable photo.
     }

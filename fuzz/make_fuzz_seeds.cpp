@@ -1,7 +1,9 @@
 // make-fuzz-seeds FOLDER: writes the small photo files the fuzzer starts from, one of each kind
 // the decoder treats differently, and small ones of each kind made to stall or exhaust it.
+#include "tests/support/appended_data.h"
 #include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
+#include "tests/support/xmp_packets.h"
 
 #include <cstdio>
 #include <string>
@@ -34,6 +36,14 @@ int main(int argc, char **argv)
         testjpeg::makeExif(
             { true, testjpeg::makeJpeg(recipe(16, 12, Kind::Colour, Scans::Baseline)) })
             .data });
+    // An edited photo's packet, with a history to add to and an alias the XMP library would move.
+    Recipe withXmp = withExif;
+    withXmp.segments.push_back(testjpeg::xmpSegment(
+        testjpeg::xmpPacket("   <tiff:Software>Editor 2</tiff:Software>\n"
+                            "   <xmpMM:History><rdf:Seq><rdf:li stEvt:action=\"saved\" "
+                            "stEvt:softwareAgent=\"Editor 2\"/>"
+                            "</rdf:Seq></xmpMM:History>",
+            2)));
     const Seed seeds[] = {
         { "baseline.jpg", Recipe {} },
         { "progressive.jpg", recipe(24, 16, Kind::Colour, Scans::Progressive) },
@@ -47,6 +57,7 @@ int main(int argc, char **argv)
         { "with_segments.jpg", withExif },
         { "density_300dpi.jpg", described },
         { "with_exif_thumbnail.jpg", withThumbnail },
+        { "with_xmp.jpg", withXmp },
     };
     for (const Seed &seed : seeds)
         testjpeg::writeFile(
@@ -64,6 +75,11 @@ int main(int argc, char **argv)
     Bytes cut = testjpeg::makeJpeg(progressiveColour);
     const testjpeg::SegmentPlace firstScan = testjpeg::headerSegments(cut).back();
     cut.resize(firstScan.offset + firstScan.length + 8);
+    Recipe multiPicture = progressiveColour;
+    multiPicture.segments.push_back({ 0xE2, testjpeg::mpfSegment(2, false) });
+    Bytes motionPhoto = testjpeg::makeJpeg(Recipe {});
+    const Bytes trailer = testjpeg::samsungTrailer(testjpeg::videoStandIn(64));
+    motionPhoto.insert(motionPhoto.end(), trailer.begin(), trailer.end());
     const Built built[] = {
         // Past the bound of kept segments, comments and Exif-like ones mixed.
         { "many_segments.jpg",
@@ -73,6 +89,10 @@ int main(int argc, char **argv)
         { "size_bomb.jpg", testjpeg::withoutPictureData(Recipe {}, 65500, 16000, 1) },
         { "work_bomb.jpg", testjpeg::withoutPictureData(progressiveColour, 16000, 16000, 100) },
         { "cut_in_first_scan.jpg", cut },
+        // A second picture indexed by MPF, and a motion photo's trailer after the picture.
+        { "multi_picture.jpg",
+            testjpeg::withMpfPictures(testjpeg::makeJpeg(multiPicture), { photo }) },
+        { "motion_photo.jpg", motionPhoto },
         // 32 megapixels without data, padded with comments to a byte per 4096 pixels of the file.
         { "padded_bomb.jpg", paddedTo8000(testjpeg::withoutPictureData(Recipe {}, 8000, 4000, 1)) },
         { "padded_progressive_bomb.jpg",

@@ -322,25 +322,28 @@ JpegDensity densityOf(const jpeg_decompress_struct &cinfo)
 
 // A declared picture that the file's scans could not code is refused before anything of its
 // size is allocated or decoded.
-void refuseUncodedPicture(
-    const jpeg_decompress_struct &cinfo, const std::vector<std::uint8_t> &bytes)
+void refuseUncodedPicture(const jpeg_decompress_struct &cinfo, std::uint64_t scanBytes)
 {
-    if (!pictureFitsInScans(
-            cinfo.image_width, cinfo.image_height, scanBytes(bytes.data(), bytes.size())))
+    if (!pictureFitsInScans(cinfo.image_width, cinfo.image_height, scanBytes))
         throwCodecError(JERR_IMAGE_TOO_BIG);
 }
 
 } // namespace
 
-JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
+JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes, const JpegLayout &layout)
 {
     const auto decoder = std::make_unique<Decoder>();
     const int code = readHeader(decoder.get(), bytes.data(), bytes.size(), true);
+    for (const ByteSpan &comment : layout.laterComments) {
+        if (code == 0 && decoder->store.add(commentCode, comment.size))
+            std::copy_n(bytes.begin() + std::ptrdiff_t(comment.at), comment.size,
+                decoder->store.segments.back().data.begin());
+    }
     if (decoder->store.outOfMemory)
         throw core::EStreamError();
     check(code);
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
-    refuseUncodedPicture(cinfo, bytes);
+    refuseUncodedPicture(cinfo, layout.scanBytes);
     JpegHeader header;
     header.width = int(cinfo.image_width);
     header.height = int(cinfo.image_height);
@@ -356,14 +359,15 @@ JpegHeader readJpegHeader(const std::vector<std::uint8_t> &bytes)
     return header;
 }
 
-image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, const RowsDecoded &rowsDecoded)
+image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, JpegWarnings *warnings,
+    std::uint64_t memoryBudget, const RowsDecoded &rowsDecoded)
 {
     const auto decoder = std::make_unique<Decoder>();
     const jpeg_decompress_struct &cinfo = decoder->cinfo;
     check(readHeader(decoder.get(), bytes.data(), bytes.size(), false));
-    refuseUncodedPicture(cinfo, bytes);
+    refuseUncodedPicture(cinfo, scanBytes(bytes.data(), bytes.size()));
     if (!platform::pictureFitsInMemory(
-            cinfo.image_width, cinfo.image_height, decoder->multipleScans))
+            cinfo.image_width, cinfo.image_height, decoder->multipleScans, memoryBudget))
         throwCodecError(JERR_OUT_OF_MEMORY);
     check(startDecompress(decoder.get()));
 
@@ -394,6 +398,8 @@ image::TBitmap decodeJpeg(const std::vector<std::uint8_t> &bytes, const RowsDeco
             rowsDecoded(picture, first, count);
     }
     check(finishDecompress(decoder.get()));
+    if (warnings)
+        *warnings = warningsOf(decoder->errors);
     return picture;
 }
 

@@ -1,5 +1,6 @@
 #include "imageio/jpeg_error_number.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <jerror.h>
 #include <jpeglib.h>
@@ -93,6 +94,51 @@ constexpr ClassicNumber classicNumbers[] = {
 // so their numbers can never be mistaken for a 6a message.
 constexpr int newMessageBase = 1000;
 
+struct PlainText {
+    int code;
+    const char *text;
+};
+
+// Messages whose values carry their meaning ("Maximum supported image dimension is %u pixels",
+// "Insufficient memory (case %d)"), said without them.
+constexpr PlainText plainTexts[] = {
+    { JERR_IMAGE_TOO_BIG, "Image too big" },
+    { JERR_OUT_OF_MEMORY, "Insufficient memory" },
+};
+
+int msgCodeOf(int classicNumber)
+{
+    for (const ClassicNumber &entry : classicNumbers) {
+        if (entry.number == classicNumber)
+            return entry.code;
+    }
+    return classicNumber >= newMessageBase ? classicNumber - newMessageBase : -1;
+}
+
+// A message of the table without its printf conversions: what comes before ": " where the values
+// follow it ("Not a JPEG file: starts with 0x%02x 0x%02x"), otherwise the words around them, each
+// conversion going with its "0x" or "Name=" lead ("Bogus DAC value 0x%x", "Ss=%d").
+std::string withoutValues(const char *message)
+{
+    std::string text = message;
+    const std::size_t firstValue = text.find('%');
+    if (firstValue == std::string::npos)
+        return text;
+    const std::size_t colon = text.rfind(": ", firstValue);
+    if (colon != std::string::npos)
+        return text.substr(0, colon);
+    std::string plain;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::string word = text.substr(at, end - at);
+        if (word.find('%') == std::string::npos)
+            plain += (plain.empty() ? "" : " ") + word;
+        at = end + 1;
+    }
+    return plain;
+}
+
 } // namespace
 
 int classicJpegErrorNumber(int msgCode)
@@ -102,6 +148,19 @@ int classicJpegErrorNumber(int msgCode)
             return entry.number;
     }
     return newMessageBase + msgCode;
+}
+
+std::string jpegErrorReason(int classicNumber)
+{
+    const int code = msgCodeOf(classicNumber);
+    for (const PlainText &plain : plainTexts)
+        if (plain.code == code)
+            return plain.text;
+    jpeg_error_mgr errors {};
+    jpeg_std_error(&errors);
+    if (code <= 0 || code > errors.last_jpeg_message)
+        return std::string();
+    return withoutValues(errors.jpeg_message_table[code]);
 }
 
 } // namespace imageio

@@ -1,9 +1,13 @@
 #include "imageio/jpeg_image.h"
 
 #include "imageio/errors.h"
+#include "imageio/file_tail.h"
 #include "imageio/jpeg_decoder.h"
+#include "imageio/jpeg_encoder.h"
+#include "imageio/jpeg_layout.h"
 #include "imageio/jpeg_markers.h"
 #include "imageio/jpeg_scan_bytes.h"
+#include "imageio/mpf_index.h"
 #include "imageio/photo_encoder.h"
 #include "platform/file_reading.h"
 #include "platform/memory.h"
@@ -11,18 +15,15 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace imageio {
 
 namespace {
 
-constexpr int outOfMemoryNumber = 53;
-
-// Points rows[0..count) at rows first..first+count-1 of the picture to encode.
-using RowsOf = std::function<void(const std::uint8_t **rows, int first, int count)>;
-
 // Encodes a width x height picture band by band, each band's rows given by rowsOf.
+template <typename RowsOf>
 std::vector<std::uint8_t> encodePhoto(int width, int height, int quality, bool progressive,
     const JpegMarkers &segments, const JpegDensity &density, const RowsOf &rowsOf)
 {
@@ -57,6 +58,10 @@ struct TJPEGImage::State {
     JpegDensity density;
     int declaredWidth = 0;
     int declaredHeight = 0;
+    // What followed the loaded file's main picture; it outlives CopyFromBitmap too.
+    FileTail tail;
+    JpegWarnings warnings;
+    RecordOutcome record = RecordOutcome::NotAsked;
 };
 
 TJPEGImage::TJPEGImage()
@@ -87,8 +92,13 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
     try {
         // An empty file has no header to read; it fails at decoding.
         JpegHeader header;
-        if (!bytes.empty())
-            header = readJpegHeader(bytes);
+        JpegLayout layout;
+        std::optional<MpfIndex> mpf;
+        if (!bytes.empty()) {
+            layout = readJpegLayout(bytes.data(), bytes.size());
+            header = readJpegHeader(bytes, layout);
+            mpf = keepMpfIndex(header.keptSegments, bytes, layout);
+        }
 
         State &s = *m_state;
         s.bytes = std::move(bytes);
@@ -99,6 +109,9 @@ void TJPEGImage::LoadFromBytes(std::vector<std::uint8_t> bytes)
         s.density = header.density;
         s.declaredWidth = header.width;
         s.declaredHeight = header.height;
+        s.tail.heldIn(layout.pictureEnd, std::move(mpf));
+        s.warnings = {};
+        s.record = RecordOutcome::NotAsked;
         if (!s.bytes.empty())
             ProgressiveSave = header.multipleScans;
     } catch (const std::bad_alloc &) {
@@ -111,7 +124,7 @@ const image::TBitmap &TJPEGImage::Decode(const RowsDecoded &rowsDecoded)
     State &s = *m_state;
     if (!s.hasPicture) {
         // With no bytes at all, the codec reports an empty input.
-        s.picture = decodeJpeg(s.bytes, rowsDecoded);
+        s.picture = decodeJpeg(s.bytes, &s.warnings, MemoryBudget, rowsDecoded);
         s.hasPicture = true;
     } else if (rowsDecoded && !s.picture.Empty()) {
         rowsDecoded(s.picture, 0, s.picture.Height());
@@ -136,10 +149,15 @@ void TJPEGImage::CopyToBitmap(image::TBitmap &target, const RowsDecoded &rowsDec
 void TJPEGImage::CopyFromBitmap(const image::TBitmap &source)
 {
     State &s = *m_state;
-    std::vector<std::uint8_t>().swap(s.bytes);
+    try {
+        s.tail.takeFrom(s.bytes);
+    } catch (const std::bad_alloc &) {
+        throw core::EStreamError();
+    }
     s.hasBytes = false;
     s.picture.Assign(source);
     s.hasPicture = true;
+    s.record = RecordOutcome::NotAsked;
 }
 
 void TJPEGImage::Encode()
@@ -149,8 +167,8 @@ void TJPEGImage::Encode()
         return;
     if (s.hasPicture) {
         const image::TBitmap &picture = s.picture;
-        s.bytes = encodePhoto(picture.Width(), picture.Height(), Quality, ProgressiveSave,
-            s.segments, s.density, [&picture](const std::uint8_t **rows, int first, int count) {
+        encodeRows(picture.Width(), picture.Height(),
+            [&picture](const std::uint8_t **rows, int first, int count) {
                 for (int k = 0; k < count; ++k)
                     rows[k] = picture.ScanLine(first + k);
             });
@@ -191,16 +209,33 @@ const std::vector<std::uint8_t> &TJPEGImage::SaveRowsToBytes(
         std::uint8_t *bandRows[JpegEncoder::rowsPerStep];
         for (int k = 0; k < JpegEncoder::rowsPerStep; ++k)
             bandRows[k] = band.data() + std::size_t(k) * rowBytes;
-        s.bytes = encodePhoto(width, height, Quality, ProgressiveSave, s.segments, s.density,
-            [&](const std::uint8_t **rows, int first, int count) {
-                fill(bandRows, first, count);
-                std::copy_n(bandRows, count, rows);
-            });
+        encodeRows(width, height, [&](const std::uint8_t **rows, int first, int count) {
+            fill(bandRows, first, count);
+            std::copy_n(bandRows, count, rows);
+        });
         s.hasBytes = true;
         return s.bytes;
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();
     }
+}
+
+// The kept segments, with Lumivor's record when asked for; each Exif thumbnail is made anew as
+// the rows pass (PhotoEncoder), and what followed the loaded file's picture comes after it.
+void TJPEGImage::encodeRows(int width, int height, const RowsOf &rowsOf)
+{
+    State &s = *m_state;
+    JpegMarkers segments = s.segments;
+    if (RecordEnhancement)
+        s.record = addEnhancementRecord(segments);
+    s.bytes
+        = encodePhoto(width, height, Quality, ProgressiveSave, segments, s.density, rowsOf);
+    s.tail.appendTo(s.bytes);
+}
+
+RecordOutcome TJPEGImage::EnhancementRecord() const
+{
+    return m_state->record;
 }
 
 int TJPEGImage::DeclaredWidth() const
@@ -211,6 +246,11 @@ int TJPEGImage::DeclaredWidth() const
 int TJPEGImage::DeclaredHeight() const
 {
     return m_state->declaredHeight;
+}
+
+const JpegWarnings &TJPEGImage::Warnings() const
+{
+    return m_state->warnings;
 }
 
 const std::vector<std::uint8_t> &TJPEGImage::Bytes() const

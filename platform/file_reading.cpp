@@ -47,29 +47,47 @@ void readExactly(int fd, std::uint8_t *into, std::size_t count)
     }
 }
 
-} // namespace
-
-std::vector<std::uint8_t> readWholeFile(
-    const std::string &path, std::size_t firstBytes, const FirstBytesCheck &check)
+// Opens the regular file at path for reading and tells its size. Throws EFOpenError.
+FileDescriptor openRegularFile(const std::string &path, off_t &size)
 {
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever. It changes
     // nothing for a regular file, the only kind we go on to read.
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat status = {};
     if (!file.valid() || ::fstat(file.get(), &status) != 0)
         throw EFOpenError(path, errno);
     if (!S_ISREG(status.st_mode))
         throw EFOpenError(path, S_ISDIR(status.st_mode) ? EISDIR : EPERM);
+    size = status.st_size;
+    return file;
+}
 
+} // namespace
+
+std::vector<std::uint8_t> readWholeFile(
+    const std::string &path, std::size_t firstBytes, const FirstBytesCheck &check)
+{
+    off_t size = 0;
+    const FileDescriptor file = openRegularFile(path, size);
     std::vector<std::uint8_t> first;
     if (check) {
-        first.resize(std::size_t(std::min<std::uintmax_t>(firstBytes, status.st_size)));
+        first.resize(std::size_t(std::min<std::uintmax_t>(firstBytes, size)));
         readExactly(file.get(), first.data(), first.size());
-        check(std::uint64_t(status.st_size), first.data(), first.size());
+        check(std::uint64_t(size), first.data(), first.size());
     }
-    std::vector<std::uint8_t> bytes = allocateBytes(status.st_size);
+    std::vector<std::uint8_t> bytes = allocateBytes(size);
     std::copy(first.begin(), first.end(), bytes.begin());
     readExactly(file.get(), bytes.data() + first.size(), bytes.size() - first.size());
+    return bytes;
+}
+
+std::vector<std::uint8_t> readFileStart(const std::string &path, std::size_t most)
+{
+    off_t size = 0;
+    const FileDescriptor file = openRegularFile(path, size);
+    std::vector<std::uint8_t> bytes
+        = allocateBytes(std::uintmax_t(size) > most ? off_t(most) : size);
+    readExactly(file.get(), bytes.data(), bytes.size());
     return bytes;
 }
 

@@ -23,6 +23,10 @@ using FirstBytesCheck
 std::vector<std::uint8_t> readWholeFile(
     const std::string &path, std::size_t firstBytes = 0, const FirstBytesCheck &check = {});
 
+// The first bytes of the regular file at path, at most `most` of them (fewer when the file is
+// shorter). Throws as readWholeFile does.
+std::vector<std::uint8_t> readFileStart(const std::string &path, std::size_t most);
+
 // The modification time of the file at path. Throws EFOpenError when it cannot be asked.
 timespec modificationTime(const std::string &path);
 

@@ -115,9 +115,11 @@ std::uint64_t memoryBudget()
     return budget != 0 ? budget : measureMemoryBudget();
 }
 
-bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height, bool multipleScans)
+bool pictureFitsInMemory(
+    std::uint64_t width, std::uint64_t height, bool multipleScans, std::uint64_t budget)
 {
-    return photoWorkingBytes(width, height, multipleScans) <= memoryBudget();
+    return photoWorkingBytes(width, height, multipleScans)
+        <= (budget != 0 ? budget : memoryBudget());
 }
 
 bool fileFitsInMemory(std::uint64_t bytes)

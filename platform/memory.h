@@ -22,8 +22,9 @@ std::uint64_t photoWorkingBytes(std::uint64_t width, std::uint64_t height, bool 
 std::uint64_t measureMemoryBudget();
 std::uint64_t memoryBudget();
 
-// Whether a photo of width x height pixels fits in memoryBudget() at all.
-bool pictureFitsInMemory(std::uint64_t width, std::uint64_t height, bool multipleScans);
+// Whether a photo of width x height pixels fits in budget bytes at all; 0: in memoryBudget().
+bool pictureFitsInMemory(
+    std::uint64_t width, std::uint64_t height, bool multipleScans, std::uint64_t budget = 0);
 
 // Whether a file of this many bytes may be read into memory whole: at most memoryBudget(), so
 // that a huge file named like a photo fails cleanly instead of exhausting the machine.

@@ -85,19 +85,69 @@ extern "C" void removeTemporariesAndDie(int signal)
     errno = savedErrno;
 }
 
-} // namespace
+// The write end of installSignalStop's pipe, and whether a stop has been asked for already.
+int stopPipe = -1;
+std::atomic<bool> stopAsked { false };
 
-void installSignalCleanup()
+static_assert(std::atomic<bool>::is_always_lock_free, "the handler sets the flag");
+
+extern "C" void askToStop(int signal)
 {
-    struct sigaction cleanup = {};
-    cleanup.sa_handler = removeTemporariesAndDie;
-    cleanup.sa_mask = cleanedSignalSet();
+    if (stopAsked.exchange(true)) {
+        removeTemporariesAndDie(signal);
+        return;
+    }
+    const int savedErrno = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    // A full pipe already holds a stop request; nothing is lost by dropping this one.
+    [[maybe_unused]] const ssize_t written = write(stopPipe, &number, 1);
+    errno = savedErrno;
+}
+
+void handleSignals(void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    action.sa_mask = cleanedSignalSet();
     for (const int signal : cleanedSignals) {
         struct sigaction current = {};
         if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
             continue;
-        sigaction(signal, &cleanup, nullptr);
+        sigaction(signal, &action, nullptr);
     }
+}
+
+} // namespace
+
+void installSignalCleanup()
+{
+    handleSignals(removeTemporariesAndDie);
+}
+
+int installSignalStop()
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        installSignalCleanup();
+        return -1;
+    }
+    stopPipe = ends[1];
+    handleSignals(askToStop);
+    return ends[0];
+}
+
+void endAsKilledBy(int signal)
+{
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    sigaction(signal, &byDefault, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal);
+    _exit(128 + signal);
 }
 
 bool removeIfSameFile(int folderFd, const char *name, dev_t device, ino_t inode) noexcept

@@ -12,6 +12,17 @@ namespace platform {
 // stays ignored. Call once, early in main(), before any thread starts.
 void installSignalCleanup();
 
+// For a program that stops its work in its own time (the window): as installSignalCleanup,
+// except that the first of these signals does not end the process but writes its number, one
+// byte, to the returned descriptor (the read end of a close-on-exec pipe), so that the program
+// can stop and then end with endAsKilledBy. A second one ends the process at once, as
+// installSignalCleanup's handler does. Returns -1, with installSignalCleanup's handling in place,
+// when no pipe can be had. Call once, early in main(), before any thread starts.
+int installSignalStop();
+
+// Ends the process as killed by signal (SIGINT, SIGTERM or SIGHUP), as its default action does.
+[[noreturn]] void endAsKilledBy(int signal);
+
 // A temporary file that a terminating signal removes: an entry in the folder open as folderFd.
 // creating() comes right before the entry is created and created() or release() right after,
 // in the same thread, which holds the handled signals meanwhile. A signal then either comes

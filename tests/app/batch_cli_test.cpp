@@ -83,12 +83,12 @@ class CommandLine : public ::testing::TestWithParam<CommandCase>
 {
 };
 
-// A source with a.jpg and b.jpg, an empty destination, a plain file and a missing name.
+// A source with a.jpg and b.jpeg, an empty destination, a plain file and a missing name.
 TEST_P(CommandLine, AnswersWithTheRightTextAndStatus)
 {
     const TempFolder source, destination, other;
     writeSamplePhoto(source.file("a.jpg"), 24, 16, 1);
-    writeSamplePhoto(source.file("b.jpg"), 24, 16, 2);
+    writeSamplePhoto(source.file("b.jpeg"), 24, 16, 2);
     writeText(other.file("file"), "not a folder");
     const auto fill = [&](const std::string &text) {
         std::string filled = replaced(text, "{src}", source.path());
@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandLine,
 ...)",
             "" },
         CommandCase { "progress and summary", { "{src}", "{dst}" }, 0, "",
-            "[1/2] a.jpg\n[2/2] b.jpg\nEnhanced 2 photos in ..." },
+            "[1/2] a.jpg\n[2/2] b.jpeg\nEnhanced 2 photos in ..." },
         CommandCase { "quiet", { "-q", "{src}", "{dst}" }, 0, "", "" },
         CommandCase { "unknown option", { "--fast", "{src}", "{dst}" }, 2, "",
             "lumivor-batch: unknown option '--fast'\n" + tryHelp },
@@ -128,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandLine,
             "lumivor-batch: {missing}: No such file or directory\n" },
         CommandCase { "file as source", { "{file}", "{dst}" }, 1, "",
             "lumivor-batch: {file}: Not a directory\n" },
+        CommandCase {
+            "empty source", { "", "{dst}" }, 1, "", "lumivor-batch: No source folder given\n" },
         CommandCase { "missing destination", { "{src}", "{missing}" }, 1, "",
             "lumivor-batch: {missing}: No such file or directory\n" },
         CommandCase { "missing list", { "--files-from", "{missing}", "{dst}" }, 1, "",
@@ -150,7 +152,7 @@ TEST(BatchCommand, DamagedPhotoStopsTheRunOrIsPassedOver)
 
         const ProgramRun run = runBatchProgram(args);
         EXPECT_EQ(run.exitStatus, 1) << keepGoing;
-        const std::string failure = source.file("b.jpg") + ": JPEG error #52";
+        const std::string failure = source.file("b.jpg") + ": JPEG error #52: Not a JPEG file";
         EXPECT_NE(
             run.errors.find("[1/3] a.jpg\nlumivor-batch: " + failure + "\n"), std::string::npos)
             << run.errors;
@@ -235,7 +237,7 @@ TEST(BatchCommand, RecursiveRunAndListGiveTheSameTree)
         ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     writeSamplePhoto(source + "/a.jpg", 24, 16, 1);
     writeSamplePhoto(source + "/2024/b.JPG", 24, 16, 2);
-    writeSamplePhoto(source + "/2024/May/c.jpg", 24, 16, 3);
+    writeSamplePhoto(source + "/2024/May/c.jpeg", 24, 16, 3);
     writeSamplePhoto(source + "/.cache/hidden.jpg", 24, 16, 4);
     writeSamplePhoto(inside + "/earlier.jpg", 24, 16, 5);
     ASSERT_EQ(symlink("2024", (source + "/linked").c_str()), 0);
@@ -244,20 +246,20 @@ TEST(BatchCommand, RecursiveRunAndListGiveTheSameTree)
     EXPECT_EQ(walked.exitStatus, 0) << walked.errors;
     EXPECT_EQ(walked.errors, "");
     EXPECT_EQ(
-        filesBelow(inside), (Names { "2024/May/c.jpg", "2024/b.JPG", "a.jpg", "earlier.jpg" }));
+        filesBelow(inside), (Names { "2024/May/c.jpeg", "2024/b.JPG", "a.jpg", "earlier.jpg" }));
 
     const TempFolder listed;
     ProgramSetup setup;
     setup.workingFolder = source;
-    setup.input = "./a.jpg\n2024//b.JPG\n\n" + source + "/2024/May/c.jpg\n";
+    setup.input = "./a.jpg\n2024//b.JPG\n\n" + source + "/2024/May/c.jpeg\n";
     const ProgramRun fromList
         = runBatchProgram({ "--files-from", "-", "-q", listed.path() }, setup);
     EXPECT_EQ(fromList.exitStatus, 0) << fromList.errors;
     // An absolute name keeps its whole path below DEST.
-    const std::string absolute = source.substr(1) + "/2024/May/c.jpg";
+    const std::string absolute = source.substr(1) + "/2024/May/c.jpeg";
     EXPECT_EQ(filesBelow(listed.path()), (Names { "2024/b.JPG", "a.jpg", absolute }));
     EXPECT_EQ(readBytes(listed.file("2024/b.JPG")), readBytes(inside + "/2024/b.JPG"));
-    EXPECT_EQ(readBytes(listed.file(absolute)), readBytes(inside + "/2024/May/c.jpg"));
+    EXPECT_EQ(readBytes(listed.file(absolute)), readBytes(inside + "/2024/May/c.jpeg"));
 }
 
 // Lists that cannot be taken as they are: nothing is written.

@@ -1,6 +1,7 @@
 #include "app/batch_report.h"
-#include "app/batch_sources.h"
 #include "core/error.h"
+#include "imageio/errors.h"
+#include "run/pace.h"
 
 #include <gtest/gtest.h>
 
@@ -41,18 +42,29 @@ TEST(BatchReport, DurationsAsPeopleReadThem)
     const std::pair<double, const char *> cases[] = { { 0, "0.0 s" }, { 59.94, "59.9 s" },
         { 59.96, "1:00" }, { 3599.4, "59:59" }, { 3600, "1:00:00" }, { 3725, "1:02:05" } };
     for (const auto &[seconds, text] : cases)
-        EXPECT_EQ(app::formatDuration(seconds), text) << seconds;
+        EXPECT_EQ(run::formatDuration(seconds), text) << seconds;
 }
 
-TEST(BatchReport, ErrorsWithTheSystemsReason)
+// The words every front end shows: the message as it always was, then the plain reason.
+TEST(BatchReport, ErrorsWithTheirPlainReason)
 {
-    EXPECT_EQ(app::describeError(
-                  std::make_exception_ptr(core::Error("Cannot create file /x/a.jpg", EACCES))),
-        "Cannot create file /x/a.jpg: Permission denied");
-    EXPECT_EQ(app::describeError(std::make_exception_ptr(core::Error("JPEG error #52"))),
-        "JPEG error #52");
-    EXPECT_EQ(app::describeError(std::make_exception_ptr(std::bad_alloc())), "Out of memory");
-    EXPECT_EQ(app::describeError(std::make_exception_ptr(42)), "Unknown error");
+    const std::pair<std::exception_ptr, const char *> cases[] = {
+        { std::make_exception_ptr(core::Error("Cannot create file /x/a.jpg", EACCES)),
+            "Cannot create file /x/a.jpg: Permission denied" },
+        { std::make_exception_ptr(core::Error("Stream read error")), "Stream read error" },
+        { std::make_exception_ptr(imageio::EJPEG(52)), "JPEG error #52: Not a JPEG file" },
+        { std::make_exception_ptr(imageio::EJPEG(14)),
+            "JPEG error #14: Invalid progressive parameters" },
+        { std::make_exception_ptr(imageio::EJPEG(53)), "JPEG error #53: Insufficient memory" },
+        { std::make_exception_ptr(imageio::EJPEG(9999)), "JPEG error #9999" },
+        { std::make_exception_ptr(std::bad_alloc()),
+            "Out of memory while expanding memory stream" },
+        { std::make_exception_ptr(std::logic_error("vector::_M_range_check")),
+            "vector::_M_range_check" },
+        { std::make_exception_ptr(42), "Unknown error" },
+    };
+    for (const auto &[error, text] : cases)
+        EXPECT_EQ(core::wordsFor(error).joined(), text);
 }
 
 // What a run prints, captured; the clock advances one second each time it is read.
@@ -66,7 +78,7 @@ std::string reported(bool terminal, bool quiet)
         app::BatchReport report(out, { terminal, quiet, false, 80 }, [&] { return now++; });
         report.countKnown(2);
         report.photoStarted("a.jpg");
-        report.photoFailed("/in/a.jpg", std::make_exception_ptr(core::Error("JPEG error #52")));
+        report.photoFailed("/in/a.jpg", std::make_exception_ptr(imageio::EJPEG(52)));
         report.photoStarted("b.jpg");
         report.photoFinished("b.jpg");
         report.finish();
@@ -80,31 +92,21 @@ std::string reported(bool terminal, bool quiet)
 TEST(BatchReport, LinesOnAFileUpdatesOnATerminal)
 {
     EXPECT_EQ(reported(false, false),
-        "lumivor-batch: /in/a.jpg: JPEG error #52\n"
+        "lumivor-batch: /in/a.jpg: JPEG error #52: Not a JPEG file\n"
         "[2/2] b.jpg\n"
         "Enhanced 1 of 2 photos in 1.0 s (1.0 photos/s); 1 failure:\n"
-        "  /in/a.jpg: JPEG error #52\n");
-    EXPECT_EQ(reported(false, true), "lumivor-batch: /in/a.jpg: JPEG error #52\n");
+        "  /in/a.jpg: JPEG error #52: Not a JPEG file\n");
+    EXPECT_EQ(reported(false, true), "lumivor-batch: /in/a.jpg: JPEG error #52: Not a JPEG file\n");
     // The progress line is cleared before an error and before the summary, so that neither is
     // drawn over it.
     EXPECT_EQ(reported(true, false),
         "\r[0/2] a.jpg\x1b[K\r\x1b[K"
-        "lumivor-batch: /in/a.jpg: JPEG error #52\n"
+        "lumivor-batch: /in/a.jpg: JPEG error #52: Not a JPEG file\n"
         "\r[1/2] a.jpg - 0.5 photos/s - ETA 2.0 s\x1b[K"
         "\r[1/2] b.jpg - 0.3 photos/s - ETA 3.0 s\x1b[K"
         "\r[2/2] b.jpg - 0.5 photos/s - ETA 0.0 s\x1b[K\r\x1b[K"
         "Enhanced 1 of 2 photos in 5.0 s (0.2 photos/s); 1 failure:\n"
-        "  /in/a.jpg: JPEG error #52\n");
-}
-
-TEST(BatchSources, PlacementBelowTheDestination)
-{
-    const std::pair<const char *, const char *> cases[] = { { "a.jpg", "a.jpg" },
-        { "./2024//b.jpg", "2024/b.jpg" }, { "/srv/x/c.jpg", "srv/x/c.jpg" },
-        { "a/./b/../c.jpg", "" }, { "../c.jpg", "" }, { "folder/", "" }, { "folder/.", "" },
-        { "..", "" }, { ".hidden.jpg", ".hidden.jpg" }, { "dots..jpg", "dots..jpg" } };
-    for (const auto &[listed, placement] : cases)
-        EXPECT_EQ(app::PlacementOf(listed), placement) << listed;
+        "  /in/a.jpg: JPEG error #52: Not a JPEG file\n");
 }
 
 } // namespace

@@ -1,9 +1,10 @@
 // A folder run meets a changing, failing or filling file system: it stops with a clear error,
 // and no photo is lost or left half-written.
-#include "app/batch_run.h"
+#include "run/folder_run.h"
 
 #include "batch_program.h"
 #include "imageio/errors.h"
+#include "tests/run/recording_observer.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/without_file_capabilities.h"
@@ -35,49 +36,27 @@ Bytes textBytes(const std::string &text)
     return Bytes(text.begin(), text.end());
 }
 
-// Records the calls and lets a test act on the file system at any of them.
-class HookObserver : public app::BatchObserver
-{
-public:
-    void countKnown(int fileCount) override
-    {
-        events.push_back("count " + std::to_string(fileCount));
-        if (onCount)
-            onCount();
-    }
-    void fileStarted(const std::string &name, int number) override
-    {
-        events.push_back("start " + std::to_string(number) + " " + name);
-        if (onStart)
-            onStart(number);
-    }
-    void fileFinished(int filesDone) override
-    {
-        events.push_back("done " + std::to_string(filesDone));
-        if (onFinish)
-            onFinish(filesDone);
-    }
-    void done() override { events.push_back("Done"); }
+using HookObserver = testing_support::RecordingObserver;
 
-    std::function<void()> onCount;
-    std::function<void(int)> onStart;
-    std::function<void(int)> onFinish;
-    std::vector<std::string> events;
-};
-
-app::BatchFolders fixed(const std::string &source, const std::string &destination)
+// The photo the run was at when it ended.
+std::string lastStarted(const HookObserver &observer)
 {
-    return { [source] { return source; }, [destination] { return destination; } };
+    for (auto event = observer.events.rbegin(); event != observer.events.rend(); ++event)
+        if (event->rfind("start ", 0) == 0)
+            return *event;
+    return std::string();
 }
 
-// The text of the error that ended the run, or "" when it ended normally.
+// The message of the error that ended the run, or "" when it ended normally.
 std::string runAndCatch(const std::string &source, const std::string &destination,
-    app::BatchObserver &observer, const app::RunOptions &options = {})
+    HookObserver &observer, const run::RunOptions &options = {})
 {
     try {
-        app::RunBatch(fixed(source, destination), observer, options);
-    } catch (const core::Error &error) {
-        return error.what();
+        const run::RunSummary summary = run::RunFolder(source, destination, options, observer);
+        if (!summary.failures.empty())
+            std::rethrow_exception(summary.failures.front().error);
+    } catch (...) {
+        return core::wordsFor(std::current_exception()).message;
     }
     return "";
 }
@@ -113,7 +92,7 @@ protected:
                 writeSamplePhoto(source.file(name), 40, 30, i);
             originals.push_back(readBytes(source.file(name)));
         }
-        app::RunBatch(fixed(source.path(), enhanced.path()), m_quiet);
+        run::RunFolder(source.path(), enhanced.path(), {}, m_quiet);
         for (const std::string &name : names)
             enhancedBytes.push_back(readBytes(enhanced.file(name)));
     }
@@ -167,7 +146,7 @@ TEST_F(FaultRun, FailureAtOnePhotoInPlaceKeepsEveryOriginalFromThereOn)
             const Bytes thirdBefore = readBytes(third);
 
             HookObserver observer;
-            app::RunOptions options;
+            run::RunOptions options;
             options.workers = workers;
             std::string error;
             {
@@ -177,7 +156,7 @@ TEST_F(FaultRun, FailureAtOnePhotoInPlaceKeepsEveryOriginalFromThereOn)
             const std::string what
                 = std::string(injection.what) + ", workers " + std::to_string(workers);
             EXPECT_EQ(error, injection.expectedError) << what;
-            EXPECT_EQ(observer.events.back(), "start 3 c.jpg") << what;
+            EXPECT_EQ(lastStarted(observer), "start 3 c.jpg") << what;
             EXPECT_EQ(namesIn(source.path()), names) << what;
             EXPECT_EQ(readBytes(source.file("a.jpg")), enhancedBytes[0]) << what;
             EXPECT_EQ(readBytes(source.file("b.jpg")), enhancedBytes[1]) << what;
@@ -235,16 +214,16 @@ TEST(AddressSpaceLimit, PhotoTooLargeForItStopsTheRunWithAnOutOfMemoryMessage)
         }
         EXPECT_EQ(run.exitStatus, 1) << limit;
         const std::string named = "\nlumivor-batch: " + source.file("b.jpg") + ": ";
-        EXPECT_TRUE(run.errors.find(named + "JPEG error #53\n") != std::string::npos
+        EXPECT_TRUE(run.errors.find(named + "JPEG error #53: Insufficient memory\n")
+                != std::string::npos
             || run.errors.find(named + "Out of memory while expanding memory stream\n")
                 != std::string::npos)
             << limit << ": " << run.errors;
     }
 }
 
-// The second listing is taken after counting: a photo removed before it is simply not there,
-// but one removed after it, before its turn, stops the run with a clear error rather than
-// being passed over, so a photo that went missing (a card pulled, a share gone) is never
+// A photo removed after the listing, before its turn, stops the run with a clear error rather
+// than being passed over, so a photo that went missing (a card pulled, a share gone) is never
 // reported as done.
 TEST_F(FaultRun, PhotoThatVanishesBeforeItsTurnStopsTheRun)
 {
@@ -256,15 +235,9 @@ TEST_F(FaultRun, PhotoThatVanishesBeforeItsTurnStopsTheRun)
     };
     EXPECT_EQ(runAndCatch(source.path(), destination.path(), observer),
         "Cannot open file " + source.file("d.jpg"));
-    EXPECT_EQ(observer.events.back(), "start 4 d.jpg");
+    EXPECT_EQ(lastStarted(observer), "start 4 d.jpg");
     EXPECT_EQ(
         namesIn(destination.path()), (std::vector<std::string> { "a.jpg", "b.jpg", "c.jpg" }));
-
-    HookObserver counting;
-    counting.onCount = [&] { unlink(source.file("e.jpg").c_str()); };
-    EXPECT_EQ(runAndCatch(source.path(), destination.path(), counting), "");
-    EXPECT_EQ(counting.events.front(), "count 4");
-    EXPECT_EQ(counting.events.back(), "Done");
 }
 
 // Whatever takes a photo's name, in the folder from the start or swapped in during the run, is
@@ -306,7 +279,7 @@ TEST_F(FaultRun, DestinationThatBecomesUnwritableStopsAtTheNextPhoto)
         const std::string destination = parent.file("out");
         mkdir(destination.c_str(), 0755);
         HookObserver observer;
-        observer.onFinish = [&](int filesDone) {
+        observer.onEnhanced = [&](int filesDone) {
             if (filesDone == 1) {
                 removeTree(destination);
                 if (replaceByFile)
@@ -315,7 +288,7 @@ TEST_F(FaultRun, DestinationThatBecomesUnwritableStopsAtTheNextPhoto)
         };
         EXPECT_EQ(runAndCatch(source.path(), destination, observer),
             "Cannot create file " + destination + "/b.jpg");
-        EXPECT_EQ(observer.events.back(), "start 2 b.jpg");
+        EXPECT_EQ(lastStarted(observer), "start 2 b.jpg");
         EXPECT_EQ(namesIn(parent.path()),
             replaceByFile ? std::vector<std::string> { "out" } : std::vector<std::string> {});
         if (replaceByFile) {

@@ -1,7 +1,7 @@
 // File and folder names are bytes: every one is read, enhanced and written under the same name,
 // by the folder run and by lumivor-batch alike.
 #include "app/batch_report.h"
-#include "app/batch_run.h"
+#include "run/folder_run.h"
 
 #include "batch_program.h"
 #include "tests/support/photos.h"
@@ -21,13 +21,15 @@ using testing_support::writeSamplePhoto;
 
 namespace {
 
-class SilentObserver : public app::BatchObserver
+class SilentObserver : public run::RunObserver
 {
 public:
     void countKnown(int) override { }
-    void fileStarted(const std::string &, int) override { }
-    void fileFinished(int) override { }
-    void done() override { }
+    void photoStarted(const run::PhotoJob &, int) override { }
+    void photoEnded(const run::PhotoOutcome &outcome) override
+    {
+        EXPECT_EQ(outcome.result, run::PhotoResult::Enhanced) << outcome.photo.name;
+    }
 };
 
 const std::vector<std::string> &oddNames()
@@ -47,7 +49,7 @@ const std::vector<std::string> &oddNames()
 void enhanceWithRunBatch(const std::string &source, const std::string &destination)
 {
     SilentObserver observer;
-    app::RunBatch({ [&] { return source; }, [&] { return destination; } }, observer);
+    run::RunFolder(source, destination, {}, observer);
 }
 
 // Both ways of running give the same files under the same names, each an enhanced photo.

@@ -1,10 +1,13 @@
 #include "app/unit1.h"
-#include "app/enhance_photo.h"
+
 #include "app/error_display.h"
+#include "app/folder_field.h"
+#include "app/form_progress.h"
 #include "chooser/path_text.h"
 #include "chooser/select_dir_dlg.h"
 #include "core/error.h"
 #include "platform/folders.h"
+#include "run/enhance_photo.h"
 #include "tests/chooser/test_support.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
@@ -14,14 +17,23 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <QWindow>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -57,14 +69,50 @@ std::vector<Bytes> writePhotos(const TempFolder &folder, const std::vector<std::
 std::vector<Bytes> enhancedOnce(const TempFolder &folder, const std::vector<std::string> &names)
 {
     const TempFolder enhanced;
-    app::TWorkingImages images;
+    run::TWorkingImages images;
     std::vector<Bytes> result;
     for (const std::string &name : names) {
-        app::EnhancePhoto(images, folder.file(name), enhanced.file(name));
+        run::EnhancePhoto(images, folder.file(name), enhanced.file(name));
         result.push_back(readBytes(enhanced.file(name)));
     }
     return result;
 }
+
+// A folder of large photos to be enhanced into itself (each some 100 ms), with what each is
+// before and after a clean run.
+struct PhotosInPlace {
+    explicit PhotosInPlace(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            names.push_back("photo" + std::to_string(100 + i) + ".jpg");
+            writeSamplePhoto(folder.file(names.back()), 1600, 1200, i);
+            originals.push_back(readBytes(folder.file(names.back())));
+        }
+        enhanced = enhancedOnce(folder, names);
+    }
+
+    // What is wrong with the folder after a run stopped early: a file added or lost, a photo
+    // neither its original nor its whole enhanced version, or none left untouched. Empty when
+    // nothing is.
+    QString stoppedBadly() const
+    {
+        if (namesIn(folder.path()) != names)
+            return "other files than the photos";
+        int left = 0;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const Bytes now = readBytes(folder.file(names[i]));
+            if (now != enhanced[i] && now != originals[i])
+                return QString::fromStdString(names[i]) + " is neither whole version";
+            left += now == originals[i];
+        }
+        return left > 0 ? QString() : QString("the run did not stop");
+    }
+
+    TempFolder folder;
+    std::vector<std::string> names;
+    std::vector<Bytes> originals;
+    std::vector<Bytes> enhanced;
+};
 
 } // namespace
 
@@ -85,18 +133,23 @@ private slots:
     void escapeAndQuitCloseTheWindow();
     void enterInAFieldPressesNothing();
     void runShowsEachFileAndEndsWithDone();
-    void emptyOrMissingSourceShowsDoneAtOnce_data();
-    void emptyOrMissingSourceShowsDoneAtOnce();
+    void folderWithoutPhotosShowsDoneAtOnce();
+    void missingFoldersAreErrorsNamingThem_data();
+    void missingFoldersAreErrorsNamingThem();
     void missingDestinationKeepsTheFileNameAndTheBar();
     void secondPressAfterAnErrorStartsAgain();
-    void closeDuringARunWaitsForItsEnd();
     void damagedPhotoInPlaceLeavesItAndTheRestUntouched();
-    void inputDuringARunIsDropped_data();
-    void inputDuringARunIsDropped();
+    void inputDuringARunStartsNothing_data();
+    void inputDuringARunStartsNothing();
+    void closeRequestStopsTheRun_data();
+    void closeRequestStopsTheRun();
+    void terminationSignalStopsTheRun();
     void errorsReachARealErrorBox();
     void folderButtonsFillTheirFieldOnlyOnOK_data();
     void folderButtonsFillTheirFieldOnlyOnOK();
     void folderNotNamedInUtf8GoesFromTheChooserToTheRun();
+    void droppedFolderOrPhotoFillsTheField();
+    void tooltipTellsTheTimeLeft();
     void onlyOurErrorsShowTheirText();
     void errorTextAppendsAFullStop_data();
     void errorTextAppendsAFullStop();
@@ -104,14 +157,18 @@ private slots:
     void applicationTitleComesFromTheExecutable();
 
 private:
+    // Fills the fields, presses "Do It!" and waits until the run's end has been shown.
     void runIn(TForm1 &window, const QString &source, const QString &destination)
     {
         window.Edit1->setText(source);
         window.Edit2->setText(destination);
+        QSignalSpy finished(&window, &TForm1::runFinished);
         QTest::mouseClick(window.btnOK, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
     }
 
     QStringList m_errors;
+    QStringList m_details;
     QString m_startFolder;      // the folder chooser moves the process's current folder
 };
 
@@ -124,8 +181,11 @@ void tst_Form1::init()
 {
     m_startFolder = QDir::currentPath();
     m_errors.clear();
-    app::currentErrorDisplay() = [this](QWidget *, const QString &message) {
+    m_details.clear();
+    app::currentErrorDisplay() = [this](QWidget *, const QString &message,
+                                        const QString &details) {
         m_errors << message;
+        m_details << details;
     };
 }
 
@@ -299,6 +359,8 @@ void tst_Form1::runShowsEachFileAndEndsWithDone()
         labels << window.lbFile->text();
         maximumDuringRun = window.ProgressBar1->maximum();
         QVERIFY(window.ProgressBar1->isVisible());
+        QVERIFY(!window.btnOK->isEnabled() && !window.Edit1->isEnabled());
+        QVERIFY(window.btnQuit->isEnabled());
     });
     runIn(window, folderText(source.path()), folderText(destination.path()));
 
@@ -309,30 +371,57 @@ void tst_Form1::runShowsEachFileAndEndsWithDone()
     QCOMPARE(labels.mid(labels.size() - 3), (QStringList{"a.jpg", "b.jpg", "c.jpg"}));
     QCOMPARE(window.lbFile->text(), QString("Done"));
     QVERIFY(!window.ProgressBar1->isVisible());
+    QCOMPARE(window.ProgressBar1->toolTip(), QString("3 of 3"));
+    QVERIFY(window.btnOK->isEnabled() && window.Edit1->isEnabled());
     QCOMPARE(namesIn(destination.path()).size(), 3u);
     window.close();
 }
 
-void tst_Form1::emptyOrMissingSourceShowsDoneAtOnce_data()
+void tst_Form1::folderWithoutPhotosShowsDoneAtOnce()
 {
-    QTest::addColumn<bool>("missing");
-    QTest::newRow("empty folder") << false;
-    QTest::newRow("missing folder") << true;
-}
-
-void tst_Form1::emptyOrMissingSourceShowsDoneAtOnce()
-{
-    QFETCH(bool, missing);
     TempFolder source;
     TempFolder destination;
     TForm1 window;
     window.show();
-    runIn(window, folderText(missing ? source.file("gone") : source.path()),
-          folderText(destination.path()));
+    runIn(window, folderText(source.path()), folderText(destination.path()));
     QCOMPARE(m_errors, QStringList());
     QCOMPARE(window.lbFile->text(), QString("Done"));
     QVERIFY(!window.ProgressBar1->isVisible());
-    QVERIFY(namesIn(destination.path()).empty());
+    QVERIFY(window.btnOK->isEnabled());
+    window.close();
+}
+
+void tst_Form1::missingFoldersAreErrorsNamingThem_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("details");
+    const QString missing = QDir::tempPath() + "/lumivor-no-such-folder";
+    QTest::newRow("missing source") << missing << QDir::tempPath()
+                                    << "Cannot open file " + missing + "."
+                                    << QString(std::strerror(ENOENT)) + ".";
+    QTest::newRow("empty source") << QString() << QDir::tempPath() << "No source folder given."
+                                  << QString();
+    QTest::newRow("empty destination") << QDir::tempPath() << QString()
+                                       << "No destination folder given." << QString();
+}
+
+// Nothing is shown as done that was not: the box names the folder or the field, and the window
+// stays usable.
+void tst_Form1::missingFoldersAreErrorsNamingThem()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    QFETCH(QString, message);
+    QFETCH(QString, details);
+    TForm1 window;
+    window.show();
+    runIn(window, source, destination);
+    QCOMPARE(m_errors, QStringList{message});
+    QCOMPARE(m_details, QStringList{details});
+    QVERIFY(window.lbFile->text() != QString("Done"));
+    QVERIFY(window.btnOK->isEnabled() && window.Edit1->isEnabled());
     window.close();
 }
 
@@ -348,6 +437,8 @@ void tst_Form1::missingDestinationKeepsTheFileNameAndTheBar()
     runIn(window, folderText(source.path()), missing);
 
     QCOMPARE(m_errors, QStringList{"Cannot create file " + missing + "/a.jpg."});
+    QCOMPARE(m_details, QStringList{folderText(source.file("a.jpg")) + "\n"
+                                    + std::strerror(ENOENT) + "."});
     QCOMPARE(window.lbFile->text(), QString("a.jpg"));
     QVERIFY(window.ProgressBar1->isVisible());
     QCOMPARE(window.ProgressBar1->value(), 0);
@@ -372,7 +463,7 @@ void tst_Form1::secondPressAfterAnErrorStartsAgain()
     QList<int> positions;
     connect(window.ProgressBar1, &QProgressBar::valueChanged, this,
             [&](int value) { positions << value; });
-    QTest::mouseClick(window.btnOK, Qt::LeftButton);
+    runIn(window, folderText(source.path()), folderText(destination.path()));
 
     QCOMPARE(m_errors.size(), 1);
     QCOMPARE(positions, (QList<int>{0, 1, 2}));    // from the beginning again
@@ -381,30 +472,9 @@ void tst_Form1::secondPressAfterAnErrorStartsAgain()
     window.close();
 }
 
-void tst_Form1::closeDuringARunWaitsForItsEnd()
-{
-    TempFolder source;
-    TempFolder destination;
-    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
-        writeSamplePhoto(source.file(name));
-    TForm1 window;
-    window.show();
-    bool closedDuringRun = false;
-    connect(window.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
-        if (value == 1) {
-            window.close();
-            closedDuringRun = !window.isVisible();
-        }
-    });
-    runIn(window, folderText(source.path()), folderText(destination.path()));
-    QVERIFY(!closedDuringRun);
-    QCOMPARE(namesIn(destination.path()).size(), 3u);
-    QVERIFY(!window.isVisible());
-}
-
 // Enhancing a folder into itself with a damaged photo in the middle: the photos before it are
 // enhanced, it and every photo after it stay exactly as they were, even those the workers had
-// enhanced ahead, and no pending file is left.
+// enhanced ahead, and no pending file is left. The box says which photo and why.
 void tst_Form1::damagedPhotoInPlaceLeavesItAndTheRestUntouched()
 {
     TempFolder folder;
@@ -419,6 +489,7 @@ void tst_Form1::damagedPhotoInPlaceLeavesItAndTheRestUntouched()
     runIn(window, folderText(folder.path()), folderText(folder.path()));
 
     QCOMPARE(m_errors, QStringList{"JPEG error #52."});
+    QCOMPARE(m_details, QStringList{folderText(folder.file("c.jpg")) + "\nNot a JPEG file."});
     QCOMPARE(window.lbFile->text(), QString("c.jpg"));
     QVERIFY(window.ProgressBar1->isVisible());
     QCOMPARE(window.ProgressBar1->value(), 2);
@@ -429,26 +500,21 @@ void tst_Form1::damagedPhotoInPlaceLeavesItAndTheRestUntouched()
     window.close();
 }
 
-void tst_Form1::inputDuringARunIsDropped_data()
+void tst_Form1::inputDuringARunStartsNothing_data()
 {
     QTest::addColumn<QString>("input");
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("double-click on Do It! from the window system") << "double-click" << false;
-    QTest::newRow("clicks on Do It! posted") << "posted clicks" << false;
-    QTest::newRow("Space on Do It!") << "space" << false;
-    QTest::newRow("typing in a field") << "typing" << false;
-    QTest::newRow("click on ...") << "folder button" << false;
-    QTest::newRow("Esc closes when the run ends") << "escape" << true;
-    QTest::newRow("Quit closes when the run ends") << "quit" << true;
+    QTest::newRow("double-click on Do It! from the window system") << "double-click";
+    QTest::newRow("clicks sent to Do It!") << "sent clicks";
+    QTest::newRow("Space on Do It!") << "space";
+    QTest::newRow("typing in a field") << "typing";
+    QTest::newRow("click on ...") << "folder button";
 }
 
-// Input given while a run is under way is dropped, not replayed once it ends: with the
-// destination equal to the source, a second run would enhance every photo twice. A request to
-// close waits for the run's end.
-void tst_Form1::inputDuringARunIsDropped()
+// With the destination equal to the source, a second run would enhance every photo twice: while
+// a run lasts, nothing but a close request is taken, and nothing is kept for later either.
+void tst_Form1::inputDuringARunStartsNothing()
 {
     QFETCH(QString, input);
-    QFETCH(bool, closes);
     TempFolder folder;
     const std::vector<std::string> names{"a.jpg", "b.jpg", "c.jpg"};
     writePhotos(folder, names);
@@ -456,31 +522,26 @@ void tst_Form1::inputDuringARunIsDropped()
     TForm1 window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    window.Edit1->setText(folderText(folder.path()));
-    window.Edit2->setText(folderText(folder.path()));
     ModalWatcher<chooser::TSelectDirDlg> chooser(
         [](chooser::TSelectDirDlg *dialog) { dialog->CancelButton->click(); });
 
-    bool given = false;
     bool givenDuringRun = false;
     connect(window.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
-        if (value != 1 || given)
+        if (value != 1 || givenDuringRun)
             return;
-        given = true;
         givenDuringRun = window.running();
         const QPoint onOK = window.btnOK->geometry().center();
         if (input == "double-click") {
             QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, onOK);
-        } else if (input == "posted clicks") {
+        } else if (input == "sent clicks") {
             for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                                             QEvent::MouseButtonDblClick,
                                             QEvent::MouseButtonRelease}) {
                 const QPointF inside(window.btnOK->rect().center());
-                QCoreApplication::postEvent(
-                    window.btnOK, new QMouseEvent(type, inside, window.btnOK->mapToGlobal(inside),
-                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                QMouseEvent click(type, inside, window.btnOK->mapToGlobal(inside), Qt::LeftButton,
+                                  Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(window.btnOK, &click);
             }
-            QCoreApplication::sendPostedEvents();
         } else if (input == "space") {
             window.btnOK->setFocus();
             QTest::keyClick(window.btnOK, Qt::Key_Space);
@@ -488,24 +549,89 @@ void tst_Form1::inputDuringARunIsDropped()
             QTest::keyClicks(window.Edit2, "/elsewhere");
         } else if (input == "folder button") {
             QTest::mouseClick(window.btnSrc, Qt::LeftButton);
-        } else if (input == "escape") {
-            QTest::keyClick(window.Edit1, Qt::Key_Escape);
-        } else if (input == "quit") {
-            QTest::mouseClick(window.btnQuit, Qt::LeftButton);
         }
-        QVERIFY(window.isVisible());
     });
-    QTest::mouseClick(window.btnOK, Qt::LeftButton);
-    QCoreApplication::processEvents();
+    QSignalSpy finished(&window, &TForm1::runFinished);
+    runIn(window, folderText(folder.path()), folderText(folder.path()));
+    QTest::qWait(200);    // time for a second run to show itself
 
     QVERIFY(givenDuringRun);
+    QCOMPARE(finished.size(), 1);
     QCOMPARE(m_errors, QStringList());
     QVERIFY(!chooser.seen());
     QCOMPARE(window.Edit2->text(), folderText(folder.path()));
     for (std::size_t i = 0; i < names.size(); ++i)
         QVERIFY2(readBytes(folder.file(names[i])) == enhanced[i], names[i].c_str());
-    QCOMPARE(window.isVisible(), !closes);
+    QVERIFY(window.btnOK->isEnabled() && window.Edit2->isEnabled() && window.btnSrc->isEnabled());
     window.close();
+}
+
+void tst_Form1::closeRequestStopsTheRun_data()
+{
+    QTest::addColumn<QString>("request");
+    QTest::newRow("close box") << "close box";
+    QTest::newRow("window manager") << "window manager";
+    QTest::newRow("Esc") << "escape";
+    QTest::newRow("Quit") << "quit";
+}
+
+// A folder enhanced into itself, closed as the first photo is put in place: the run ends within
+// the time of the photos in flight, leaves every photo its original or its whole enhanced
+// version and nothing temporary, and the window closes; meanwhile the label says so.
+void tst_Form1::closeRequestStopsTheRun()
+{
+    QFETCH(QString, request);
+    const PhotosInPlace photos(24);
+    const QString folder = folderText(photos.folder.path());
+    TForm1 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QElapsedTimer sinceRequest;
+    QString label;
+    connect(window.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value != 1 || sinceRequest.isValid())
+            return;
+        sinceRequest.start();
+        if (request == "close box")
+            window.close();
+        else if (request == "window manager")
+            window.windowHandle()->close();
+        else if (request == "escape")
+            QTest::keyClick(&window, Qt::Key_Escape);
+        else
+            QTest::mouseClick(window.btnQuit, Qt::LeftButton);
+        label = window.lbFile->text();
+    });
+    runIn(window, folder, folder);
+    const qint64 took = sinceRequest.elapsed();
+
+    QVERIFY(!window.isVisible());
+    QCOMPARE(label, QString("Stopping\u2026"));
+    QVERIFY2(took < 2000, qPrintable(QString("%1 ms").arg(took)));
+    QCOMPARE(m_errors, QStringList());
+    QCOMPARE(photos.stoppedBadly(), QString());
+}
+
+// The window program's own handling of SIGTERM, in a child: it stops the run as a close request
+// does and then ends as killed by the signal.
+void tst_Form1::terminationSignalStopsTheRun()
+{
+    const PhotosInPlace photos(20);
+    const QString folder = folderText(photos.folder.path());
+    QProcess child;
+    child.start(QStringLiteral(LUMIVOR_STOPPED_WINDOW), {folder, folder});
+    QVERIFY(child.waitForStarted());
+    QVERIFY(child.waitForReadyRead(60000));    // the first photo is in place
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    ::kill(pid_t(child.processId()), SIGTERM);
+    QVERIFY(child.waitForFinished(10000));
+    const qint64 took = sinceSignal.elapsed();
+
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);    // ended as killed by SIGTERM
+    QVERIFY2(took < 2000, qPrintable(QString("%1 ms").arg(took)));
+    QCOMPARE(photos.stoppedBadly(), QString());
 }
 
 void tst_Form1::errorsReachARealErrorBox()
@@ -518,10 +644,12 @@ void tst_Form1::errorsReachARealErrorBox()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     QString text;
+    QString details;
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     ModalWatcher<QMessageBox> watcher([&](QMessageBox *box) {
         text = box->text();
+        details = box->informativeText();
         title = box->windowTitle();
         icon = box->icon();
         box->button(QMessageBox::Ok)->click();
@@ -530,6 +658,7 @@ void tst_Form1::errorsReachARealErrorBox()
 
     QVERIFY(watcher.seen());
     QCOMPARE(text, QString("JPEG error #52."));
+    QCOMPARE(details, folderText(source.file("broken.jpg")) + "\nNot a JPEG file.");
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(title, app::applicationTitle(QCoreApplication::applicationFilePath()));
     QVERIFY(window.isVisible());
@@ -600,21 +729,63 @@ void tst_Form1::folderNotNamedInUtf8GoesFromTheChooserToTheRun()
     QCOMPARE(chooser::pathBytes(window.Edit1->text()), source);
     QCOMPARE(chooser::pathBytes(window.Edit2->text()), destination);
 
+    QSignalSpy finished(&window, &TForm1::runFinished);
     QTest::mouseClick(window.btnOK, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
     QCOMPARE(m_errors, QStringList());
     QCOMPARE(window.lbFile->text(), QString("Done"));
     QCOMPARE(namesIn(destination), (std::vector<std::string>{"a.jpg", "b.jpg"}));
     window.close();
 }
 
+// A drop names a folder by a file manager's URL, in bytes that need not be UTF-8.
+void tst_Form1::droppedFolderOrPhotoFillsTheField()
+{
+    TempFolder parent;
+    const std::string folder = parent.file("caf\xe9 photos");
+    QVERIFY(platform::CreateDir(folder));
+    writeSamplePhoto(folder + "/a.JPEG");
+    testing_support::writeText(folder + "/notes.txt", "not a photo");
+    const auto urlOf = [](const std::string &path) {
+        return QUrl(QStringLiteral("file://")
+                    + QString::fromLatin1(QByteArray::fromStdString(path).toPercentEncoding("/")));
+    };
+    const struct {
+        std::string dropped;
+        std::string filled;    // "" : the drop is not taken
+    } cases[] = {{folder, folder}, {folder + "/a.JPEG", folder}, {folder + "/notes.txt", ""},
+                 {folder + "/gone.jpg", ""}};
+    for (const auto &c : cases) {
+        app::FolderField field;
+        field.setText("before");
+        QMimeData data;
+        data.setUrls({urlOf(c.dropped)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&field, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&field, &drop);
+        QCOMPARE(chooser::pathBytes(field.text()), c.filled.empty() ? "before" : c.filled);
+        QCOMPARE(enter.isAccepted(), !c.filled.empty());
+    }
+}
+
+void tst_Form1::tooltipTellsTheTimeLeft()
+{
+    QCOMPARE(app::progressTip(0, 340, 2.0), QString("0 of 340"));
+    QCOMPARE(app::progressTip(12, 340, 96.0 * 12 / 328), QString("12 of 340, about 1:36 left"));
+    QCOMPARE(app::progressTip(3, 4, 3.0), QString("3 of 4, about 1.0 s left"));
+}
+
 void tst_Form1::onlyOurErrorsShowTheirText()
 {
-    app::reportErrors(nullptr, [] { throw core::Error("Cannot open file x"); });
+    app::reportErrors(nullptr, [] { throw core::Error("Cannot open file x", ENOENT); });
     app::reportErrors(nullptr, [] { throw std::bad_alloc(); });
     app::reportErrors(nullptr, [] { throw std::logic_error("vector::_M_range_check"); });
     app::reportErrors(nullptr, [] { throw 42; });
     QCOMPARE(m_errors, (QStringList{"Cannot open file x.",
                                     "Out of memory while expanding memory stream.", "", ""}));
+    QCOMPARE(m_details, (QStringList{QString(std::strerror(ENOENT)) + ".", "",
+                                     "vector::_M_range_check.", "Unknown error."}));
 }
 
 void tst_Form1::errorTextAppendsAFullStop_data()

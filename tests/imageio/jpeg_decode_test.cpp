@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 #include <utility>
@@ -165,6 +166,53 @@ TEST(TJPEGImageDecode, FileCutInsideItsFirstScanDecodesAtFullSize)
         EXPECT_EQ(picture.Width(), 64);
         EXPECT_EQ(picture.Height(), 48);
         EXPECT_TRUE(samePixels(expectedBgr(jpeg, Kind::Colour), picture));
+    }
+}
+
+// The codec's warnings reach the caller, each kind once with its count, after the decoded picture
+// is let go too; a file that ends early says so, and a new load starts afresh.
+TEST(TJPEGImageDecode, ReportsTheCodecsWarnings)
+{
+    Recipe recipe;
+    recipe.width = 64;
+    recipe.height = 48;
+    recipe.scans = Scans::Progressive;
+    const Bytes clean = makeJpeg(recipe);
+    // Before the second and third scan headers, right after table segments; stray bytes right
+    // after scan data would be read as more of it.
+    std::vector<std::size_t> scans;
+    for (std::size_t at = 0; at + 1 < clean.size(); ++at)
+        if (clean[at] == 0xFF && clean[at + 1] == 0xDA)
+            scans.push_back(at);
+    ASSERT_GE(scans.size(), 3u);
+    Bytes stray = clean;
+    stray.insert(stray.begin() + std::ptrdiff_t(scans[2]), { 4, 5, 6 });
+    stray.insert(stray.begin() + std::ptrdiff_t(scans[1]), { 1, 2, 3 });
+    struct Case {
+        const char *name;
+        Bytes file;
+        bool endedEarly;
+        std::vector<std::pair<std::string, std::uint64_t>> kinds;
+    };
+    const Case cases[]
+        = { { "stray bytes before two markers", stray, false,
+                { { "Corrupt JPEG data: 3 extraneous bytes before marker 0xda", 2 } } },
+              { "cut in its first scan", Bytes(clean.begin(), clean.begin() + 700), true,
+                  { { "Premature end of JPEG file", 1 },
+                      { "Corrupt JPEG data: premature end of data segment", 1 } } },
+              { "clean", clean, false, {} } };
+    TJPEGImage image;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        image.LoadFromBytes(c.file);
+        TBitmap picture;
+        image.CopyToBitmap(picture);
+        image.CopyFromBitmap(TBitmap());
+        EXPECT_EQ(image.Warnings().endedEarly, c.endedEarly);
+        std::vector<std::pair<std::string, std::uint64_t>> kinds;
+        for (const imageio::JpegWarning &warning : image.Warnings().kinds)
+            kinds.emplace_back(warning.text, warning.count);
+        EXPECT_EQ(kinds, c.kinds);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "imageio/jpeg_image.h"
 #include "platform/file_errors.h"
 
+#include "tests/support/appended_data.h"
 #include "tests/support/exif_segments.h"
 #include "tests/support/jpeg_files.h"
 
@@ -67,8 +68,10 @@ TEST_F(SaveTest, FollowsTheSourcesScansAtQuality90)
     }
 }
 
-// Rows made a few at a time for the encoder give the file that the whole picture gives, the
-// segments and a rebuilt Exif thumbnail included.
+// Rows made a few at a time for the encoder give the file that the whole picture gives: the
+// segments, a rebuilt Exif thumbnail, Lumivor's record, and a later MPF picture and trailing
+// bytes after the picture, also when the loaded bytes were let go before (as a photo's road
+// does).
 TEST_F(SaveTest, PictureMadeRowByRowSavesAsTheWholePicture)
 {
     const std::string comment = "made row by row";
@@ -82,11 +85,12 @@ TEST_F(SaveTest, PictureMadeRowByRowSavesAsTheWholePicture)
         recipe.width = 40;
         recipe.height = 37;
         recipe.segments = { { 0xE1, makeExif({ false, makeJpeg(thumbnail) }).data },
-            { 0xFE, Bytes(comment.begin(), comment.end()) } };
-        writeFile(source, makeJpeg(recipe));
+            { 0xE2, mpfSegment(2, false) }, { 0xFE, Bytes(comment.begin(), comment.end()) } };
+        writeFile(source, withMpfPictures(makeJpeg(recipe), { makeJpeg(thumbnail) }, { 1, 2, 3 }));
 
         TJPEGImage whole;
         whole.LoadFile(source);
+        whole.RecordEnhancement = true;
         TBitmap picture;
         whole.CopyToBitmap(picture);
         whole.CopyFromBitmap(picture);
@@ -94,12 +98,16 @@ TEST_F(SaveTest, PictureMadeRowByRowSavesAsTheWholePicture)
 
         TJPEGImage byRows;
         byRows.LoadFile(source);
+        byRows.RecordEnhancement = true;
+        byRows.CopyFromBitmap(TBitmap());
         const Bytes made = byRows.SaveRowsToBytes(picture.Width(), picture.Height(),
             [&picture](std::uint8_t *const *rows, int first, int count) {
                 for (int k = 0; k < count; ++k)
                     std::copy_n(picture.ScanLine(first + k), picture.rowBytes(), rows[k]);
             });
         EXPECT_EQ(made, expected);
+        EXPECT_EQ(mpfPictures(made)->size(), 2u);
+        EXPECT_EQ(byRows.EnhancementRecord(), imageio::RecordOutcome::Written);
     }
 }
 
@@ -155,6 +163,32 @@ Bytes text(const std::string &caption)
     return Bytes(caption.begin(), caption.end());
 }
 
+// jpeg with a comment segment inserted at offset at.
+Bytes withComment(Bytes jpeg, std::size_t at, const std::string &caption)
+{
+    const Bytes comment = withSegments({ 0xFF, 0xD8 }, 0xFE, 1, text(caption));
+    jpeg.insert(jpeg.begin() + std::ptrdiff_t(at), comment.begin() + 2, comment.end());
+    return jpeg;
+}
+
+// A comment between the scans and one after the last follow the header's, in file order.
+TEST_F(SaveTest, KeepsCommentsBetweenAndAfterTheScans)
+{
+    Recipe recipe;
+    recipe.scans = Scans::Progressive;
+    recipe.segments = { { 0xFE, text("before") } };
+    Bytes jpeg = withComment(makeJpeg(recipe), makeJpeg(recipe).size() - 2, "after");
+    const Bytes scan { 0xFF, 0xDA };
+    const auto second
+        = std::search(std::search(jpeg.begin(), jpeg.end(), scan.begin(), scan.end()) + 2,
+            jpeg.end(), scan.begin(), scan.end());
+    writeFile(source, withComment(jpeg, std::size_t(second - jpeg.begin()), "between"));
+    roundTrip(source, dest);
+    EXPECT_TRUE(savedSegments(dest)
+        == (std::vector<std::pair<int, Bytes>> {
+            { 0xFE, text("before") }, { 0xFE, text("between") }, { 0xFE, text("after") } }));
+}
+
 // Exif, ICC, XMP, comments and the like survive unchanged and in order right after the JFIF
 // header; the Adobe segment and empty segments do not. The ICC chunk is as long as a segment
 // can be.
@@ -196,9 +230,9 @@ std::vector<std::pair<int, Bytes>> vitalSegments()
 }
 
 // A file with more segments than any photo keeps whole segments from its start up to 1000 of them
-// or 16 MiB, whichever comes first, and none after, not even a small one; empty ones are not
-// kept at all. The photo's own Exif, XMP, ICC profile and IPTC after such a flood are kept all
-// the same, and the picture is still enhanced.
+// or 16 MiB, whichever comes first, and none after, not even a small one nor a comment after the
+// scan; empty ones are not kept at all. The photo's own Exif, XMP, ICC profile and IPTC after such
+// a flood are kept all the same, and the picture is still enhanced.
 TEST_F(SaveTest, KeepsTheFirstSegmentsUpToTheBoundAndThePhotosOwnAfterThem)
 {
     struct Case {
@@ -206,7 +240,7 @@ TEST_F(SaveTest, KeepsTheFirstSegmentsUpToTheBoundAndThePhotosOwnAfterThem)
         std::size_t count;
         Bytes data;
         std::size_t kept;
-        bool commentKept; // the comment after the photo's own segments
+        bool commentKept; // the comments after the photo's own segments and after the scan
     };
     const Case cases[]
         = { { 0xFE, 1001, Bytes(1, 9), 1000, false }, { 0xE1, 999, Bytes(3, 1), 999, false },
@@ -219,10 +253,12 @@ TEST_F(SaveTest, KeepsTheFirstSegmentsUpToTheBoundAndThePhotosOwnAfterThem)
         for (const auto &[code, data] : vital)
             photo.segments.push_back({ code, data });
         photo.segments.push_back({ 0xFE, text("after them") });
-        writeFile(source, withSegments(makeJpeg(photo), c.code, c.count, c.data));
+        const Bytes plain = makeJpeg(photo);
+        const Bytes commented = withComment(plain, plain.size() - 2, "after the scan");
+        writeFile(source, withSegments(commented, c.code, c.count, c.data));
         roundTrip(source, dest);
         const std::vector<std::pair<int, Bytes>> saved = savedSegments(dest);
-        ASSERT_EQ(saved.size(), c.kept + vital.size() + (c.commentKept ? 1 : 0));
+        ASSERT_EQ(saved.size(), c.kept + vital.size() + (c.commentKept ? 2 : 0));
         EXPECT_TRUE(std::all_of(saved.begin(), saved.begin() + std::ptrdiff_t(c.kept),
             [&c](const auto &segment) { return segment == std::pair(c.code, c.data); }));
         EXPECT_TRUE(std::equal(vital.begin(), vital.end(), saved.begin() + std::ptrdiff_t(c.kept)));

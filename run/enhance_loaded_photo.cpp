@@ -1,8 +1,8 @@
-#include "app/enhance_loaded_photo.h"
+#include "run/enhance_loaded_photo.h"
 
 #include "enhance/enhance_picture.h"
 
-namespace app {
+namespace run {
 
 const std::vector<std::uint8_t> &enhanceLoadedPhoto(
     imageio::TJPEGImage &jpeg, image::TBitmap &picture)
@@ -23,4 +23,4 @@ const std::vector<std::uint8_t> &enhanceLoadedPhoto(
         });
 }
 
-} // namespace app
+} // namespace run

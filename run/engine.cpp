@@ -1,12 +1,11 @@
-#include "app/batch_run.h"
+#include "run/engine.h"
 
-#include "app/enhance_photo.h"
 #include "core/error.h"
 #include "imageio/errors.h"
 #include "platform/file_reading.h"
-#include "platform/find_files.h"
 #include "platform/memory.h"
 #include "platform/usable_cores.h"
+#include "run/enhance_photo.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -16,13 +15,9 @@
 #include <set>
 #include <thread>
 
-namespace app {
+namespace run {
 
 namespace {
-
-// libjpeg's "Insufficient memory": what the decoder reports for a picture too large for the
-// machine, and so what a run reports for a photo too large for its budget.
-constexpr int outOfMemoryNumber = 53;
 
 // How many photos, per worker, may be finished ahead of the one to be put in place next: enough
 // to keep the workers busy past a photo that takes several times as long as those after it, few
@@ -32,22 +27,6 @@ constexpr std::size_t lookaheadPerWorker = 4;
 // Thrown inside a worker's photo once the run no longer needs it.
 struct PhotoNotNeeded {
 };
-
-PhotoFailure failureOf(const PhotoJob &job, const std::exception_ptr &error)
-{
-    PhotoFailure failure;
-    failure.name = job.name;
-    failure.error = error;
-    try {
-        std::rethrow_exception(error);
-    } catch (const core::Error &ours) {
-        failure.message = ours.what();
-        failure.systemError = ours.systemError();
-    } catch (...) {
-        // Not one of ours: its text was never meant for users.
-    }
-    return failure;
-}
 
 // The state of one run, shared by its workers and the thread that puts photos in place. One lock
 // guards all of it; every change wakes every waiter, which at a few changes per photo costs
@@ -84,39 +63,49 @@ public:
         m_changed.notify_all();
     }
 
+    bool stopped()
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        return m_stopped;
+    }
+
     // Puts every photo in place in listing order and tells the observer; the first photo has
     // been announced already. With enhanceHere (no worker could be started) this thread
-    // enhances each photo itself when its turn comes.
-    RunSummary commitAll(BatchObserver &observer, bool enhanceHere)
+    // enhances each photo itself when its turn comes. Once stopped, the photos not yet in place
+    // are left to be discarded.
+    RunSummary commitAll(RunObserver &observer, bool enhanceHere)
     {
         RunSummary summary;
         TWorkingImages images;
         for (std::size_t i = 0; i < m_jobs.size(); ++i) {
+            const PhotoJob &job = m_jobs[i];
+            if (i > 0 && stopped())
+                break;
             if (i > 0)
-                observer.fileStarted(m_jobs[i].name, int(i) + 1);
-            Slot slot = waitFor(i, enhanceHere ? &images : nullptr);
-            if (!slot.error) {
+                observer.photoStarted(job, int(i) + 1);
+            std::optional<Slot> slot = waitFor(i, enhanceHere ? &images : nullptr);
+            if (!slot)
+                break;
+            if (!slot->error) {
                 try {
-                    slot.file->commit();
+                    slot->file->commit();
                     ++summary.photosDone;
                 } catch (const std::bad_alloc &) {
-                    slot.error = std::make_exception_ptr(core::EStreamError());
+                    slot->error = std::make_exception_ptr(core::EStreamError());
                 } catch (...) {
-                    slot.error = std::current_exception();
+                    slot->error = std::current_exception();
                 }
             }
-            slot.file.reset();
+            slot->file.reset();
             resolved(i);
-            if (!slot.error) {
-                observer.fileFinished(summary.photosDone);
-                continue;
-            }
-            if (!m_options.keepGoing)
-                std::rethrow_exception(slot.error);
-            summary.failures.push_back(failureOf(m_jobs[i], slot.error));
-            observer.fileFailed(summary.failures.back());
+            const PhotoResult result = slot->error ? PhotoResult::Failed : PhotoResult::Enhanced;
+            if (slot->error)
+                summary.failures.push_back({ job, slot->error });
+            observer.photoEnded({ job, int(i) + 1, result, slot->error });
+            if (slot->error && !m_options.keepGoing)
+                return summary;
         }
-        observer.done();
+        summary.stopped = summary.photosDone + int(summary.failures.size()) < int(m_jobs.size());
         return summary;
     }
 
@@ -148,7 +137,7 @@ private:
                 = platform::photoWorkingBytes(std::uint64_t(std::max(width, 0)),
                     std::uint64_t(std::max(height, 0)), multipleScans);
             if (need > m_run.m_budget)
-                throw imageio::EJPEG(outOfMemoryNumber);
+                throw imageio::EJPEG(imageio::outOfMemoryNumber);
             std::unique_lock<std::mutex> lock(m_run.m_lock);
             std::set<std::size_t> &waiting = m_run.m_waitingForMemory;
             waiting.insert(m_index);
@@ -207,7 +196,7 @@ private:
                 [&share](int width, int height, bool multipleScans) {
                     share.acquire(width, height, multipleScans);
                 },
-                job.destinationFolder));
+                job.destinationFolder, m_budget));
             share.release(); // the photo's pictures are gone; only its file is left
             if (m_options.preserveTimes)
                 file->setModificationTime(platform::modificationTime(job.sourcePath));
@@ -232,10 +221,11 @@ private:
         m_changed.notify_all();
     }
 
-    Slot waitFor(std::size_t index, TWorkingImages *enhanceHere)
+    // The photo once it is finished; null when the run is stopped first.
+    std::optional<Slot> waitFor(std::size_t index, TWorkingImages *enhanceHere)
     {
         std::unique_lock<std::mutex> lock(m_lock);
-        while (!m_slots[index].finished) {
+        while (!m_slots[index].finished && !m_stopped) {
             if (enhanceHere) {
                 lock.unlock();
                 std::size_t next = 0;
@@ -246,6 +236,8 @@ private:
                 m_changed.wait(lock);
             }
         }
+        if (m_stopped)
+            return std::nullopt;
         return std::move(m_slots[index]);
     }
 
@@ -304,49 +296,22 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-// Passes every call on but the count, which the folder run reports from its own first listing.
-class CountedBefore : public BatchObserver
-{
-public:
-    explicit CountedBefore(BatchObserver &observer)
-        : m_observer(observer)
-    {
-    }
-    void countKnown(int) override { }
-    void fileStarted(const std::string &name, int number) override
-    {
-        m_observer.fileStarted(name, number);
-    }
-    void fileFinished(int filesDone) override { m_observer.fileFinished(filesDone); }
-    void fileFailed(const PhotoFailure &failure) override { m_observer.fileFailed(failure); }
-    void done() override { m_observer.done(); }
-
-private:
-    BatchObserver &m_observer;
-};
-
-std::string pathIn(const std::string &folder, const std::string &name)
-{
-    return folder + "/" + name;
-}
-
 } // namespace
 
 RunSummary RunPhotoJobs(
-    const std::vector<PhotoJob> &jobs, const RunOptions &options, BatchObserver &observer)
+    const std::vector<PhotoJob> &jobs, const RunOptions &options, RunObserver &observer)
 {
     try {
-        platform::useMemoryPolicy();
         observer.countKnown(int(jobs.size()));
-        if (jobs.empty()) {
-            observer.done();
+        if (jobs.empty())
             return {};
-        }
         const int wanted = options.workers > 0 ? options.workers : platform::usableCores();
         const std::size_t workers = std::min(std::size_t(wanted), jobs.size());
         Run run(jobs, options, workers);
+        const StopRequest::Watch watch(options.stop, [&run] { run.stop(); });
         // Announced before any worker starts, as a run of one photo at a time would.
-        observer.fileStarted(jobs.front().name, 1);
+        if (!run.stopped())
+            observer.photoStarted(jobs.front(), 1);
         const Workers started(run, workers);
         return run.commitAll(observer, started.none());
     } catch (const std::bad_alloc &) {
@@ -354,25 +319,4 @@ RunSummary RunPhotoJobs(
     }
 }
 
-RunSummary RunBatch(const BatchFolders &folders, BatchObserver &observer, const RunOptions &options)
-{
-    try {
-        const std::string pattern = folders.source() + "/*.jpg";
-        observer.countKnown(int(platform::FindMatchingFiles(pattern).size()));
-        std::vector<PhotoJob> jobs;
-        for (const std::string &name : platform::FindMatchingFiles(pattern)) {
-            PhotoJob job;
-            job.name = name;
-            job.destinationFolder = folders.destination();
-            job.destinationPath = pathIn(job.destinationFolder, name);
-            job.sourcePath = pathIn(folders.source(), name);
-            jobs.push_back(std::move(job));
-        }
-        CountedBefore forward(observer);
-        return RunPhotoJobs(jobs, options, forward);
-    } catch (const std::bad_alloc &) {
-        throw core::EStreamError();
-    }
-}
-
-} // namespace app
+} // namespace run

@@ -1,12 +1,13 @@
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 
-#include "app/enhance_loaded_photo.h"
+#include "run/enhance_loaded_photo.h"
+
 #include "core/error.h"
 #include "imageio/jpeg_image.h"
 
 #include <new>
 
-namespace app {
+namespace run {
 
 namespace {
 
@@ -36,14 +37,19 @@ private:
 
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding,
-    const std::string &DestWithin)
+    const std::string &DestWithin, std::uint64_t memoryBudget)
 {
     try {
         const LetPhotoGo letGo(Window);
         imageio::TJPEGImage jpeg;
-        jpeg.LoadFile(SourcePath);
+        // The run's budget holds for the file's bytes as for its picture.
+        jpeg.MemoryBudget = memoryBudget;
+        imageio::FileMemory fileMemory;
+        fileMemory.limit = memoryBudget;
+        jpeg.LoadFile(SourcePath, fileMemory);
         if (beforeDecoding)
             beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight(), jpeg.ProgressiveSave);
+        jpeg.RecordEnhancement = true;
         const std::vector<std::uint8_t> &bytes = enhanceLoadedPhoto(jpeg, Window.FirstImage());
 
         platform::PendingFile file(DestPath, DestWithin);
@@ -65,4 +71,4 @@ void EnhancePhoto(
     }
 }
 
-} // namespace app
+} // namespace run

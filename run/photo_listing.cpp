@@ -1,7 +1,6 @@
-#include "app/batch_sources.h"
+#include "run/photo_listing.h"
 
-#include "app/batch_options.h"
-#include "core/error.h"
+#include "platform/find_files.h"
 #include "platform/folder_below.h"
 #include "platform/folder_tree.h"
 
@@ -9,11 +8,11 @@
 #include <set>
 #include <utility>
 
-namespace app {
+namespace run {
 
 namespace {
 
-constexpr const char *photoMask = "*.jpg";
+constexpr const char *photoMasks[] = { "*.jpg", "*.jpeg" };
 
 class FolderWalk
 {
@@ -31,14 +30,15 @@ public:
     {
         platform::FolderLevel level;
         try {
-            level = platform::ListFolderLevel(folder, photoMask);
+            level = platform::ListFolderLevel(folder, "*");
         } catch (const core::Error &) {
             m_onFailure(folder);
             return;
         }
         for (const std::string &name : level.files)
-            photos.push_back({ below + name, folder + "/" + name,
-                m_destination + "/" + below + name, m_destination });
+            if (IsPhotoName(name))
+                photos.push_back({ below + name, folder + "/" + name,
+                    m_destination + "/" + below + name, m_destination });
         if (!m_recursive)
             return;
         for (const auto &[name, info] : level.folders) {
@@ -76,6 +76,14 @@ std::pair<std::uint64_t, std::uint64_t> identity(const platform::PathInfo &info)
 
 } // namespace
 
+bool IsPhotoName(const std::string &name)
+{
+    for (const char *mask : photoMasks)
+        if (platform::MatchesMask(name, mask))
+            return true;
+    return false;
+}
+
 std::vector<PhotoJob> PhotosInFolder(const std::string &source, const std::string &destination,
     bool recursive, const ListingFailure &onFailure)
 {
@@ -112,8 +120,8 @@ std::vector<PhotoJob> PhotosFromList(
 {
     const char separator = nullSeparated ? '\0' : '\n';
     if (!nullSeparated && list.find('\0') != std::string::npos)
-        throw UsageError("the list holds NUL bytes; give --null for a list that find -print0 "
-                         "wrote");
+        throw ListFormatError("the list holds NUL bytes; give --null for a list that find -print0 "
+                              "wrote");
     std::vector<PhotoJob> photos;
     std::size_t start = 0;
     while (start < list.size()) {
@@ -184,4 +192,4 @@ void RefuseOverlappingResults(const std::vector<PhotoJob> &photos)
     }
 }
 
-} // namespace app
+} // namespace run

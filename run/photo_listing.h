@@ -1,13 +1,14 @@
 #pragma once
 
-#include "app/batch_run.h"
 #include "core/error.h"
+#include "run/photo_job.h"
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace app {
+namespace run {
 
 // A photo or list entry that the run cannot take; path() names it, what() says why.
 class PhotoListError : public core::Error
@@ -24,12 +25,24 @@ private:
     std::string m_path;
 };
 
+// A list of photos that cannot be read as one (NUL bytes in a line-separated list); what() says
+// why, in words for the command line.
+class ListFormatError : public std::invalid_argument
+{
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+// Whether a file of this name is a photo of a folder run: "*.jpg" or "*.jpeg", the extension in
+// any case.
+bool IsPhotoName(const std::string &name);
+
 // Called for a folder that cannot be listed, with the error (a core::Error naming the folder)
 // being handled: rethrowing it stops the listing, returning goes on without that folder.
 using ListingFailure = std::function<void(const std::string &folder)>;
 
-// The "*.jpg" photos of the folder source in name order, each to be written under its name into
-// destination, exactly as the window's run composes them. With recursive, then the photos of each
+// The photos (IsPhotoName) of the folder source in name order, each to be written under its name
+// into destination (folder + "/" + name). With recursive, then the photos of each
 // visible subfolder in name order, depth first, named by their path below source and written
 // to the same path below destination. Symlinks to folders, a folder already being walked (a
 // bind mount looping back) and the folder destination itself are not entered.
@@ -38,7 +51,7 @@ std::vector<PhotoJob> PhotosInFolder(const std::string &source, const std::strin
 
 // The photos named in list, separated by '\n' (empty names skipped) or with nullSeparated by
 // NUL bytes. Each is read as named and written to destination + "/" + its placement (see
-// PlacementOf). Throws UsageError when a line-separated list holds a NUL byte, and
+// PlacementOf). Throws ListFormatError when a line-separated list holds a NUL byte, and
 // PhotoListError for an entry that has no placement.
 std::vector<PhotoJob> PhotosFromList(
     const std::string &list, bool nullSeparated, const std::string &destination);
@@ -58,4 +71,4 @@ void CreateResultFolders(const std::string &destination, const std::vector<Photo
 // one is lost. A photo written over itself (DEST being SOURCE) is fine.
 void RefuseOverlappingResults(const std::vector<PhotoJob> &photos);
 
-} // namespace app
+} // namespace run

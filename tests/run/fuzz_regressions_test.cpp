@@ -2,7 +2,7 @@
 // it ended when it was kept and its fault fixed: in a written photo or in the error named here.
 // An input without an entry must at least end in a photo or one of our errors, never a crash,
 // a foreign exception or a sanitizer report.
-#include "app/enhance_photo.h"
+#include "run/enhance_photo.h"
 
 #include "core/error.h"
 #include "tests/support/temp_folder.h"
@@ -31,7 +31,7 @@ TEST(FuzzRegressions, EachKeptInputEndsAsWhenItWasKept)
 {
     const std::string folder = LUMIVOR_FUZZ_REGRESSIONS;
     const TempFolder output;
-    app::TWorkingImages images; // reused, as across a folder run
+    run::TWorkingImages images; // reused, as across a folder run
     int replayed = 0;
     for (const std::string &name : namesIn(folder)) {
         if (name == "README.md")
@@ -39,7 +39,7 @@ TEST(FuzzRegressions, EachKeptInputEndsAsWhenItWasKept)
         ++replayed;
         std::string error;
         try {
-            app::EnhancePhoto(images, folder + "/" + name, output.file(name));
+            run::EnhancePhoto(images, folder + "/" + name, output.file(name));
         } catch (const core::Error &ours) {
             error = ours.what();
         } catch (const std::exception &other) {

@@ -3,10 +3,11 @@
 #include "image/bitmap.h"
 #include "platform/safe_file_writer.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
-namespace app {
+namespace run {
 
 // Owner of the working image that every photo reuses: it holds the photo being enhanced, as
 // decoded; the enhancement keeps no other whole picture. The main window derives from it; a
@@ -21,7 +22,8 @@ private:
 };
 
 // Reads the JPEG file at SourcePath, enhances it (enhanceLoadedPhoto) and writes it to
-// DestPath at quality 90, progressive exactly when the source had more than one scan. Errors
+// DestPath at quality 90, progressive exactly when the source had more than one scan, with
+// Lumivor's record added to its XMP where it can be (imageio::addEnhancementRecord). Errors
 // pass out unchanged, running out of memory as core::EStreamError; DestPath is then as it was.
 void EnhancePhoto(
     TWorkingImages &Window, const std::string &SourcePath, const std::string &DestPath);
@@ -33,9 +35,11 @@ using BeforeDecoding = std::function<void(int width, int height, bool multipleSc
 // EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
 // new version of DestPath, which the caller commits or lets go; with DestWithin, a folder that
 // DestPath begins with, it stays inside that folder (platform::PendingFile). Throws as
-// EnhancePhoto does, in the same order (the source's errors before the destination's).
+// EnhancePhoto does, in the same order (the source's errors before the destination's). A
+// picture too large for memoryBudget bytes (0: the machine's budget) fails with EJPEG 53 before
+// it is decoded.
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding = {},
-    const std::string &DestWithin = std::string());
+    const std::string &DestWithin = std::string(), std::uint64_t memoryBudget = 0);
 
-} // namespace app
+} // namespace run

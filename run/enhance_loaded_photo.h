@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace app {
+namespace run {
 
 // Decodes the photo loaded into jpeg into picture, enhances it (enhance::RowSequence) and
 // encodes the result as jpeg.SaveToBytes would, returning the bytes jpeg then holds. Decoding,
@@ -16,4 +16,4 @@ namespace app {
 const std::vector<std::uint8_t> &enhanceLoadedPhoto(
     imageio::TJPEGImage &jpeg, image::TBitmap &picture);
 
-} // namespace app
+} // namespace run
