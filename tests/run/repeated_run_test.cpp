@@ -92,34 +92,13 @@ protected:
     testing_support::RecordingObserver m_observer;
 };
 
-// A second run over the results in place neither rewrites nor touches any of them.
-TEST_F(RepeatedRun, InPlaceLeavesEveryEnhancedPhotoAsItIs)
-{
-    const TempFolder folder;
-    copyOriginalsTo(folder);
-    runFolder(folder.path(), folder.path());
-    std::vector<timespec> times;
-    for (const std::string &name : m_names)
-        times.push_back(modifiedOf(folder.file(name)));
-
-    const run::RunSummary summary = runFolder(folder.path(), folder.path());
-
-    expectEnhancedOnce(folder.path());
-    for (std::size_t i = 0; i < m_names.size(); ++i)
-        EXPECT_TRUE(sameTime(modifiedOf(folder.file(m_names[i])), times[i])) << m_names[i];
-    EXPECT_EQ(summary.photosDone, 0);
-    EXPECT_EQ(summary.photosAlreadyEnhanced, 6);
-    EXPECT_FALSE(summary.stopped);
-    EXPECT_EQ(m_observer.events[2], "already 1");
-    EXPECT_EQ(run::doneWords(summary), "Done: 0 enhanced, 6 already enhanced");
-}
-
 class StoppedAndRepeated : public RepeatedRun, public ::testing::WithParamInterface<bool>
 {
 };
 
-// A run stopped by a damaged photo, repeated once the photo is mended, goes on where it stopped:
-// in place, and into another folder, where the results of the first run are kept as they are.
+// A run stopped by a damaged photo, repeated once the photo is mended, goes on where it stopped,
+// in place and into another folder; the results of the first run are kept as they are. Run a
+// third time it neither rewrites nor touches any photo.
 TEST_P(StoppedAndRepeated, EnhancesEveryPhotoExactlyOnce)
 {
     const bool inPlace = GetParam();
@@ -140,6 +119,17 @@ TEST_P(StoppedAndRepeated, EnhancesEveryPhotoExactlyOnce)
     EXPECT_EQ(second.photosAlreadyEnhanced, 3);
     EXPECT_EQ(second.photosDone, 3);
     EXPECT_TRUE(sameTime(modifiedOf(destination + "/p0.jpg"), firstResult));
+
+    std::vector<timespec> times;
+    for (const std::string &name : m_names)
+        times.push_back(modifiedOf(destination + "/" + name));
+    const run::RunSummary third = runFolder(source.path(), destination);
+    expectEnhancedOnce(destination);
+    for (std::size_t i = 0; i < m_names.size(); ++i)
+        EXPECT_TRUE(sameTime(modifiedOf(destination + "/" + m_names[i]), times[i])) << m_names[i];
+    EXPECT_EQ(m_observer.events[2], "already 1");
+    EXPECT_FALSE(third.stopped);
+    EXPECT_EQ(run::doneWords(third), "Done: 0 enhanced, 6 already enhanced");
 }
 
 INSTANTIATE_TEST_SUITE_P(Destinations, StoppedAndRepeated, ::testing::Values(true, false),
