@@ -22,9 +22,18 @@ PathInfo infoFrom(const struct stat &status)
 {
     PathInfo info;
     info.isFolder = S_ISDIR(status.st_mode);
+    info.isRegularFile = S_ISREG(status.st_mode);
     info.device = std::uint64_t(status.st_dev);
     info.inode = std::uint64_t(status.st_ino);
+    info.modified = status.st_mtim;
     return info;
+}
+
+PathInfo failedInspection()
+{
+    PathInfo missing;
+    missing.error = errno;
+    return missing;
 }
 
 } // namespace
@@ -33,11 +42,17 @@ PathInfo InspectPath(const std::string &path)
 {
     struct stat status {
     };
-    if (stat(path.c_str(), &status) != 0) {
-        PathInfo missing;
-        missing.error = errno;
-        return missing;
-    }
+    if (stat(path.c_str(), &status) != 0)
+        return failedInspection();
+    return infoFrom(status);
+}
+
+PathInfo InspectEntry(const std::string &path)
+{
+    struct stat status {
+    };
+    if (lstat(path.c_str(), &status) != 0)
+        return failedInspection();
     return infoFrom(status);
 }
 

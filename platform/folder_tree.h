@@ -4,14 +4,18 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 namespace platform {
 
 // What a path names on the file system, symlinks followed.
 struct PathInfo {
     int error = 0; // errno of the failed stat, 0 when it succeeded
     bool isFolder = false;
+    bool isRegularFile = false;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    timespec modified {}; // the last change of its contents
 
     bool exists() const { return error == 0; }
     // Whether both name the same existing file or folder.
@@ -22,6 +26,10 @@ struct PathInfo {
 };
 
 PathInfo InspectPath(const std::string &path);
+
+// What the entry at path itself is: a symlink there is not followed (and is neither a folder nor
+// a regular file), the folders on the way are.
+PathInfo InspectEntry(const std::string &path);
 
 // One level of a folder as a tree walk needs it.
 struct FolderLevel {

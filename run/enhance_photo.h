@@ -2,6 +2,7 @@
 
 #include "image/bitmap.h"
 #include "platform/safe_file_writer.h"
+#include "run/photo_notes.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,13 +33,19 @@ void EnhancePhoto(
 // its file has been read and before it is decoded; may wait, and may throw to give the photo up.
 using BeforeDecoding = std::function<void(int width, int height, bool multipleScans)>;
 
+// A photo enhanced but not yet put in place, and what there is to tell of it.
+struct EnhancedPhoto {
+    platform::PendingFile file;
+    PhotoNotes notes;
+};
+
 // EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
 // new version of DestPath, which the caller commits or lets go; with DestWithin, a folder that
 // DestPath begins with, it stays inside that folder (platform::PendingFile). Throws as
 // EnhancePhoto does, in the same order (the source's errors before the destination's). A
 // picture too large for memoryBudget bytes (0: the machine's budget) fails with EJPEG 53 before
-// it is decoded.
-platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
+// it is decoded. The notes hold the codec's warnings and what became of the record.
+EnhancedPhoto EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding = {},
     const std::string &DestWithin = std::string(), std::uint64_t memoryBudget = 0);
 
