@@ -4,13 +4,15 @@
 # 12-megapixel photo and a baseline and a progressive 48-megapixel one; with the vector loops at
 # their best and held to one-lane vectors, as on a processor without SSSE3 (LUMIVOR_SIMD=scalar).
 # Every round runs both settings in turn, and photo-figures alternates floor and whole within
-# each; so a busy machine slows both sides alike. Prints every run's lines, then per setting and
-# photo the medians over the rounds: milliseconds of thread time, floor / whole, peak bytes per
-# pixel.
-# Usage: bench/photo_figures.sh [BUILD_DIR] [ROUNDS]
+# each; so a busy machine slows both sides alike. Other builds named after ROUNDS (another
+# commit's, with its own photo-figures) take their turns in every round too. Prints every run's
+# lines, then per build, setting and photo the medians over the rounds: milliseconds of thread
+# time, floor / whole, peak bytes per pixel.
+# Usage: bench/photo_figures.sh [BUILD_DIR] [ROUNDS] [OTHER_BUILD_DIR...]
 set -euo pipefail
 build=${1:-build}
 rounds=${2:-3}
+builds=("$build" "${@:3}")
 
 work=$(mktemp -d /tmp/lumivor-figures-XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -26,16 +28,18 @@ done
 
 for round in $(seq "$rounds"); do
     for setting in default scalar; do
-        simd=$setting
-        [ "$simd" = default ] && simd=
-        LUMIVOR_SIMD=$simd "$build/bench/photo-figures" --rounds 3 "${photos[@]}" 2>/dev/null |
-            sed "s/^/$round $setting /"
+        for which in "${builds[@]}"; do
+            simd=$setting
+            [ "$simd" = default ] && simd=
+            LUMIVOR_SIMD=$simd "$which/bench/photo-figures" --rounds 3 "${photos[@]}" 2>/dev/null |
+                sed "s|^|$round $which:$setting |"
+        done
     done
 done | tee "$work/lines"
 
 echo
-echo "medians over $rounds rounds: setting, photo, floor ms, whole ms, floor/whole, peak B/px floor, whole"
-sort -k2,2 -k3,3 "$work/lines" | awk '
+echo "medians over $rounds rounds: build:setting, photo, floor ms, whole ms, floor/whole, peak B/px floor, whole"
+sort -s -k2,2 -k3,3 "$work/lines" | awk '
     function median(list,   n, values, i, j, t) {
         n = split(list, values, " ")
         for (i = 2; i <= n; i++)
@@ -48,6 +52,6 @@ sort -k2,2 -k3,3 "$work/lines" | awk '
       ratio[key] = ratio[key] " " $11; pf[key] = pf[key] " " $14; pw[key] = pw[key] " " $16
       if (!(key in seen)) { seen[key] = 1; order[++n] = key } }
     END { for (i = 1; i <= n; i++) { k = order[i]
-        printf "%-8s %-22s %8.1f %8.1f %7.3f %6.2f %6.2f\n", substr(k, 1, index(k, " ") - 1),
+        printf "%-30s %-22s %8.1f %8.1f %7.3f %6.2f %6.2f\n", substr(k, 1, index(k, " ") - 1),
             substr(k, index(k, " ") + 1), median(floor[k]), median(whole[k]), median(ratio[k]),
             median(pf[k]), median(pw[k]) } }'
