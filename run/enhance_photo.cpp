@@ -37,7 +37,7 @@ private:
 
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding,
-    const std::string &DestWithin, std::uint64_t memoryBudget)
+    const std::string &DestWithin, std::uint64_t memoryBudget, const BeforeReading &beforeReading)
 {
     try {
         const LetPhotoGo letGo(Window);
@@ -49,6 +49,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
         jpeg.MemoryBudget = memoryBudget;
         imageio::FileMemory fileMemory;
         fileMemory.limit = memoryBudget;
+        fileMemory.reserve = beforeReading;
         jpeg.LoadFile(SourcePath, fileMemory);
         if (beforeDecoding)
             beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight());

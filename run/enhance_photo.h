@@ -34,14 +34,20 @@ void EnhancePhoto(
 // before it is decoded; may wait, and may throw to give the photo up.
 using BeforeDecoding = std::function<void(int width, int height)>;
 
+// Called with a photo's file size once its first bytes have passed their checks, before the rest
+// is read; may wait, and may throw to give the photo up. The bytes are the caller's to count
+// until the photo ends (see imageio::FileMemory).
+using BeforeReading = std::function<void(std::uint64_t fileBytes)>;
+
 // EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
 // new version of DestPath, which the caller commits or lets go; with DestWithin, a folder that
 // DestPath begins with, it stays inside that folder (platform::PendingFile). Throws as
 // EnhancePhoto does, in the same order (the source's errors before the destination's). A
 // picture too large for memoryBudget bytes (0: the machine's budget) fails with EJPEG 53 before
-// it is decoded.
+// it is decoded, a file larger than it with EStreamError before it is read.
 platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding = {},
-    const std::string &DestWithin = std::string(), std::uint64_t memoryBudget = 0);
+    const std::string &DestWithin = std::string(), std::uint64_t memoryBudget = 0,
+    const BeforeReading &beforeReading = {});
 
 } // namespace run
