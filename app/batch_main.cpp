@@ -111,8 +111,8 @@ std::vector<run::PhotoJob> listPhotos(const app::BatchOptions &options, app::Bat
     return photos;
 }
 
-// Passes what the run tells to the report, naming a photo that failed by the file it was read
-// from. The run calls it from one thread, in listing order.
+// Passes what the run tells to the report, naming a photo that failed or has warnings by the
+// file it was read from. The run calls it from one thread, in listing order.
 class ReportingObserver : public run::RunObserver
 {
 public:
@@ -128,10 +128,14 @@ public:
     }
     void photoEnded(const run::PhotoOutcome &outcome) override
     {
-        if (outcome.result == run::PhotoResult::Failed)
+        if (outcome.result == run::PhotoResult::Failed) {
             m_report.photoFailed(outcome.photo.sourcePath, outcome.error);
-        else
-            m_report.photoFinished(outcome.photo.name);
+            return;
+        }
+        m_report.photoFinished(
+            outcome.photo.name, outcome.result == run::PhotoResult::AlreadyEnhanced);
+        if (outcome.notes.any())
+            m_report.photoNoted(outcome.photo.sourcePath, outcome.notes);
     }
 
 private:
@@ -145,6 +149,7 @@ void enhanceAll(const std::vector<run::PhotoJob> &photos, const app::BatchOption
     settings.workers = options.jobs;
     settings.keepGoing = options.keepGoing;
     settings.preserveTimes = options.preserveTimes;
+    settings.again = options.again;
     ReportingObserver observer(report);
     try {
         run::RunPhotoJobs(photos, settings, observer);

@@ -45,6 +45,7 @@ const std::vector<OptionRule> &optionRules()
             [](BatchOptions &o, const std::string &) { o.keepGoing = true; } },
         { 'p', "preserve-times", false,
             [](BatchOptions &o, const std::string &) { o.preserveTimes = true; } },
+        { '\0', "again", false, [](BatchOptions &o, const std::string &) { o.again = true; } },
         { 'q', "quiet", false, [](BatchOptions &o, const std::string &) { o.quiet = true; } },
         { '\0', "files-from", true,
             [](BatchOptions &o, const std::string &value) {
@@ -160,7 +161,9 @@ const char *batchUsage()
            "Enhances every *.jpg and *.jpeg of the folder SOURCE (the extension in any case)\n"
            "and writes each as a JPEG of quality 90 under the same name into the folder DEST,\n"
            "replacing a file of that name. DEST must exist; it may be SOURCE. The first photo\n"
-           "that fails stops the run; the photos written before it stay written.\n"
+           "that fails stops the run; the photos written before it stay written. Run again,\n"
+           "it goes on where it stopped: a photo is never enhanced twice (see --again), and a\n"
+           "photo in DEST already enhanced from its source, and not older, is left as it is.\n"
            "\n"
            "  -r, --recursive       also the photos of every visible subfolder, written under\n"
            "                        the same subfolders of DEST (created as needed); links to\n"
@@ -174,14 +177,20 @@ const char *batchUsage()
            "  -k, --keep-going      report a photo that fails, leave it as it was and go on;\n"
            "                        the summary lists every failure\n"
            "  -p, --preserve-times  give each result the modification time of its photo\n"
+           "      --again           also enhance photos that Lumivor has enhanced before\n"
+           "                        (their XMP history says so), which are otherwise left\n"
+           "                        as they are, or copied unchanged into DEST\n"
            "  -j, --jobs N          enhance N photos at a time (default: one per usable\n"
            "                        core); the output is the same\n"
            "  -q, --quiet           print nothing but errors\n"
            "  -h, --help            show this text\n"
            "      --version         show the version number\n"
            "\n"
-           "Progress and errors go to standard error. Exits with 0 when every photo was\n"
-           "enhanced, 1 when one failed or a folder is missing, 2 for a wrong command line.\n";
+           "Progress, warnings and errors go to standard error. A photo whose data ends\n"
+           "early fails when DEST is SOURCE (it is left as it is); otherwise it is written\n"
+           "as far as it could be read, with a warning. Exits with 0 when every photo was\n"
+           "enhanced or had been, 1 when one failed or a folder is missing, 2 for a wrong\n"
+           "command line.\n";
 }
 
 std::string batchVersion()

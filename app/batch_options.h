@@ -12,6 +12,7 @@ struct BatchOptions {
     bool recursive = false;
     bool keepGoing = false;
     bool preserveTimes = false;
+    bool again = false; // enhance photos that carry Lumivor's record too
     bool quiet = false;
     std::string filesFrom; // the list of photos, "-" for standard input; empty: a folder run
     bool nullSeparated = false; // the list's names end with NUL bytes instead of line ends

@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "run/pace.h"
+#include "run/run_words.h"
 
 #include <chrono>
 
@@ -122,11 +123,11 @@ void BatchReport::photoStarted(const std::string &name)
     drawLine(false);
 }
 
-void BatchReport::photoFinished(const std::string &name)
+void BatchReport::photoFinished(const std::string &name, bool alreadyEnhanced)
 {
     const std::lock_guard<std::mutex> lock(m_lock);
     ++m_handled;
-    ++m_enhanced;
+    ++(alreadyEnhanced ? m_alreadyEnhanced : m_enhanced);
     if (m_settings.quiet)
         return;
     if (m_settings.terminal) {
@@ -134,7 +135,18 @@ void BatchReport::photoFinished(const std::string &name)
         return;
     }
     write("[" + std::to_string(m_handled) + "/" + std::to_string(m_count) + "] "
-        + printableName(name) + "\n");
+        + printableName(name) + (alreadyEnhanced ? " (already enhanced)" : "") + "\n");
+}
+
+void BatchReport::photoNoted(const std::string &path, const run::PhotoNotes &notes)
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_warnings += int(notes.warnings.kinds.size());
+    m_withoutRecord += notes.recordMissing();
+    clearLine();
+    for (const std::string &line : run::noteLines(notes))
+        write(programPrefix + printableName(path) + ": warning: " + line + "\n");
+    drawLine(true);
 }
 
 void BatchReport::photoFailed(const std::string &path, const std::exception_ptr &error)
@@ -172,6 +184,12 @@ void BatchReport::finish()
     summary += " in " + run::formatDuration(seconds);
     if (m_enhanced > 0 && seconds > 0)
         summary += " (" + rateText(m_enhanced / seconds) + " photos/s)";
+    if (m_alreadyEnhanced > 0)
+        summary += ", " + run::alreadyEnhancedWords(m_alreadyEnhanced);
+    if (m_warnings > 0)
+        summary += "; " + std::to_string(m_warnings) + (m_warnings == 1 ? " warning" : " warnings");
+    if (m_withoutRecord > 0)
+        summary += "; " + std::to_string(m_withoutRecord) + " without record";
     if (m_failures.empty()) {
         write(summary + "\n");
         return;

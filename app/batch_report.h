@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/photo_notes.h"
+
 #include <cstdio>
 #include <exception>
 #include <functional>
@@ -21,8 +23,9 @@ std::string progressLine(
 
 // What lumivor-batch tells its user during and after a run, on one stream (standard error):
 // on a terminal one line updated in place, otherwise one line per photo; errors as
-// "lumivor-batch: PATH: MESSAGE: REASON" (core::wordsFor); at the end a summary with every failure.
-// Quiet leaves only the errors. Calls may come from several threads.
+// "lumivor-batch: PATH: MESSAGE: REASON" (core::wordsFor) and warnings as
+// "lumivor-batch: PATH: warning: TEXT" (run::noteLines); at the end a summary with the counts and
+// every failure. Quiet leaves only the errors and warnings. Calls may come from several threads.
 class BatchReport
 {
 public:
@@ -38,13 +41,17 @@ public:
 
     void countKnown(int count);
     void photoStarted(const std::string &name);
-    void photoFinished(const std::string &name);
+    // A photo put in place: enhanced, or left as it was (or copied) as enhanced before.
+    void photoFinished(const std::string &name, bool alreadyEnhanced = false);
+    // What there is to tell of a photo put in place, read from path: a line for each note.
+    void photoNoted(const std::string &path, const run::PhotoNotes &notes);
     // A photo that failed: reported at once and listed again in the summary.
     void photoFailed(const std::string &path, const std::exception_ptr &error);
     // An error that is no photo's (a folder that cannot be listed, a list that cannot be read);
     // an empty path is left out.
     void error(const std::string &path, const std::exception_ptr &error);
-    // The summary: photos enhanced, of how many, the time, and every failure.
+    // The summary: photos enhanced, of how many, the time, those already enhanced, the warnings,
+    // the photos without record, and every failure.
     void finish();
 
     int failures() const { return int(m_failures.size()); }
@@ -62,6 +69,9 @@ private:
     int m_count = 0;
     int m_handled = 0;
     int m_enhanced = 0;
+    int m_alreadyEnhanced = 0;
+    int m_warnings = 0; // lines of the codec's warnings
+    int m_withoutRecord = 0;
     std::string m_current;
     bool m_lineShown = false;
     std::vector<std::string> m_failures;

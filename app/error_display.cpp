@@ -2,6 +2,7 @@
 
 #include "chooser/path_text.h"
 #include "core/error.h"
+#include "run/run_words.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -43,6 +44,50 @@ void showErrorBox(QWidget *parent, const QString &message, const QString &detail
                     QMessageBox::Ok, parent);
     box.setInformativeText(details);
     box.exec();
+}
+
+void showWarningBox(QWidget *parent, const QString &message, const QString &details)
+{
+    // A box as tall as a few hundred photos would not fit the screen.
+    constexpr int linesShown = 12;
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s\n%s\n", qPrintable(message), qPrintable(details));
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning,
+                    applicationTitle(QCoreApplication::applicationFilePath()), message,
+                    QMessageBox::Ok, parent);
+    const QStringList lines = details.split(QLatin1Char('\n'));
+    if (lines.size() <= linesShown) {
+        box.setInformativeText(details);
+    } else {
+        box.setInformativeText(lines.mid(0, linesShown).join(QLatin1Char('\n'))
+                               + QStringLiteral("\n\u2026"));
+        box.setDetailedText(details);
+    }
+    box.exec();
+}
+
+ErrorDisplay &currentWarningDisplay()
+{
+    static ErrorDisplay display = showWarningBox;
+    return display;
+}
+
+void showPhotoNotes(QWidget *parent, const std::vector<run::NotedPhoto> &noted)
+{
+    if (noted.empty())
+        return;
+    QStringList lines;
+    for (const run::NotedPhoto &photo : noted)
+        for (const std::string &line : run::noteLines(photo.notes))
+            lines << chooser::pathText(photo.photo.sourcePath) + QStringLiteral(": ")
+                         + QString::fromStdString(line);
+    const QString message = noted.size() == 1
+        ? QStringLiteral("1 photo was written with warnings")
+        : QStringLiteral("%1 photos were written with warnings").arg(noted.size());
+    currentWarningDisplay()(parent, QString::fromStdString(errorText(message.toStdString())),
+                            lines.join(QLatin1Char('\n')));
 }
 
 ErrorDisplay &currentErrorDisplay()

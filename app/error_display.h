@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/engine.h"
+
 #include <QString>
 
 #include <exception>
@@ -34,6 +36,19 @@ ErrorDisplay &currentErrorDisplay();
 // Shows error in the current display: the message of core::wordsFor through errorText, and as
 // details the photo's path (when one is given) above the reason through errorText.
 void showError(QWidget *parent, const std::exception_ptr &error, const std::string &photoPath = {});
+
+// A modal box with the warning icon and an OK button, titled with the application title; details
+// are its informative text, the first lines of them when they are many (all of them then under
+// "Show Details...").
+void showWarningBox(QWidget *parent, const QString &message, const QString &details);
+
+// The display of a run's warnings; showWarningBox until a test replaces it.
+ErrorDisplay &currentWarningDisplay();
+
+// Shows in the current warning display, when there are any, the photos of a run that were put in
+// place with notes: "N photos were written with warnings.", and a line for each note, the photo's
+// path before it (run::noteLines).
+void showPhotoNotes(QWidget *parent, const std::vector<run::NotedPhoto> &noted);
 
 // showError for the exception in flight (call inside a catch block).
 void showCurrentException(QWidget *parent);

@@ -49,8 +49,9 @@ void FormProgress::photoStarted(const run::PhotoJob &photo, int)
 
 void FormProgress::photoEnded(const run::PhotoOutcome &outcome)
 {
-    // The bar counts the photos put in place; a run stops at the first that fails.
-    if (outcome.result != run::PhotoResult::Enhanced)
+    // The bar counts the photos put in place, or left as enhanced before; a run stops at the
+    // first that fails.
+    if (outcome.result == run::PhotoResult::Failed)
         return;
     onLabelThread([this, number = outcome.number] {
         m_bar.setValue(number);
@@ -71,10 +72,10 @@ void FormProgress::stopping()
     m_label.setText(QStringLiteral("Stopping\u2026"));
 }
 
-void FormProgress::ended(bool done)
+void FormProgress::ended(bool done, const QString &doneText)
 {
     if (done) {
-        m_label.setText(QStringLiteral("Done"));
+        m_label.setText(doneText);
         m_bar.hide();
     }
     hideTaskbarProgress();

@@ -37,9 +37,10 @@ public:
     void starting();
     // The label says "Stopping…" and shows nothing more of the run.
     void stopping();
-    // The run has ended; done: it enhanced every photo, so the label says "Done" and the bar is
-    // hidden. Otherwise both stay as they are. The taskbar entry shows no progress any more.
-    void ended(bool done);
+    // The run has ended; done: it went through every photo, so the label says doneText ("Done",
+    // run::doneWords) and the bar is hidden. Otherwise both stay as they are. The taskbar entry
+    // shows no progress any more.
+    void ended(bool done, const QString &doneText);
     // Seconds since starting().
     double seconds() const;
 

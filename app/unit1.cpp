@@ -10,6 +10,7 @@
 #include "core/error.h"
 #include "run/folder_run.h"
 #include "run/pace.h"
+#include "run/run_words.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -258,11 +259,15 @@ void TForm1::runEnded(const RunEnd &end)
 {
     const run::RunSummary &summary = end.summary;
     const bool done = !end.error && summary.failures.empty() && !summary.stopped;
-    m_progress->ended(done);
+    m_progress->ended(done, QString::fromStdString(run::doneWords(summary)));
     setRunning(false);
     if (std::exchange(m_closeWhenEnded, false)) {
-        // The user asked to leave: a photo that failed meanwhile is told on standard error
+        // The user asked to leave: a photo that failed or has warnings is told on standard error
         // rather than in a box that would hold the window open.
+        for (const run::NotedPhoto &photo : summary.noted)
+            for (const std::string &line : run::noteLines(photo.notes))
+                std::fprintf(stderr, "lumivor: %s: warning: %s\n",
+                             photo.photo.sourcePath.c_str(), line.c_str());
         if (!summary.failures.empty())
             std::fprintf(stderr, "lumivor: %s: %s\n",
                          summary.failures.front().photo.sourcePath.c_str(),
@@ -278,6 +283,8 @@ void TForm1::runEnded(const RunEnd &end)
         app::showError(this, summary.failures.front().error,
                        summary.failures.front().photo.sourcePath);
     }
+    // The photos written with warnings are told after the run's end, in one box.
+    app::showPhotoNotes(this, summary.noted);
     emit runFinished();
 }
 

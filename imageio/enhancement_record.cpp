@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "imageio/exif_thumbnail.h"
+#include "imageio/jpeg_marker_walk.h"
 #include "imageio/xmp_history_text.h"
 #include "imageio/xmp_packet.h"
 #include "platform/file_reading.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -110,35 +112,30 @@ struct PacketSearch {
     std::size_t needed = 0; // when Short: bytes from the file's start that would tell more
 };
 
-// Walks the segments as the codec does: bytes before a marker's FF and the FF bytes that pad it
-// are passed over. Stops at the first scan, the end of the picture, or a length that cannot be.
+// Walks the segments as the codec does. Stops at the first scan, the end of the picture, or a
+// length that cannot be.
 PacketSearch findStandardXmp(const std::vector<std::uint8_t> &bytes)
 {
     const std::size_t size = bytes.size();
     if (size < 2)
         return { PacketSearch::Short, 0, 0, 2 };
-    if (bytes[0] != 0xFF || bytes[1] != 0xD8)
+    if (bytes[0] != markerByte || bytes[1] != 0xD8)
         return {};
-    std::size_t at = 2;
-    for (;;) {
-        while (at < size && bytes[at] != 0xFF)
-            ++at;
-        while (at < size && bytes[at] == 0xFF)
-            ++at;
-        if (at + 3 > size)
-            return { PacketSearch::Short, 0, 0, at + 3 };
-        const int code = bytes[at];
+    for (std::size_t at = 2;;) {
+        const std::optional<MarkerPlace> marker = nextMarker(bytes.data(), size, at);
+        if (!marker || size - marker->after < 2)
+            return { PacketSearch::Short, 0, 0, (marker ? marker->after : size) + 2 };
+        const int code = marker->code;
         if (code == 0xD8 || code == 0xD9 || code == 0xDA)
             return {};
-        if (code == 0x00 || code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {
-            ++at; // a stuffed zero or a marker without a length
+        at = marker->after;
+        if (code == 0x01) // a marker without a length
             continue;
-        }
-        const std::size_t length = std::size_t(bytes[at + 1]) << 8 | bytes[at + 2];
+        const std::size_t length = std::size_t(bytes[at]) << 8 | bytes[at + 1];
         if (length < 2)
             return {};
-        const std::size_t data = at + 3;
-        const std::size_t end = at + 1 + length;
+        const std::size_t data = at + 2;
+        const std::size_t end = at + length;
         if (code == app1Code && end - data >= xmpSignatureBytes) {
             if (data + xmpSignatureBytes > size)
                 return { PacketSearch::Short, 0, 0, data + xmpSignatureBytes };

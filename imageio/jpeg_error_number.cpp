@@ -88,6 +88,18 @@ constexpr ClassicNumber classicNumbers[] = {
     { JERR_WIDTH_OVERFLOW, 69 },
     { JERR_XMS_READ, 70 },
     { JERR_XMS_WRITE, 71 },
+    // The warnings keep their place after 6a's trace messages, so that a warning the program
+    // treats as an error (a file that ends early) has the number 6a gave it.
+    { JWRN_ADOBE_XFORM, 110 },
+    { JWRN_BOGUS_PROGRESSION, 111 },
+    { JWRN_EXTRANEOUS_DATA, 112 },
+    { JWRN_HIT_MARKER, 113 },
+    { JWRN_HUFF_BAD_CODE, 114 },
+    { JWRN_JFIF_MAJOR, 115 },
+    { JWRN_JPEG_EOF, 116 },
+    { JWRN_MUST_RESYNC, 117 },
+    { JWRN_NOT_SEQUENTIAL, 118 },
+    { JWRN_TOO_MUCH_DATA, 119 },
 };
 
 // Messages that 6a never had (JERR_BAD_DCT_COEF, JERR_BAD_CROP_SPEC, ...) fall through to this,

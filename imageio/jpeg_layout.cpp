@@ -1,55 +1,21 @@
 #include "imageio/jpeg_layout.h"
 
+#include "imageio/jpeg_marker_walk.h"
 #include "imageio/jpeg_markers.h"
 #include "imageio/mpf_index.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 namespace imageio {
 
 namespace {
 
-constexpr std::uint8_t markerByte = 0xFF;
 constexpr std::uint8_t temporary = 0x01; // TEM, a marker without a length
 constexpr std::uint8_t startOfImage = 0xD8;
 constexpr std::uint8_t endOfImage = 0xD9;
 constexpr std::uint8_t startOfScan = 0xDA;
 constexpr std::uint8_t app2 = 0xE2;
-
-// What follows 0xFF inside coded data without ending it: a stuffed zero, a restart marker.
-bool insideCodedData(std::uint8_t code)
-{
-    return code == 0x00 || (code >= 0xD0 && code <= 0xD7);
-}
-
-struct Marker {
-    std::uint8_t code = 0;
-    std::size_t at = 0; // the first 0xFF before the code, fill bytes included
-    std::size_t after = 0; // the first byte after the code
-};
-
-// The next marker from `from` on, skipping coded data, stray bytes and fill bytes, as the codec's
-// marker reader and entropy decoders do; null when the bytes end first.
-std::optional<Marker> nextMarker(const std::uint8_t *bytes, std::size_t size, std::size_t from)
-{
-    while (from < size) {
-        const void *prefix = std::memchr(bytes + from, markerByte, size - from);
-        if (!prefix)
-            return std::nullopt;
-        const std::size_t at = std::size_t(static_cast<const std::uint8_t *>(prefix) - bytes);
-        std::size_t code = at + 1;
-        while (code < size && bytes[code] == markerByte)
-            ++code;
-        if (code == size)
-            return std::nullopt;
-        if (!insideCodedData(bytes[code]))
-            return Marker { bytes[code], at, code + 1 };
-        from = code + 1;
-    }
-    return std::nullopt;
-}
 
 } // namespace
 
@@ -68,7 +34,7 @@ JpegLayout readJpegLayout(const std::uint8_t *bytes, std::size_t size)
         scanAt = noScan;
     };
     for (std::size_t at = 2;;) {
-        const std::optional<Marker> marker = nextMarker(bytes, size, at);
+        const std::optional<MarkerPlace> marker = nextMarker(bytes, size, at);
         scanEndsAt(marker ? marker->at : size);
         // The codec stops at a second start-of-image marker with an error of its own.
         if (!marker || marker->code == startOfImage)

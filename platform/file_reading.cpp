@@ -92,6 +92,19 @@ std::vector<std::uint8_t> readFileStart(const std::string &path, std::size_t mos
     return bytes;
 }
 
+void readFileInChunks(const std::string &path, std::size_t chunkBytes,
+    const std::function<void(const std::vector<std::uint8_t> &chunk)> &take)
+{
+    off_t size = 0;
+    const FileDescriptor file = openRegularFile(path, size);
+    std::vector<std::uint8_t> chunk;
+    for (std::uintmax_t left = std::uintmax_t(size); left > 0; left -= chunk.size()) {
+        chunk.resize(std::size_t(std::min<std::uintmax_t>(left, chunkBytes)));
+        readExactly(file.get(), chunk.data(), chunk.size());
+        take(chunk);
+    }
+}
+
 timespec modificationTime(const std::string &path)
 {
     struct stat status = {};

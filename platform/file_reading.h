@@ -28,6 +28,13 @@ std::vector<std::uint8_t> readWholeFile(
 // shorter). Throws as readWholeFile does.
 std::vector<std::uint8_t> readFileStart(const std::string &path, std::size_t most);
 
+// Passes the bytes of the regular file at path to take, in order, at most chunkBytes (> 0) at a
+// time, so that a file of any size passes through a small buffer. Throws EFOpenError as
+// readWholeFile does, EReadError when fewer bytes can be read than the size it had when opened,
+// and whatever take throws.
+void readFileInChunks(const std::string &path, std::size_t chunkBytes,
+    const std::function<void(const std::vector<std::uint8_t> &chunk)> &take);
+
 // The modification time of the file at path. Throws EFOpenError when it cannot be asked.
 timespec modificationTime(const std::string &path);
 

@@ -24,8 +24,10 @@ PathInfo infoFrom(const struct stat &status)
 {
     PathInfo info;
     info.isFolder = S_ISDIR(status.st_mode);
+    info.isRegularFile = S_ISREG(status.st_mode);
     info.device = std::uint64_t(status.st_dev);
     info.inode = std::uint64_t(status.st_ino);
+    info.modified = status.st_mtim;
     return info;
 }
 
@@ -50,6 +52,15 @@ PathInfo InspectPath(const std::string &path)
     struct stat status {
     };
     if (statPath(path, status) != 0)
+        return failedInfo(errno);
+    return infoFrom(status);
+}
+
+PathInfo InspectEntry(const std::string &path)
+{
+    struct stat status {
+    };
+    if (lstat(path.c_str(), &status) != 0)
         return failedInfo(errno);
     return infoFrom(status);
 }

@@ -7,14 +7,18 @@
 #include <utility>
 #include <vector>
 
+#include <time.h>
+
 namespace platform {
 
 // What a path names on the file system, symlinks followed.
 struct PathInfo {
     int error = 0; // errno of the failed stat, 0 when it succeeded
     bool isFolder = false;
+    bool isRegularFile = false;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    timespec modified {}; // the last change of its contents
 
     bool exists() const { return error == 0; }
     // Whether both name the same existing file or folder.
@@ -26,6 +30,10 @@ struct PathInfo {
 
 // What path (of any length, see statPath) names.
 PathInfo InspectPath(const std::string &path);
+
+// What the entry at path itself is: a symlink there is not followed (and is neither a folder nor
+// a regular file), the folders on the way are.
+PathInfo InspectEntry(const std::string &path);
 
 // What the file or folder open as fd is.
 PathInfo InspectOpen(int fd);

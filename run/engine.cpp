@@ -8,6 +8,7 @@
 #include "platform/signal_cleanup.h"
 #include "platform/usable_cores.h"
 #include "run/enhance_photo.h"
+#include "run/photo_step.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -108,10 +109,9 @@ public:
             std::optional<Slot> slot = waitFor(i, enhanceHere ? &images : nullptr);
             if (!slot)
                 break;
-            if (!slot->error) {
+            if (!slot->error && slot->file) {
                 try {
                     slot->file->commit();
-                    ++summary.photosDone;
                 } catch (const std::bad_alloc &) {
                     slot->error = std::make_exception_ptr(core::EStreamError());
                 } catch (...) {
@@ -120,23 +120,45 @@ public:
             }
             slot->file.reset();
             resolved(i);
-            const PhotoResult result = slot->error ? PhotoResult::Failed : PhotoResult::Enhanced;
-            if (slot->error)
-                summary.failures.push_back({ job, slot->error });
-            observer.photoEnded({ job, int(i) + 1, result, slot->error });
+            const PhotoResult result = slot->error ? PhotoResult::Failed : slot->result;
+            count(summary, job, result, *slot);
+            observer.photoEnded({ job, int(i) + 1, result, slot->error,
+                result == PhotoResult::Enhanced ? slot->notes : PhotoNotes() });
             if (slot->error && !m_options.keepGoing)
                 return summary;
         }
-        summary.stopped = summary.photosDone + int(summary.failures.size()) < int(m_jobs.size());
+        summary.stopped = summary.photosDone + summary.photosAlreadyEnhanced
+                + int(summary.failures.size())
+            < int(m_jobs.size());
         return summary;
     }
 
 private:
     struct Slot {
         bool finished = false;
-        std::optional<platform::PendingFile> file; // the enhanced photo, not yet in place
+        // The photo's new version, not yet in place; none for a photo left as it is.
+        std::optional<platform::PendingFile> file;
+        PhotoResult result = PhotoResult::Enhanced; // what the photo is once file is in place
+        PhotoNotes notes;
         std::exception_ptr error;
     };
+
+    static void count(RunSummary &summary, const PhotoJob &job, PhotoResult result, Slot &slot)
+    {
+        switch (result) {
+        case PhotoResult::Enhanced:
+            ++summary.photosDone;
+            if (slot.notes.any())
+                summary.noted.push_back({ job, slot.notes });
+            break;
+        case PhotoResult::AlreadyEnhanced:
+            ++summary.photosAlreadyEnhanced;
+            break;
+        case PhotoResult::Failed:
+            summary.failures.push_back({ job, slot.error });
+            break;
+        }
+    }
 
     // The part of the memory budget one photo holds: its file's bytes from before they are
     // read, then its whole working memory from its decoding to its end.
@@ -236,37 +258,55 @@ private:
     void enhance(TWorkingImages &images, std::size_t index)
     {
         const PhotoJob &job = m_jobs[index];
-        std::optional<platform::PendingFile> file;
-        std::exception_ptr error;
+        Slot done;
         try {
-            MemoryShare share(*this, index);
-            file.emplace(EnhancePhotoPending(
-                images, job.sourcePath, job.destinationPath,
-                [&share](int width, int height) { share.acquire(width, height); },
-                job.destinationFolder, m_budget,
-                [&share](std::uint64_t fileBytes) { share.reserveFile(fileBytes); }));
-            share.release(); // the photo's pictures are gone; only its file is left
-            if (m_options.preserveTimes)
-                file->setModificationTime(platform::modificationTime(job.sourcePath));
-            file->startFlush();
+            prepare(images, index, done);
+            if (done.file && m_options.preserveTimes)
+                done.file->setModificationTime(platform::modificationTime(job.sourcePath));
+            if (done.file)
+                done.file->startFlush();
         } catch (const PhotoNotNeeded &) {
             return;
         } catch (const std::bad_alloc &) {
-            error = std::make_exception_ptr(core::EStreamError());
+            done.error = std::make_exception_ptr(core::EStreamError());
         } catch (...) {
-            error = std::current_exception();
+            done.error = std::current_exception();
         }
-        if (error)
-            file.reset();
+        if (done.error)
+            done.file.reset();
+        done.finished = true;
         const std::lock_guard<std::mutex> lock(m_lock);
-        Slot &slot = m_slots[index];
-        slot.file = std::move(file);
-        slot.error = error;
-        slot.finished = true;
+        m_slots[index] = std::move(done);
         // Without keepGoing the run ends at the first failure: nothing after it is needed.
-        if (error && !m_options.keepGoing)
+        if (m_slots[index].error && !m_options.keepGoing)
             m_end = std::min(m_end, index);
         m_changed.notify_all();
+    }
+
+    // Fills the photo's slot with its new version (none when it is to be left as it is), its
+    // result and its notes.
+    void prepare(TWorkingImages &images, std::size_t index, Slot &slot)
+    {
+        const PhotoJob &job = m_jobs[index];
+        const PhotoStep step = ChoosePhotoStep(job, m_options.again);
+        if (step.kind != PhotoStep::Enhance) {
+            slot.result = PhotoResult::AlreadyEnhanced;
+            if (step.kind == PhotoStep::Copy)
+                slot.file.emplace(CopyPhotoPending(job));
+            return;
+        }
+        MemoryShare share(*this, index);
+        EnhancedPhoto photo = EnhancePhotoPending(images, job.sourcePath, job.destinationPath,
+            [&share](int width, int height) { share.acquire(width, height); },
+            job.destinationFolder, m_budget,
+            [&share](std::uint64_t fileBytes) { share.reserveFile(fileBytes); });
+        share.release(); // the photo's pictures are gone; only its file is left
+        // Cut short, it may be a copy still to be completed: replacing it by what could be
+        // decoded would lose the rest for good.
+        if (step.inPlace && photo.notes.warnings.endedEarly)
+            throw imageio::EJPEG(imageio::prematureEndNumber);
+        slot.file.emplace(std::move(photo.file));
+        slot.notes = std::move(photo.notes);
     }
 
     // The photo once it is finished; null when the run is stopped first.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/photo_job.h"
+#include "run/photo_notes.h"
 #include "run/stop_request.h"
 
 #include <cstdint>
@@ -18,6 +19,9 @@ struct RunOptions {
     bool keepGoing = false;
     // Whether each output gets its source's modification time.
     bool preserveTimes = false;
+    // Whether a photo that carries Lumivor's record is enhanced all the same (its result then
+    // has a second entry); otherwise it is left as it is, or copied unchanged (ChoosePhotoStep).
+    bool again = false;
     // Bytes the photos in work may hold at once (platform::photoWorkingBytes each), also what
     // the decoder counts on; 0: the machine's budget (platform::measureMemoryBudget).
     std::uint64_t memoryBudget = 0;
@@ -26,13 +30,19 @@ struct RunOptions {
 };
 
 // How one photo of a run ended.
-enum class PhotoResult { Enhanced, Failed };
+enum class PhotoResult {
+    Enhanced, // enhanced and put in place
+    // It was enhanced before: its destination was left as it is, or given an unchanged copy
+    AlreadyEnhanced,
+    Failed, // left as it was
+};
 
 struct PhotoOutcome {
     const PhotoJob &photo;
     int number; // 1-based, in listing order
     PhotoResult result;
     std::exception_ptr error; // why it failed; null when it did not
+    PhotoNotes notes; // empty unless it was enhanced
 };
 
 struct PhotoFailure {
@@ -40,9 +50,16 @@ struct PhotoFailure {
     std::exception_ptr error;
 };
 
+struct NotedPhoto {
+    PhotoJob photo;
+    PhotoNotes notes;
+};
+
 struct RunSummary {
     int photosDone = 0; // enhanced and put in place
+    int photosAlreadyEnhanced = 0; // left as they were or copied unchanged (AlreadyEnhanced)
     std::vector<PhotoFailure> failures; // in listing order; without keepGoing at most one
+    std::vector<NotedPhoto> noted; // enhanced photos with notes (PhotoNotes::any), listing order
     bool stopped = false; // a stop request ended the run before its last photo
 };
 
@@ -68,8 +85,11 @@ public:
 // written are those of enhancing one photo at a time. A worker waits before decoding a photo
 // that would take the photos in work over the memory budget; a photo larger than the whole
 // budget fails with "JPEG error #53". Running out of memory fails a photo with
-// core::EStreamError. A photo that fails is reported (photoEnded, the summary) and left exactly
-// as it was; without keepGoing every photo after it is left so too. A stop request ends the run
+// core::EStreamError. A photo that carries Lumivor's record is not enhanced again unless
+// options.again (ChoosePhotoStep). A photo whose data ends early is written as decoded, with
+// the warning in its notes, except over itself: there it fails with "JPEG error #116", since it
+// may be a copy still to be completed. A photo that fails is reported (photoEnded, the summary)
+// and left exactly as it was; without keepGoing every photo after it is left so too. A stop request ends the run
 // as StopRequest says, with nothing temporary left. Returns once every worker has stopped;
 // throws only when the run cannot start (core::EStreamError).
 RunSummary RunPhotoJobs(

@@ -35,7 +35,7 @@ private:
 
 } // namespace
 
-platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
+EnhancedPhoto EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding,
     const std::string &DestWithin, std::uint64_t memoryBudget, const BeforeReading &beforeReading)
 {
@@ -67,7 +67,7 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
 
         platform::PendingFile file(DestPath, DestWithin);
         file.write(jpeg.SaveToBytes());
-        return file;
+        return { std::move(file), { jpeg.Warnings(), jpeg.EnhancementRecord() } };
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();
     }
@@ -76,9 +76,9 @@ platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::str
 void EnhancePhoto(
     TWorkingImages &Window, const std::string &SourcePath, const std::string &DestPath)
 {
-    platform::PendingFile file = EnhancePhotoPending(Window, SourcePath, DestPath);
+    EnhancedPhoto photo = EnhancePhotoPending(Window, SourcePath, DestPath);
     try {
-        file.commit();
+        photo.file.commit();
     } catch (const std::bad_alloc &) {
         throw core::EStreamError();
     }

@@ -2,6 +2,7 @@
 
 #include "image/bitmap.h"
 #include "platform/safe_file_writer.h"
+#include "run/photo_notes.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,13 +40,20 @@ using BeforeDecoding = std::function<void(int width, int height)>;
 // until the photo ends (see imageio::FileMemory).
 using BeforeReading = std::function<void(std::uint64_t fileBytes)>;
 
+// A photo enhanced but not yet put in place, and what there is to tell of it.
+struct EnhancedPhoto {
+    platform::PendingFile file;
+    PhotoNotes notes;
+};
+
 // EnhancePhoto short of putting the result in place: the enhanced photo is written to a pending
 // new version of DestPath, which the caller commits or lets go; with DestWithin, a folder that
 // DestPath begins with, it stays inside that folder (platform::PendingFile). Throws as
 // EnhancePhoto does, in the same order (the source's errors before the destination's). A
 // picture too large for memoryBudget bytes (0: the machine's budget) fails with EJPEG 53 before
-// it is decoded, a file larger than it with EStreamError before it is read.
-platform::PendingFile EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
+// it is decoded, a file larger than it with EStreamError before it is read. The notes hold the
+// codec's warnings and what became of the record.
+EnhancedPhoto EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding = {},
     const std::string &DestWithin = std::string(), std::uint64_t memoryBudget = 0,
     const BeforeReading &beforeReading = {});

@@ -168,6 +168,54 @@ TEST(BatchCommand, DamagedPhotoStopsTheRunOrIsPassedOver)
     }
 }
 
+// Run again over its results, a folder is left as it is and the summary says why; --again
+// enhances every photo a second time.
+TEST(BatchCommand, RepeatedRunLeavesEnhancedPhotosUnlessAskedAgain)
+{
+    const TempFolder folder;
+    writeSamplePhoto(folder.file("a.jpg"), 24, 16, 1);
+    writeSamplePhoto(folder.file("b.jpeg"), 24, 16, 2);
+    ASSERT_EQ(runBatchProgram({ folder.path(), folder.path() }).exitStatus, 0);
+    const auto enhanced = readBytes(folder.file("a.jpg"));
+
+    const ProgramRun repeated = runBatchProgram({ folder.path(), folder.path() });
+    EXPECT_EQ(repeated.exitStatus, 0);
+    expectText(repeated.errors,
+        "[1/2] a.jpg (already enhanced)\n[2/2] b.jpeg (already enhanced)\nEnhanced 0 of 2 "
+        "photos in ...");
+    EXPECT_NE(repeated.errors.find(", 2 already enhanced\n"), std::string::npos);
+    EXPECT_EQ(readBytes(folder.file("a.jpg")), enhanced);
+
+    const ProgramRun again = runBatchProgram({ "--again", folder.path(), folder.path() });
+    EXPECT_EQ(again.exitStatus, 0);
+    expectText(again.errors, "[1/2] a.jpg\n[2/2] b.jpeg\nEnhanced 2 photos in ...");
+    EXPECT_NE(readBytes(folder.file("a.jpg")), enhanced);
+}
+
+// A photo cut short fails over itself, which stays as it is; written into another folder it is
+// a warning, which -q keeps.
+TEST(BatchCommand, PhotoCutShortFailsInPlaceAndIsAWarningElsewhere)
+{
+    const TempFolder source, destination;
+    writeSamplePhoto(source.file("a.jpg"), 200, 150, 1);
+    auto cut = readBytes(source.file("a.jpg"));
+    cut.resize(cut.size() / 2);
+    testing_support::writeBytes(source.file("a.jpg"), cut);
+    const std::string prefix = "lumivor-batch: " + source.file("a.jpg") + ": ";
+
+    const ProgramRun inPlace = runBatchProgram({ "-q", source.path(), source.path() });
+    EXPECT_EQ(inPlace.exitStatus, 1);
+    EXPECT_EQ(inPlace.errors, prefix + "JPEG error #116: Premature end of JPEG file\n");
+    EXPECT_EQ(readBytes(source.file("a.jpg")), cut);
+
+    const ProgramRun elsewhere = runBatchProgram({ "-q", source.path(), destination.path() });
+    EXPECT_EQ(elsewhere.exitStatus, 0);
+    EXPECT_EQ(elsewhere.errors,
+        prefix + "warning: Premature end of JPEG file\n" + prefix
+            + "warning: Corrupt JPEG data: premature end of data segment\n");
+    EXPECT_EQ(namesIn(destination.path()), Names { "a.jpg" });
+}
+
 // A result folder that cannot be created (a file has its name): the photo fails with the
 // system's reason, the others are enhanced.
 TEST(BatchCommand, FileErrorsCarryTheSystemsReason)

@@ -37,6 +37,7 @@ std::string outline(const app::BatchOptions &o)
     add(o.keepGoing, "keep-going");
     add(o.preserveTimes, "preserve-times");
     add(o.quiet, "quiet");
+    add(o.again, "again");
     return text;
 }
 
@@ -71,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BatchOptionsTest,
         ArgumentCase {
             { "-k0", "--files-from=list", "out" }, "dest=out list=list null keep-going" },
         ArgumentCase { { "--", "-in", "--out" }, "source=-in dest=--out" },
+        ArgumentCase { { "in", "--again", "out" }, "source=in dest=out again" },
         ArgumentCase { { "in", "--help" }, "help" }, ArgumentCase { { "--version" }, "version" },
         ArgumentCase { {}, "usage error" }, ArgumentCase { { "in" }, "usage error" },
         ArgumentCase { { "a", "b", "c" }, "usage error" },

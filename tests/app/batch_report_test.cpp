@@ -76,11 +76,17 @@ std::string reported(bool terminal, bool quiet)
     double now = 0;
     {
         app::BatchReport report(out, { terminal, quiet, false, 80 }, [&] { return now++; });
-        report.countKnown(2);
+        report.countKnown(3);
         report.photoStarted("a.jpg");
         report.photoFailed("/in/a.jpg", std::make_exception_ptr(imageio::EJPEG(52)));
         report.photoStarted("b.jpg");
         report.photoFinished("b.jpg");
+        run::PhotoNotes notes;
+        notes.warnings.kinds = { { "Corrupt JPEG data: bad Huffman code", 12 } };
+        notes.record = imageio::RecordOutcome::PacketTooLarge;
+        report.photoNoted("/in/b.jpg", notes);
+        report.photoStarted("c.jpg");
+        report.photoFinished("c.jpg", true);
         report.finish();
     }
     std::fclose(out);
@@ -91,22 +97,32 @@ std::string reported(bool terminal, bool quiet)
 
 TEST(BatchReport, LinesOnAFileUpdatesOnATerminal)
 {
+    const std::string failure = "lumivor-batch: /in/a.jpg: JPEG error #52: Not a JPEG file\n";
+    const std::string warnings
+        = "lumivor-batch: /in/b.jpg: warning: Corrupt JPEG data: bad Huffman code (12 times)\n"
+          "lumivor-batch: /in/b.jpg: warning: enhanced without Lumivor's record, as its XMP "
+          "packet has no room for it: a new run will enhance it again\n";
+    const std::string summaryEnd = " (1.0 photos/s), 1 already enhanced; 1 warning; 1 without "
+                                   "record; 1 failure:\n"
+                                   "  /in/a.jpg: JPEG error #52: Not a JPEG file\n";
     EXPECT_EQ(reported(false, false),
-        "lumivor-batch: /in/a.jpg: JPEG error #52: Not a JPEG file\n"
-        "[2/2] b.jpg\n"
-        "Enhanced 1 of 2 photos in 1.0 s (1.0 photos/s); 1 failure:\n"
-        "  /in/a.jpg: JPEG error #52: Not a JPEG file\n");
-    EXPECT_EQ(reported(false, true), "lumivor-batch: /in/a.jpg: JPEG error #52: Not a JPEG file\n");
-    // The progress line is cleared before an error and before the summary, so that neither is
+        failure + "[2/3] b.jpg\n" + warnings + "[3/3] c.jpg (already enhanced)\n"
+            + "Enhanced 1 of 3 photos in 1.0 s" + summaryEnd);
+    EXPECT_EQ(reported(false, true), failure + warnings);
+    // The progress line is cleared before an error, a warning and the summary, so that none is
     // drawn over it.
     EXPECT_EQ(reported(true, false),
-        "\r[0/2] a.jpg\x1b[K\r\x1b[K"
-        "lumivor-batch: /in/a.jpg: JPEG error #52: Not a JPEG file\n"
-        "\r[1/2] a.jpg - 0.5 photos/s - ETA 2.0 s\x1b[K"
-        "\r[1/2] b.jpg - 0.3 photos/s - ETA 3.0 s\x1b[K"
-        "\r[2/2] b.jpg - 0.5 photos/s - ETA 0.0 s\x1b[K\r\x1b[K"
-        "Enhanced 1 of 2 photos in 5.0 s (0.2 photos/s); 1 failure:\n"
-        "  /in/a.jpg: JPEG error #52: Not a JPEG file\n");
+        "\r[0/3] a.jpg\x1b[K\r\x1b[K" + failure
+            + "\r[1/3] a.jpg - 0.5 photos/s - ETA 4.0 s\x1b[K"
+              "\r[1/3] b.jpg - 0.3 photos/s - ETA 6.0 s\x1b[K"
+              "\r[2/3] b.jpg - 0.5 photos/s - ETA 2.0 s\x1b[K\r\x1b[K"
+            + warnings
+            + "\r[2/3] b.jpg - 0.4 photos/s - ETA 2.5 s\x1b[K"
+              "\r[2/3] c.jpg - 0.3 photos/s - ETA 3.0 s\x1b[K"
+              "\r[3/3] c.jpg - 0.4 photos/s - ETA 0.0 s\x1b[K\r\x1b[K"
+              "Enhanced 1 of 3 photos in 8.0 s (0.1 photos/s), 1 already enhanced; 1 warning; 1 "
+              "without record; 1 failure:\n"
+              "  /in/a.jpg: JPEG error #52: Not a JPEG file\n");
 }
 
 } // namespace

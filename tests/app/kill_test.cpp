@@ -1,7 +1,7 @@
 // lumivor-batch enhancing a folder into itself, ended at a random moment by a signal: every
-// photo is then either its original or its whole enhanced version, and for the signals that can
-// be caught no temporary file is left. LUMIVOR_KILLS sets the runs per case (default 4) for a
-// longer run by hand.
+// photo is then either its original or its whole enhanced version, for the signals that can be
+// caught no temporary file is left, and the run repeated enhances each photo exactly once.
+// LUMIVOR_KILLS sets the runs per case (default 4) for a longer run by hand.
 #include "batch_program.h"
 #include "tests/support/photos.h"
 #include "tests/support/temp_folder.h"
@@ -122,6 +122,13 @@ TEST_P(KillRun, EveryPhotoIsWholeAndNoTemporaryIsLeft)
         if (c.signal != SIGKILL) {
             EXPECT_EQ(namesIn(folder.path()), names);
         }
+
+        EXPECT_EQ(testing_support::runBatchProgram({ "-q", folder.path(), folder.path() })
+                      .exitStatus,
+            0);
+        for (const std::string &name : names)
+            EXPECT_EQ(readBytes(folder.file(name)), readBytes(s_enhanced->file(name)))
+                << name << " repeated";
     }
     std::cout << c.name << ": " << kills << " runs, " << killed << " killed, " << finished
               << " finished first, " << enhancedPhotos << " of " << kills * photoCount

@@ -139,6 +139,7 @@ private slots:
     void missingDestinationKeepsTheFileNameAndTheBar();
     void secondPressAfterAnErrorStartsAgain();
     void damagedPhotoInPlaceLeavesItAndTheRestUntouched();
+    void photoCutShortFailsInPlaceAndIsAWarningElsewhere();
     void inputDuringARunStartsNothing_data();
     void inputDuringARunStartsNothing();
     void closeRequestStopsTheRun_data();
@@ -169,6 +170,7 @@ private:
 
     QStringList m_errors;
     QStringList m_details;
+    QStringList m_warnings;    // each box's message, then its details
     QString m_startFolder;      // the folder chooser moves the process's current folder
 };
 
@@ -182,10 +184,15 @@ void tst_Form1::init()
     m_startFolder = QDir::currentPath();
     m_errors.clear();
     m_details.clear();
+    m_warnings.clear();
     app::currentErrorDisplay() = [this](QWidget *, const QString &message,
                                         const QString &details) {
         m_errors << message;
         m_details << details;
+    };
+    app::currentWarningDisplay() = [this](QWidget *, const QString &message,
+                                          const QString &details) {
+        m_warnings << message << details;
     };
 }
 
@@ -193,6 +200,7 @@ void tst_Form1::cleanup()
 {
     QDir::setCurrent(m_startFolder);
     app::currentErrorDisplay() = app::showErrorBox;
+    app::currentWarningDisplay() = app::showWarningBox;
     QVERIFY(QApplication::topLevelWidgets().isEmpty()
             || std::none_of(QApplication::topLevelWidgets().begin(),
                             QApplication::topLevelWidgets().end(),
@@ -467,7 +475,8 @@ void tst_Form1::secondPressAfterAnErrorStartsAgain()
 
     QCOMPARE(m_errors.size(), 1);
     QCOMPARE(positions, (QList<int>{0, 1, 2}));    // from the beginning again
-    QCOMPARE(window.lbFile->text(), QString("Done"));
+    // a.jpg, enhanced by the first run, is kept as it is.
+    QCOMPARE(window.lbFile->text(), QString("Done: 1 enhanced, 1 already enhanced"));
     QCOMPARE(namesIn(destination.path()).size(), 2u);
     window.close();
 }
@@ -497,6 +506,37 @@ void tst_Form1::damagedPhotoInPlaceLeavesItAndTheRestUntouched()
     for (std::size_t i = 0; i < names.size(); ++i)
         QVERIFY2(readBytes(folder.file(names[i])) == (i < 2 ? enhanced[i] : originals[i]),
                  names[i].c_str());
+    window.close();
+}
+
+// Over itself a photo cut short is an error and stays as it is; into another folder it is
+// written, and the warnings come in one box after the run, naming the photo.
+void tst_Form1::photoCutShortFailsInPlaceAndIsAWarningElsewhere()
+{
+    TempFolder source;
+    TempFolder destination;
+    writeSamplePhoto(source.file("a.jpg"), 200, 150, 1);
+    Bytes cut = readBytes(source.file("a.jpg"));
+    cut.resize(cut.size() / 2);
+    testing_support::writeBytes(source.file("a.jpg"), cut);
+    const QString path = folderText(source.file("a.jpg"));
+    TForm1 window;
+    window.show();
+
+    runIn(window, folderText(source.path()), folderText(source.path()));
+    QCOMPARE(m_errors, QStringList{"JPEG error #116."});
+    QCOMPARE(m_details, QStringList{path + "\nPremature end of JPEG file."});
+    QVERIFY(readBytes(source.file("a.jpg")) == cut);
+    QCOMPARE(m_warnings, QStringList());
+
+    runIn(window, folderText(source.path()), folderText(destination.path()));
+    QCOMPARE(m_errors.size(), 1);
+    QCOMPARE(window.lbFile->text(), QString("Done"));
+    QCOMPARE(m_warnings,
+             (QStringList{"1 photo was written with warnings.",
+                          path + ": Premature end of JPEG file\n" + path
+                              + ": Corrupt JPEG data: premature end of data segment"}));
+    QCOMPARE(namesIn(destination.path()).size(), 1u);
     window.close();
 }
 
@@ -614,7 +654,7 @@ void tst_Form1::closeRequestStopsTheRun()
 }
 
 // The window program's own handling of SIGTERM, in a child: it stops the run as a close request
-// does and then ends as killed by the signal.
+// does and then ends as killed by the signal. Run again, the window enhances each photo once.
 void tst_Form1::terminationSignalStopsTheRun()
 {
     const PhotosInPlace photos(20);
@@ -632,6 +672,15 @@ void tst_Form1::terminationSignalStopsTheRun()
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);    // ended as killed by SIGTERM
     QVERIFY2(took < 2000, qPrintable(QString("%1 ms").arg(took)));
     QCOMPARE(photos.stoppedBadly(), QString());
+
+    TForm1 window;
+    window.show();
+    runIn(window, folder, folder);
+    QVERIFY(window.lbFile->text().startsWith("Done: "));
+    for (std::size_t i = 0; i < photos.names.size(); ++i)
+        QVERIFY2(readBytes(photos.folder.file(photos.names[i])) == photos.enhanced[i],
+                 photos.names[i].c_str());
+    window.close();
 }
 
 void tst_Form1::errorsReachARealErrorBox()

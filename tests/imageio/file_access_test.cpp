@@ -97,6 +97,8 @@ TEST(ClassicJpegErrorNumber, MapsTurboCodesToTheNumbersUsersKnow)
         { JERR_BAD_HUFF_TABLE, 28 }, { JERR_BAD_IN_COLORSPACE, 7 }, { JERR_DHT_INDEX, 29 },
         { JERR_INPUT_EMPTY, 41 }, { JERR_NO_IMAGE, 50 }, { JERR_NO_SOI, 52 },
         { JERR_OUT_OF_MEMORY, 53 }, { JERR_SOF_NO_SOS, 58 }, { JERR_XMS_WRITE, 71 },
+        { JWRN_ADOBE_XFORM, 110 }, { JWRN_JPEG_EOF, imageio::prematureEndNumber },
+        { JWRN_TOO_MUCH_DATA, 119 },
         { JERR_BAD_DCT_COEF, 1000 + JERR_BAD_DCT_COEF },
         { JERR_BAD_DROP_SAMPLING, 1000 + JERR_BAD_DROP_SAMPLING } };
     for (const auto &[code, number] : cases)

@@ -10,7 +10,7 @@
 namespace testing_support {
 
 // Records every call of a run, in order, as text ("count 3", "start 1 a.jpg", "done 1",
-// "failed 2 b.jpg: JPEG error #52: Not a JPEG file"), and lets a test act on the file system
+// "already 2", "failed 3 c.jpg: JPEG error #52: Not a JPEG file"), and lets a test act on the file system
 // when a photo starts or is put in place.
 class RecordingObserver : public run::RunObserver
 {
@@ -27,9 +27,13 @@ public:
     }
     void photoEnded(const run::PhotoOutcome &outcome) override
     {
-        if (outcome.result != run::PhotoResult::Enhanced) {
+        if (outcome.result == run::PhotoResult::Failed) {
             events.push_back("failed " + std::to_string(outcome.number) + " " + outcome.photo.name
                 + ": " + core::wordsFor(outcome.error).joined());
+            return;
+        }
+        if (outcome.result == run::PhotoResult::AlreadyEnhanced) {
+            events.push_back("already " + std::to_string(outcome.number));
             return;
         }
         events.push_back("done " + std::to_string(outcome.number));
