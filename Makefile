@@ -2,10 +2,11 @@
 # (it installs make first, then runs the target of the same name here).
 #   make run    install what building and running need, build, start the window
 #   make test   install what the tests need too, build, run the core tests under AddressSanitizer
-#               and UndefinedBehaviorSanitizer, a minute of fuzzing photos and 20 seconds of
-#               fuzzing Exif segments, then every test headless
+#               and UndefinedBehaviorSanitizer, a minute of fuzzing photos and 20 seconds each of
+#               fuzzing Exif segments and folder trees, then every test headless
 #   make fuzz SECONDS=N   fuzz the per-photo sequence for N seconds
 #   make fuzz-exif SECONDS=N   fuzz the Exif thumbnail rebuild for N seconds
+#   make fuzz-files SECONDS=N   fuzz runs over folder trees with links for N seconds
 #   make deb    the Debian package, checked by lintian, in dist/
 
 BUILD      ?= build
@@ -48,7 +49,7 @@ FUZZ_CORPUS = $(FUZZ_BUILD)/corpus
 FUZZ_ARTIFACTS = $(FUZZ_BUILD)/artifacts
 
 .PHONY: all deps deps-run deps-deb configure build test run clean sanitize fuzz-build fuzz \
-        fuzz-exif deb
+        fuzz-exif fuzz-files deb
 
 all: build
 
@@ -83,6 +84,7 @@ test: build
 	$(MAKE) sanitize
 	$(MAKE) fuzz SECONDS=60
 	$(MAKE) fuzz-exif SECONDS=20
+	$(MAKE) fuzz-files SECONDS=20
 	$(MAKE) deb
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
@@ -114,6 +116,16 @@ fuzz-exif: fuzz-build
 	    -rss_limit_mb=2560 -dict=fuzz/exif.dict -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_ARTIFACTS)/exif- \
 	    $(FUZZ_CORPUS)-exif $(FUZZ_BUILD)/fuzz/seeds-exif
+
+# The same for runs over folder trees with links, each built in a private temporary folder from
+# the input; its finds are named files-*, the path absolute since a list is read from within
+# the tree.
+fuzz-files: fuzz-build
+	mkdir -p $(FUZZ_CORPUS)-files $(FUZZ_ARTIFACTS)
+	$(SANITIZER_ENV) $(FUZZ_BUILD)/fuzz/files_fuzz -max_total_time=$(SECONDS) -timeout=30 \
+	    -rss_limit_mb=2560 -max_len=512 -print_final_stats=1 \
+	    -artifact_prefix=$(abspath $(FUZZ_ARTIFACTS))/files- \
+	    $(FUZZ_CORPUS)-files fuzz/files-seeds
 
 # Only the two programs, and the tests only where GoogleTest is already installed.
 run: deps-run

@@ -4,6 +4,7 @@
 #include "platform/file_errors.h"
 #include "platform/folder_tree.h"
 #include "platform/memory.h"
+#include "platform/open_files.h"
 #include "platform/signal_cleanup.h"
 #include "platform/terminal.h"
 #include "run/engine.h"
@@ -171,6 +172,9 @@ int main(int argc, char **argv)
     // temporary file behind.
     platform::installSignalCleanup();
     platform::useMemoryPolicy();
+    // Every photo in work holds a few files open; however many jobs are asked for, the run keeps
+    // within this limit.
+    platform::raiseOpenFileLimit();
     // The system's reasons in the user's language, and to tell whether the terminal shows UTF-8;
     // numbers stay in the C locale.
     std::setlocale(LC_CTYPE, "");

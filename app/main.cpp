@@ -6,6 +6,7 @@
 #include "app/stop_signals.h"
 #include "app/unit1.h"
 #include "platform/memory.h"
+#include "platform/open_files.h"
 #include "platform/signal_cleanup.h"
 
 #include <QApplication>
@@ -89,6 +90,8 @@ int main(int argc, char **argv)
     // temporary file is left behind.
     const int stopSignals = platform::installSignalStop();
     platform::useMemoryPolicy();
+    // Every photo in work holds a few files open; the run keeps within this limit.
+    platform::raiseOpenFileLimit();
     // The window and the taskbar find the icon and name of the desktop entry by this id.
     QGuiApplication::setDesktopFileName(app::desktopEntryId);
     // The command line is handed to Qt only for its own platform settings; the program reads

@@ -2,6 +2,7 @@
 
 #include "platform/file_descriptor.h"
 #include "platform/file_errors.h"
+#include "platform/long_paths.h"
 #include "platform/memory.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ FileDescriptor openRegularFile(const std::string &path, off_t &size)
 {
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever. It changes
     // nothing for a regular file, the only kind we go on to read.
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor file = openPath(path, O_RDONLY | O_NONBLOCK);
     struct stat status = {};
     if (!file.valid() || ::fstat(file.get(), &status) != 0)
         throw EFOpenError(path, errno);
@@ -107,7 +108,7 @@ void readFileInChunks(const std::string &path, std::size_t chunkBytes,
 timespec modificationTime(const std::string &path)
 {
     struct stat status = {};
-    if (::stat(path.c_str(), &status) != 0)
+    if (statPath(path, status) != 0)
         throw EFOpenError(path, errno);
     return status.st_mtim;
 }

@@ -15,11 +15,12 @@ namespace platform {
 using FirstBytesCheck
     = std::function<void(std::uint64_t size, const std::uint8_t *first, std::size_t count)>;
 
-// All bytes of the regular file at path (a byte string, used as it is). With check, its first
-// min(firstBytes, size) bytes are read and shown to check before anything else is read or
-// allocated. Throws EFOpenError when it cannot be opened or is not a regular file (a folder,
-// FIFO or device never blocks the call), EReadError when fewer bytes can be read than its size,
-// EStreamError when they do not fit in memory (fileFitsInMemory), and whatever check throws.
+// All bytes of the regular file at path (a byte string, used as it is, of any length: see
+// openPath). With check, its first min(firstBytes, size) bytes are read and shown to check
+// before anything else is read or allocated. Throws EFOpenError when it cannot be opened or is not
+// a regular file (a folder, FIFO or device never blocks the call), EReadError when fewer bytes can
+// be read than its size, EStreamError when they do not fit in memory (fileFitsInMemory), and
+// whatever check throws.
 std::vector<std::uint8_t> readWholeFile(
     const std::string &path, std::size_t firstBytes = 0, const FirstBytesCheck &check = {});
 

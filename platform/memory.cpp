@@ -97,6 +97,18 @@ std::uint64_t photoWorkingBytes(std::uint64_t width, std::uint64_t height, bool 
     return width * height * perPixel;
 }
 
+std::uint64_t photoBytesWithFile(
+    std::uint64_t width, std::uint64_t height, bool multipleScans, std::uint64_t fileBytes)
+{
+    const std::uint64_t working = photoWorkingBytes(width, height, multipleScans);
+    // width * height cannot overflow where working did not saturate.
+    const std::uint64_t counted = working == unlimited ? unlimited : width * height;
+    const std::uint64_t beyond = fileBytes > counted ? fileBytes - counted : 0;
+    if (beyond > (unlimited - working) / 2)
+        return unlimited;
+    return working + 2 * beyond;
+}
+
 std::uint64_t measureMemoryBudget()
 {
     std::uint64_t total = 0;

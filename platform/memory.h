@@ -14,6 +14,13 @@ namespace platform {
 // as 10. Saturates instead of overflowing.
 std::uint64_t photoWorkingBytes(std::uint64_t width, std::uint64_t height, bool multipleScans);
 
+// Memory a photo of width x height pixels read from a file of fileBytes needs: photoWorkingBytes,
+// which counts a file of up to a byte per pixel, and twice whatever the file holds beyond that (a
+// padded file, a video after the picture): once as read, once in the result that carries it on.
+// Saturates instead of overflowing.
+std::uint64_t photoBytesWithFile(
+    std::uint64_t width, std::uint64_t height, bool multipleScans, std::uint64_t fileBytes);
+
 // What the photos in work may hold at once: the smallest of half of physical memory, what is
 // left under RLIMIT_AS and RLIMIT_DATA, and the memory limit of this process's control group
 // (v2 memory.max, v1 memory.limit_in_bytes, the smallest along the way up). The largest

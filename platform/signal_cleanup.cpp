@@ -17,9 +17,8 @@ namespace platform {
 namespace {
 
 // Fixed storage, read by the handler without allocation or locks. A temporary lives from its
-// creation to its rename, and each holds two descriptors, so the default descriptor limit runs
-// out long before these slots do.
-constexpr int slotCount = 512;
+// creation to its rename; a run keeps no more of them at a time than there are slots.
+constexpr int slotCount = registeredTemporariesMost;
 
 enum SlotState : int { Free, Filling, Creating, Live };
 

@@ -54,6 +54,10 @@ private:
     sigset_t m_savedMask {};
 };
 
+// How many temporary files can be registered at once (TemporaryRegistration): a program that
+// holds more at a time leaves those beyond it behind when a signal ends it.
+constexpr int registeredTemporariesMost = 512;
+
 // Unlinks name in folderFd if it is still the file device/inode; async-signal-safe. True when
 // it was removed.
 bool removeIfSameFile(int folderFd, const char *name, dev_t device, ino_t inode) noexcept;

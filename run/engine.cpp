@@ -4,6 +4,8 @@
 #include "imageio/errors.h"
 #include "platform/file_reading.h"
 #include "platform/memory.h"
+#include "platform/open_files.h"
+#include "platform/signal_cleanup.h"
 #include "platform/usable_cores.h"
 #include "run/enhance_photo.h"
 #include "run/photo_step.h"
@@ -25,6 +27,26 @@ namespace {
 // enough that the pending files (each an open file, its bytes on disk) stay a handful.
 constexpr std::size_t lookaheadPerWorker = 4;
 
+// Descriptors one photo in work holds at most: its pending file and the folder it goes into, or
+// while it is read or its folder entered, two, and a third to spare.
+constexpr std::size_t descriptorsPerPhoto = 3;
+// Descriptors left to the rest of the program during a run: those that putting a photo in place
+// opens for a moment, and the window's own.
+constexpr std::size_t descriptorsSpare = 16;
+
+// How many photos may be in work at once, from taken by a worker to put in place: as many as
+// keep workers busy, within the files the process may still open, and within the temporary
+// files that a terminating signal can remove. At least one.
+std::size_t lookaheadFor(std::size_t workers)
+{
+    const std::size_t left = platform::openFilesLeft();
+    const std::size_t byFiles
+        = left > descriptorsSpare ? (left - descriptorsSpare) / descriptorsPerPhoto : 0;
+    return std::max<std::size_t>(1,
+        std::min({ lookaheadPerWorker * workers, byFiles,
+            std::size_t(platform::registeredTemporariesMost) }));
+}
+
 // Thrown inside a worker's photo once the run no longer needs it.
 struct PhotoNotNeeded {
 };
@@ -35,12 +57,12 @@ struct PhotoNotNeeded {
 class Run
 {
 public:
-    Run(const std::vector<PhotoJob> &jobs, const RunOptions &options, std::size_t workers)
+    Run(const std::vector<PhotoJob> &jobs, const RunOptions &options, std::size_t lookahead)
         : m_jobs(jobs)
         , m_options(options)
         , m_budget(
               options.memoryBudget != 0 ? options.memoryBudget : platform::measureMemoryBudget())
-        , m_lookahead(lookaheadPerWorker * workers)
+        , m_lookahead(lookahead)
         , m_slots(jobs.size())
         , m_end(jobs.size())
     {
@@ -138,7 +160,8 @@ private:
         }
     }
 
-    // The part of the memory budget one photo holds from its decoding to its end.
+    // The part of the memory budget one photo holds: its file's bytes from before they are
+    // read, then its whole working memory from its decoding to its end.
     class MemoryShare
     {
     public:
@@ -151,37 +174,62 @@ private:
         MemoryShare(const MemoryShare &) = delete;
         MemoryShare &operator=(const MemoryShare &) = delete;
 
-        // Waits until the photo fits beside the photos in work. Photos are let in in listing
-        // order, so that the one to be put in place next is never starved by those after it.
-        void acquire(int width, int height, bool multipleScans)
+        // Waits until the photo's file of bytes fits beside the photos in work. Photos are let
+        // in in listing order, so that the one to be put in place next is never starved by
+        // those after it, and one at a time holds its file before its picture's size is known:
+        // two that each held a file while waiting for more could wait for each other for good.
+        void reserveFile(std::uint64_t bytes)
         {
-            const std::uint64_t need
-                = platform::photoWorkingBytes(std::uint64_t(std::max(width, 0)),
-                    std::uint64_t(std::max(height, 0)), multipleScans);
-            if (need > m_run.m_budget)
-                throw imageio::EJPEG(imageio::outOfMemoryNumber);
             std::unique_lock<std::mutex> lock(m_run.m_lock);
             std::set<std::size_t> &waiting = m_run.m_waitingForMemory;
             waiting.insert(m_index);
             m_run.m_changed.wait(lock, [&] {
                 return !m_run.needed(m_index)
-                    || (*waiting.begin() == m_index && m_run.m_inWork + need <= m_run.m_budget);
+                    || (*waiting.begin() == m_index && !m_run.m_reading
+                        && m_run.m_inWork + bytes <= m_run.m_budget);
             });
             waiting.erase(m_index);
             m_run.m_changed.notify_all();
             if (!m_run.needed(m_index))
                 throw PhotoNotNeeded();
-            m_run.m_inWork += need;
+            m_run.m_inWork += bytes;
+            m_held = m_fileBytes = bytes;
+            m_run.m_reading = m_reading = true;
+        }
+
+        // Waits until the whole photo fits beside the photos in work; before any other photo is
+        // let in, since it holds its file already. Throws EJPEG 53 when it is larger than the
+        // whole budget.
+        void acquire(int width, int height, bool multipleScans)
+        {
+            if (!m_reading)
+                reserveFile(0);
+            const std::uint64_t need
+                = platform::photoBytesWithFile(std::uint64_t(std::max(width, 0)),
+                    std::uint64_t(std::max(height, 0)), multipleScans, m_fileBytes);
+            if (need > m_run.m_budget)
+                throw imageio::EJPEG(imageio::outOfMemoryNumber);
+            std::unique_lock<std::mutex> lock(m_run.m_lock);
+            m_run.m_changed.wait(lock, [&] {
+                return !m_run.needed(m_index) || m_run.m_inWork - m_held + need <= m_run.m_budget;
+            });
+            if (!m_run.needed(m_index))
+                throw PhotoNotNeeded();
+            m_run.m_inWork += need - m_held;
             m_held = need;
+            m_run.m_reading = m_reading = false;
+            m_run.m_changed.notify_all();
         }
 
         void release() noexcept
         {
-            if (m_held == 0)
+            if (m_held == 0 && !m_reading)
                 return;
             const std::lock_guard<std::mutex> lock(m_run.m_lock);
             m_run.m_inWork -= m_held;
             m_held = 0;
+            if (m_reading)
+                m_run.m_reading = m_reading = false;
             m_run.m_changed.notify_all();
         }
 
@@ -189,6 +237,8 @@ private:
         Run &m_run;
         std::size_t m_index;
         std::uint64_t m_held = 0;
+        std::uint64_t m_fileBytes = 0;
+        bool m_reading = false; // this photo holds its file, not yet its picture
     };
 
     // Under the lock: whether the run will still put photo index in place.
@@ -251,7 +301,8 @@ private:
             [&share](int width, int height, bool multipleScans) {
                 share.acquire(width, height, multipleScans);
             },
-            job.destinationFolder, m_budget);
+            job.destinationFolder, m_budget,
+            [&share](std::uint64_t fileBytes) { share.reserveFile(fileBytes); });
         share.release(); // the photo's pictures are gone; only its file is left
         // Cut short, it may be a copy still to be completed: replacing it by what could be
         // decoded would lose the rest for good.
@@ -300,8 +351,9 @@ private:
     std::size_t m_end; // photos from here on are not needed
     std::size_t m_resolved = 0; // photos put in place or given up, in listing order
     bool m_stopped = false;
-    std::uint64_t m_inWork = 0; // bytes held by the photos being decoded and enhanced
+    std::uint64_t m_inWork = 0; // bytes held by the photos being read, decoded and enhanced
     std::set<std::size_t> m_waitingForMemory;
+    bool m_reading = false; // a photo holds its file before its picture's size is known
 };
 
 // The workers of a run. However the run ends, they are stopped and joined before it is left.
@@ -346,8 +398,10 @@ RunSummary RunPhotoJobs(
         if (jobs.empty())
             return {};
         const int wanted = options.workers > 0 ? options.workers : platform::usableCores();
-        const std::size_t workers = std::min(std::size_t(wanted), jobs.size());
-        Run run(jobs, options, workers);
+        const std::size_t lookahead = lookaheadFor(std::min(std::size_t(wanted), jobs.size()));
+        // A worker beyond the photos that may be in work would only wait.
+        const std::size_t workers = std::min({ std::size_t(wanted), jobs.size(), lookahead });
+        Run run(jobs, options, lookahead);
         const StopRequest::Watch watch(options.stop, [&run] { run.stop(); });
         // Announced before any worker starts, as a run of one photo at a time would.
         if (!run.stopped())

@@ -37,7 +37,7 @@ private:
 
 EnhancedPhoto EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding,
-    const std::string &DestWithin, std::uint64_t memoryBudget)
+    const std::string &DestWithin, std::uint64_t memoryBudget, const BeforeReading &beforeReading)
 {
     try {
         const LetPhotoGo letGo(Window);
@@ -46,6 +46,7 @@ EnhancedPhoto EnhancePhotoPending(TWorkingImages &Window, const std::string &Sou
         jpeg.MemoryBudget = memoryBudget;
         imageio::FileMemory fileMemory;
         fileMemory.limit = memoryBudget;
+        fileMemory.reserve = beforeReading;
         jpeg.LoadFile(SourcePath, fileMemory);
         if (beforeDecoding)
             beforeDecoding(jpeg.DeclaredWidth(), jpeg.DeclaredHeight(), jpeg.ProgressiveSave);

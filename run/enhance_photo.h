@@ -33,6 +33,11 @@ void EnhancePhoto(
 // its file has been read and before it is decoded; may wait, and may throw to give the photo up.
 using BeforeDecoding = std::function<void(int width, int height, bool multipleScans)>;
 
+// Called with a photo's file size once its first bytes have passed their checks, before the rest
+// is read; may wait, and may throw to give the photo up. The bytes are the caller's to count
+// until the photo ends (see imageio::FileMemory).
+using BeforeReading = std::function<void(std::uint64_t fileBytes)>;
+
 // A photo enhanced but not yet put in place, and what there is to tell of it.
 struct EnhancedPhoto {
     platform::PendingFile file;
@@ -44,9 +49,11 @@ struct EnhancedPhoto {
 // DestPath begins with, it stays inside that folder (platform::PendingFile). Throws as
 // EnhancePhoto does, in the same order (the source's errors before the destination's). A
 // picture too large for memoryBudget bytes (0: the machine's budget) fails with EJPEG 53 before
-// it is decoded. The notes hold the codec's warnings and what became of the record.
+// it is decoded, a file larger than it with EStreamError before it is read. The notes hold the
+// codec's warnings and what became of the record.
 EnhancedPhoto EnhancePhotoPending(TWorkingImages &Window, const std::string &SourcePath,
     const std::string &DestPath, const BeforeDecoding &beforeDecoding = {},
-    const std::string &DestWithin = std::string(), std::uint64_t memoryBudget = 0);
+    const std::string &DestWithin = std::string(), std::uint64_t memoryBudget = 0,
+    const BeforeReading &beforeReading = {});
 
 } // namespace run

@@ -1,5 +1,6 @@
 #include "run/photo_listing.h"
 
+#include "platform/file_errors.h"
 #include "platform/find_files.h"
 #include "platform/folder_below.h"
 #include "platform/folder_tree.h"
@@ -25,29 +26,47 @@ public:
     {
     }
 
-    void walk(
-        const std::string &folder, const std::string &below, std::vector<platform::PathInfo> &open)
+    // Walks the folder open as folder, named folderPath, whose photos go to below in DEST. Every
+    // subfolder is entered from its parent's descriptor, so depth sets no limit, and one
+    // descriptor per level is held.
+    void walk(int folder, const std::string &folderPath, const std::string &below,
+        std::vector<platform::PathInfo> &open)
     {
         platform::FolderLevel level;
         try {
-            level = platform::ListFolderLevel(folder, "*");
+            level = platform::ListFolderLevel(folder, folderPath, "*");
         } catch (const core::Error &) {
-            m_onFailure(folder);
+            m_onFailure(folderPath);
             return;
         }
+        for (const auto &[name, error] : level.unexamined)
+            if (IsPhotoName(name) || m_recursive)
+                fail(folderPath + "/" + name, error);
         for (const std::string &name : level.files)
             if (IsPhotoName(name))
-                photos.push_back({ below + name, folder + "/" + name,
+                photos.push_back({ below + name, folderPath + "/" + name,
                     m_destination + "/" + below + name, m_destination });
         if (!m_recursive)
             return;
         for (const auto &[name, info] : level.folders) {
             // The results' own folder inside the source would otherwise be walked as more
             // photos, and a folder already open higher up would never end.
-            if (info.sameAs(m_destinationInfo) || walking(open, info))
+            if (skipped(info, open))
                 continue;
-            open.push_back(info);
-            walk(folder + "/" + name, below + name + "/", open);
+            const std::string path = folderPath + "/" + name;
+            platform::FileDescriptor subfolder;
+            try {
+                subfolder = platform::OpenSubfolderToList(folder, name, path);
+            } catch (const core::Error &) {
+                m_onFailure(path);
+                continue;
+            }
+            // Looked at again as opened: it may have been swapped since it was listed.
+            const platform::PathInfo opened = platform::InspectOpen(subfolder.get());
+            if (!subfolder.valid() || skipped(opened, open))
+                continue;
+            open.push_back(opened);
+            walk(subfolder.get(), path, below + name + "/", open);
             open.pop_back();
         }
     }
@@ -55,8 +74,20 @@ public:
     std::vector<PhotoJob> photos;
 
 private:
-    static bool walking(const std::vector<platform::PathInfo> &open, const platform::PathInfo &info)
+    // Reports an entry that could not be looked at as a folder that cannot be listed is.
+    void fail(const std::string &path, int error)
     {
+        try {
+            throw platform::EFOpenError(path, error);
+        } catch (const core::Error &) {
+            m_onFailure(path);
+        }
+    }
+
+    bool skipped(const platform::PathInfo &info, const std::vector<platform::PathInfo> &open) const
+    {
+        if (info.sameAs(m_destinationInfo))
+            return true;
         for (const platform::PathInfo &folder : open)
             if (folder.sameAs(info))
                 return true;
@@ -88,8 +119,15 @@ std::vector<PhotoJob> PhotosInFolder(const std::string &source, const std::strin
     bool recursive, const ListingFailure &onFailure)
 {
     FolderWalk walk(destination, recursive, onFailure);
-    std::vector<platform::PathInfo> open { platform::InspectPath(source) };
-    walk.walk(source, std::string(), open);
+    platform::FileDescriptor folder;
+    try {
+        folder = platform::OpenFolderToList(source);
+    } catch (const core::Error &) {
+        onFailure(source);
+        return {};
+    }
+    std::vector<platform::PathInfo> open { platform::InspectOpen(folder.get()) };
+    walk.walk(folder.get(), source, std::string(), open);
     return std::move(walk.photos);
 }
 

@@ -37,15 +37,18 @@ public:
 // any case.
 bool IsPhotoName(const std::string &name);
 
-// Called for a folder that cannot be listed, with the error (a core::Error naming the folder)
-// being handled: rethrowing it stops the listing, returning goes on without that folder.
-using ListingFailure = std::function<void(const std::string &folder)>;
+// Called for a folder that cannot be listed or entered, or an entry of one that cannot be looked
+// at (whether it is a photo or a folder cannot be told), with the error (a core::Error naming it)
+// being handled: rethrowing it stops the listing, returning goes on without it.
+using ListingFailure = std::function<void(const std::string &path)>;
 
 // The photos (IsPhotoName) of the folder source in name order, each to be written under its name
 // into destination (folder + "/" + name). With recursive, then the photos of each
 // visible subfolder in name order, depth first, named by their path below source and written
 // to the same path below destination. Symlinks to folders, a folder already being walked (a
-// bind mount looping back) and the folder destination itself are not entered.
+// bind mount looping back) and the folder destination itself are not entered. Only an entry
+// that goes away meanwhile is passed over without a word; source itself, when it cannot be
+// listed, goes to onFailure too. Depth is no limit: each folder is entered from the one above.
 std::vector<PhotoJob> PhotosInFolder(const std::string &source, const std::string &destination,
     bool recursive, const ListingFailure &onFailure);
 

@@ -410,4 +410,23 @@ TEST(BatchCommand, ClosedPipeDoesNotEndTheRun)
     EXPECT_EQ(namesIn(destination.path()), namesIn(source.path()));
 }
 
+// Every photo in work holds files open: under a low open-file limit (ulimit -n 64, which the
+// program cannot raise) the largest -j, with named temporaries, still gives -j 1's output.
+TEST(BatchCommand, AnyJobsUnderALowOpenFileLimitGiveTheOutputOfOneJob)
+{
+    const TempFolder source, oneJob, manyJobs;
+    for (int i = 0; i < 60; ++i)
+        writeSamplePhoto(source.file("p" + std::to_string(i) + ".jpg"), 16, 12, i);
+    ASSERT_EQ(runBatchProgram({ "-q", "-j", "1", source.path(), oneJob.path() }).exitStatus, 0);
+    ProgramSetup limited;
+    limited.openFileLimit = 64;
+    limited.environment = { { "LUMIVOR_NAMED_TEMPORARIES", "1" } };
+    const ProgramRun run
+        = runBatchProgram({ "-q", "-j", "256", source.path(), manyJobs.path() }, limited);
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
+    ASSERT_EQ(namesIn(manyJobs.path()), namesIn(oneJob.path()));
+    for (const std::string &name : namesIn(oneJob.path()))
+        EXPECT_EQ(readBytes(manyJobs.file(name)), readBytes(oneJob.file(name))) << name;
+}
+
 } // namespace

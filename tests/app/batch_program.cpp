@@ -52,6 +52,12 @@ ProgramRun runBatchProgram(const std::vector<std::string> &args, const ProgramSe
             const rlimit limit { rlim_t(setup.addressSpaceLimit), rlim_t(setup.addressSpaceLimit) };
             setrlimit(RLIMIT_AS, &limit);
         }
+        if (setup.openFileLimit > 0) {
+            const rlimit limit { rlim_t(setup.openFileLimit), rlim_t(setup.openFileLimit) };
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        for (const auto &[name, value] : setup.environment)
+            setenv(name.c_str(), value.c_str(), 1);
         setenv("LC_ALL", "C", 1);
         execv(argv[0], argv.data());
         _exit(127);

@@ -22,6 +22,10 @@ struct ProgramSetup {
     long fileSizeLimit = 0;
     // Nonzero: caps its address space in bytes, as ulimit -v does.
     long addressSpaceLimit = 0;
+    // Nonzero: caps the files it may have open, soft and hard limit alike, as ulimit -n does.
+    long openFileLimit = 0;
+    // Environment variables set besides LC_ALL.
+    std::vector<std::pair<std::string, std::string>> environment;
     std::string input; // standard input
     // Standard output and error go to a pipe that nobody reads any more, with SIGPIPE at its
     // default action, as for "lumivor-batch ... | head -1" once head has ended.

@@ -299,8 +299,9 @@ TEST_F(FaultRun, DestinationThatBecomesUnwritableStopsAtTheNextPhoto)
     }
 }
 
-// A source folder that cannot be listed, or is a file, is an error naming it before anything is
-// counted, not an empty folder reported as done.
+// A source folder that cannot be listed, that can be listed but not searched (its photos named
+// but not to be looked at), or is a file, is an error naming it before anything is counted, not
+// an empty folder reported as done.
 TEST(UnreadableSource, IsAnErrorNamingTheFolder)
 {
     const testing_support::WithoutFileCapabilities asUser;
@@ -308,16 +309,21 @@ TEST(UnreadableSource, IsAnErrorNamingTheFolder)
         GTEST_SKIP() << "root reads any folder, and its capabilities cannot be dropped here";
     const TempFolder parent;
     const std::string locked = parent.file("locked");
+    const std::string unsearchable = parent.file("unsearchable");
     const std::string file = parent.file("file");
-    mkdir(locked.c_str(), 0755);
-    writeSamplePhoto(locked + "/a.jpg");
-    chmod(locked.c_str(), 0300);
+    for (const auto &[folder, mode] : { std::pair { locked, 0300 }, { unsearchable, 0444 } }) {
+        mkdir(folder.c_str(), 0755);
+        writeSamplePhoto(folder + "/a.jpg");
+        chmod(folder.c_str(), mode_t(mode));
+    }
     writeText(file, "not a folder");
-    for (const std::string &source : { locked, file }) {
+    for (const std::string &source : { locked, unsearchable, file }) {
         HookObserver observer;
         EXPECT_EQ(runAndCatch(source, parent.path(), observer), "Cannot open file " + source);
         EXPECT_TRUE(observer.events.empty()) << observer.events.front();
     }
+    for (const std::string &folder : { locked, unsearchable })
+        chmod(folder.c_str(), 0755);
 }
 
 } // namespace

@@ -11,7 +11,10 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testing_support::namesIn;
 using testing_support::readBytes;
@@ -112,6 +115,95 @@ TEST(OddNames, FoldersSixtyDeepAndADashedRelativeSource)
     EXPECT_EQ(runBatchProgram({ "--", "-photos", "by program" }, nested).exitStatus, 0);
 
     expectSameNamesEnhanced(source, byRun, byProgram);
+}
+
+// The folder below (names separated by "/") inside top, entered one name at a time, made first
+// with create: however long below is, no path longer than one name is looked up.
+int enterChain(const std::string &top, const std::string &below, bool create)
+{
+    int folder = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    for (std::size_t start = 0; folder >= 0 && start < below.size();) {
+        const std::size_t end = std::min(below.find('/', start), below.size());
+        const std::string name = below.substr(start, end - start);
+        start = end + 1;
+        if (create)
+            mkdirat(folder, name.c_str(), 0755);
+        const int next = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
+        close(folder);
+        folder = next;
+    }
+    return folder;
+}
+
+std::vector<std::uint8_t> readInChain(
+    const std::string &top, const std::string &below, const std::string &name)
+{
+    const int folder = enterChain(top, below, false);
+    const int file = folder >= 0 ? openat(folder, name.c_str(), O_RDONLY) : -1;
+    std::vector<std::uint8_t> bytes(1 << 20);
+    const ssize_t got = file >= 0 ? read(file, bytes.data(), bytes.size()) : 0;
+    bytes.resize(std::size_t(std::max<ssize_t>(got, 0)));
+    close(file);
+    close(folder);
+    return bytes;
+}
+
+// Everything inside the folder open as folder, which is closed; a tree too deep for nftw.
+void emptyFolder(int folder)
+{
+    DIR *entries = fdopendir(folder);
+    while (const dirent *entry = entries ? readdir(entries) : nullptr) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const int inner = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (inner >= 0)
+            emptyFolder(inner);
+        unlinkat(folder, name.c_str(), inner >= 0 ? AT_REMOVEDIR : 0);
+    }
+    if (entries)
+        closedir(entries);
+}
+
+// A photo deeper below the source than a path may be long (PATH_MAX): -r finds it and a list
+// names it, and either way it is enhanced to the same place below DEST, as it would be anywhere.
+TEST(OddNames, PhotoDeeperThanAPathMayBeLong)
+{
+    const TempFolder top;
+    std::string below;
+    for (int level = 0; level < 20; ++level)
+        below += (level ? "/" : "") + std::to_string(level) + std::string(250, 'd');
+    ASSERT_GT(below.size(), std::size_t(PATH_MAX));
+    const std::string source = top.file("source");
+    const std::string flat = top.file("flat");
+    for (const std::string &folder : { source, flat, top.file("flat out") })
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    writeSamplePhoto(flat + "/deep.jpg", 30, 20, 7);
+    ASSERT_EQ(runBatchProgram({ flat, top.file("flat out") }).exitStatus, 0);
+    const std::vector<std::uint8_t> photo = readBytes(flat + "/deep.jpg");
+    const int bottom = enterChain(source, below, true);
+    const int file = openat(bottom, "deep.jpg", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(write(file, photo.data(), photo.size()), ssize_t(photo.size()));
+    close(file);
+    close(bottom);
+
+    for (const bool listed : { false, true }) {
+        SCOPED_TRACE(listed ? "--files-from" : "-r");
+        const std::string destination = top.file(listed ? "listed" : "walked");
+        ASSERT_EQ(mkdir(destination.c_str(), 0755), 0);
+        testing_support::ProgramSetup fromSource;
+        fromSource.workingFolder = source;
+        fromSource.input = below + "/deep.jpg\n";
+        const testing_support::ProgramRun run = listed
+            ? testing_support::runBatchProgram(
+                { "-q", "--files-from", "-", destination }, fromSource)
+            : runBatchProgram({ "-rq", source, destination });
+        EXPECT_EQ(run.exitStatus, 0) << run.errors;
+        EXPECT_EQ(
+            readInChain(destination, below, "deep.jpg"), readBytes(top.file("flat out/deep.jpg")));
+        emptyFolder(open(destination.c_str(), O_RDONLY | O_DIRECTORY));
+    }
+    emptyFolder(open(source.c_str(), O_RDONLY | O_DIRECTORY));
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 #include "imageio/errors.h"
 #include "imageio/jpeg_image.h"
 #include "platform/file_errors.h"
+#include "platform/memory.h"
+#include "platform/open_files.h"
+#include "platform/signal_cleanup.h"
 #include "run/enhance_photo.h"
 #include "run/folder_run.h"
 #include "tests/run/recording_observer.h"
@@ -13,11 +16,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 using testing_support::namesIn;
 using testing_support::readBytes;
@@ -316,6 +324,80 @@ TEST_F(RunEngine, PhotoLargerThanTheBudgetIsRefused)
         imageio::EJPEG);
     EXPECT_NO_THROW(run::EnhancePhotoPending(
         images, m_source.file("p1.jpg"), m_destination.file("p1.jpg"), {}, {}, 54000));
+}
+
+// Photos finished ahead of their turn wait as pending files. However many workers there are, no
+// more of them wait at once than a terminating signal can remove while they are hidden named
+// files: Ctrl-C would leave the others behind.
+TEST_F(RunEngine, PhotosWaitingForTheirTurnStayWithinTheSignalsCleanUp)
+{
+    platform::raiseOpenFileLimit(); // as the programs do, so that descriptors are not the bound
+    const int photoCount = platform::registeredTemporariesMost + 100;
+    for (int i = 0; i < photoCount; ++i) {
+        m_names.push_back("p" + std::to_string(i) + ".jpg");
+        writeSamplePhoto(m_source.file(m_names.back()), 8, 8, i);
+    }
+    std::size_t mostWaiting = 0;
+    m_observer.onEnhanced = [&](int number) {
+        // The first photo is in place: held here, the run lets the workers finish what they may.
+        for (int unchanged = 0; number == 1 && unchanged < 10;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const std::size_t waiting = namesIn(m_destination.path()).size() - 1;
+            unchanged = waiting == mostWaiting ? unchanged + 1 : 0;
+            mostWaiting = std::max(mostWaiting, waiting);
+        }
+    };
+    setenv("LUMIVOR_NAMED_TEMPORARIES", "1", 1);
+    run::RunOptions options;
+    options.workers = 160;
+    const run::RunSummary summary = runJobs(m_destination.path(), options);
+    unsetenv("LUMIVOR_NAMED_TEMPORARIES");
+
+    EXPECT_EQ(summary.photosDone, photoCount);
+    EXPECT_LE(mostWaiting, std::size_t(platform::registeredTemporariesMost));
+    EXPECT_EQ(namesIn(m_destination.path()), namesIn(m_source.path()));
+}
+
+std::uint64_t peakResidentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stoull(line.substr(6)) * 1024;
+    return 0;
+}
+
+// A photo's file counts toward the run's budget from before it is read: files that fit the
+// budget only one at a time are read one at a time, however many workers there are, and a file
+// larger than the whole budget fails without being read.
+TEST_F(RunEngine, FilesAreReadWithinTheBudget)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer keeps freed memory resident for a while";
+#endif
+    constexpr std::uint64_t megabyte = 1 << 20;
+    constexpr std::uint64_t budget = 20 * megabyte;
+    writePhotos(4);
+    // Zeros after the picture, carried through to the result; sparse on disk, not once read.
+    for (const auto &[name, size] : { std::pair { "p0.jpg", 8 * megabyte },
+             { "p1.jpg", 8 * megabyte }, { "p2.jpg", 8 * megabyte }, { "p3.jpg", 24 * megabyte } })
+        ASSERT_EQ(truncate(m_source.file(name).c_str(), off_t(size)), 0);
+    platform::useMemoryPolicy();
+    std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here
+    const std::uint64_t before = peakResidentBytes();
+    run::RunOptions options;
+    options.workers = 4;
+    options.keepGoing = true;
+    options.memoryBudget = budget;
+
+    const run::RunSummary summary = runJobs(m_destination.path(), options);
+
+    EXPECT_LE(peakResidentBytes() - before, budget + 4 * megabyte);
+    EXPECT_EQ(summary.photosDone, 3);
+    ASSERT_EQ(summary.failures.size(), 1u);
+    EXPECT_EQ(summary.failures[0].photo.name, "p3.jpg");
+    EXPECT_EQ(core::wordsFor(summary.failures[0].error).joined(),
+        "Out of memory while expanding memory stream");
 }
 
 class StoppedRun : public RunEngine, public ::testing::WithParamInterface<int>

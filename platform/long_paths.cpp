@@ -1,0 +1,74 @@
+#include "platform/long_paths.h"
+
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+
+namespace platform {
+
+namespace {
+
+// The names of path, empty ones ("//", a final "/") and "." left out.
+std::vector<std::string> namesOf(const std::string &path)
+{
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start && path.compare(start, end - start, ".") != 0)
+            names.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+// The folder that holds the last name of path, entered name by name, and that name. An invalid
+// descriptor, errno set, when a folder on the way cannot be entered.
+FileDescriptor enterParent(const std::string &path, std::string &last)
+{
+    std::vector<std::string> names = namesOf(path);
+    FileDescriptor folder(::open(path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (names.empty() || !folder.valid()) {
+        if (folder.valid())
+            errno = ENOENT;
+        return FileDescriptor();
+    }
+    last = names.back();
+    names.pop_back();
+    for (const std::string &name : names) {
+        folder = FileDescriptor(
+            ::openat(folder.get(), name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!folder.valid())
+            break;
+    }
+    return folder;
+}
+
+} // namespace
+
+FileDescriptor openPath(const std::string &path, int flags)
+{
+    FileDescriptor file(::open(path.c_str(), flags | O_CLOEXEC));
+    if (file.valid() || errno != ENAMETOOLONG)
+        return file;
+    std::string last;
+    const FileDescriptor folder = enterParent(path, last);
+    if (!folder.valid())
+        return FileDescriptor();
+    return FileDescriptor(::openat(folder.get(), last.c_str(), flags | O_CLOEXEC));
+}
+
+int statPath(const std::string &path, struct stat &status)
+{
+    const int result = ::stat(path.c_str(), &status);
+    if (result == 0 || errno != ENAMETOOLONG)
+        return result;
+    std::string last;
+    const FileDescriptor folder = enterParent(path, last);
+    return folder.valid() ? ::fstatat(folder.get(), last.c_str(), &status, 0) : -1;
+}
+
+} // namespace platform
