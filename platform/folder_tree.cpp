@@ -60,7 +60,7 @@ PathInfo InspectEntry(const std::string &path)
 {
     struct stat status {
     };
-    if (lstat(path.c_str(), &status) != 0)
+    if (lstatPath(path, status) != 0)
         return failedInfo(errno);
     return infoFrom(status);
 }

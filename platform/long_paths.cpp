@@ -47,6 +47,17 @@ FileDescriptor enterParent(const std::string &path, std::string &last)
     return folder;
 }
 
+// ::fstatat of path from the current folder with flags, of any length as openPath.
+int statAnyLength(const std::string &path, struct stat &status, int flags)
+{
+    const int result = ::fstatat(AT_FDCWD, path.c_str(), &status, flags);
+    if (result == 0 || errno != ENAMETOOLONG)
+        return result;
+    std::string last;
+    const FileDescriptor folder = enterParent(path, last);
+    return folder.valid() ? ::fstatat(folder.get(), last.c_str(), &status, flags) : -1;
+}
+
 } // namespace
 
 FileDescriptor openPath(const std::string &path, int flags)
@@ -63,12 +74,12 @@ FileDescriptor openPath(const std::string &path, int flags)
 
 int statPath(const std::string &path, struct stat &status)
 {
-    const int result = ::stat(path.c_str(), &status);
-    if (result == 0 || errno != ENAMETOOLONG)
-        return result;
-    std::string last;
-    const FileDescriptor folder = enterParent(path, last);
-    return folder.valid() ? ::fstatat(folder.get(), last.c_str(), &status, 0) : -1;
+    return statAnyLength(path, status, 0);
+}
+
+int lstatPath(const std::string &path, struct stat &status)
+{
+    return statAnyLength(path, status, AT_SYMLINK_NOFOLLOW);
 }
 
 } // namespace platform

@@ -18,4 +18,7 @@ FileDescriptor openPath(const std::string &path, int flags);
 // errno set.
 int statPath(const std::string &path, struct stat &status);
 
+// ::lstat of path (a symbolic link at its end not followed), of any length as openPath.
+int lstatPath(const std::string &path, struct stat &status);
+
 } // namespace platform

@@ -203,6 +203,23 @@ TEST(OddNames, PhotoDeeperThanAPathMayBeLong)
             readInChain(destination, below, "deep.jpg"), readBytes(top.file("flat out/deep.jpg")));
         emptyFolder(open(destination.c_str(), O_RDONLY | O_DIRECTORY));
     }
+
+    // In place, a second run must see that the deep photo is its own destination and leave it,
+    // not replace it by a copy of itself.
+    for (int run = 0; run < 2; ++run)
+        ASSERT_EQ(runBatchProgram({ "-rq", source, source }).exitStatus, 0);
+    const auto inodeOfDeepPhoto = [&] {
+        struct stat status {
+        };
+        const int folder = enterChain(source, below, false);
+        fstatat(folder, "deep.jpg", &status, 0);
+        close(folder);
+        return status.st_ino;
+    };
+    const ino_t enhanced = inodeOfDeepPhoto();
+    ASSERT_EQ(runBatchProgram({ "-rq", source, source }).exitStatus, 0);
+    EXPECT_EQ(inodeOfDeepPhoto(), enhanced);
+    EXPECT_EQ(readInChain(source, below, "deep.jpg"), readBytes(top.file("flat out/deep.jpg")));
     emptyFolder(open(source.c_str(), O_RDONLY | O_DIRECTORY));
 }
 
