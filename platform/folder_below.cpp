@@ -1,5 +1,7 @@
 #include "platform/folder_below.h"
 
+#include "platform/path_names.h"
+
 #include <cerrno>
 
 #include <fcntl.h>
@@ -52,15 +54,7 @@ FolderBelow enterFolderBelow(const std::string &top, const std::string &below, b
         return result;
     }
     std::string reached = top;
-    std::size_t start = 0;
-    while (start < below.size()) {
-        std::size_t end = below.find('/', start);
-        if (end == std::string::npos)
-            end = below.size();
-        const std::string name = below.substr(start, end - start);
-        start = end + 1;
-        if (name.empty() || name == ".")
-            continue;
+    for (const std::string &name : pathNames(below)) {
         reached += "/" + name;
         FileDescriptor next = enterName(result.folder.get(), name, create, result.readable);
         if (!next.valid()) {

@@ -1,5 +1,7 @@
 #include "platform/folders.h"
 
+#include "platform/path_names.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -102,19 +104,11 @@ std::string ExpandFileName(const std::string &path)
         return path;
     const std::string absolute = path[0] == '/' ? path : GetCurrentDir() + "/" + path;
     std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= absolute.size()) {
-        std::size_t end = absolute.find('/', start);
-        if (end == std::string::npos)
-            end = absolute.size();
-        const std::string part = absolute.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
+    for (const std::string &name : pathNames(absolute)) {
+        if (name != "..")
+            parts.push_back(name);
+        else if (!parts.empty())
+            parts.pop_back();
     }
     std::string result;
     for (const std::string &part : parts)

@@ -1,5 +1,7 @@
 #include "platform/long_paths.h"
 
+#include "platform/path_names.h"
+
 #include <cerrno>
 #include <vector>
 
@@ -9,27 +11,11 @@ namespace platform {
 
 namespace {
 
-// The names of path, empty ones ("//", a final "/") and "." left out.
-std::vector<std::string> namesOf(const std::string &path)
-{
-    std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start && path.compare(start, end - start, ".") != 0)
-            names.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
-
 // The folder that holds the last name of path, entered name by name, and that name. An invalid
 // descriptor, errno set, when a folder on the way cannot be entered.
 FileDescriptor enterParent(const std::string &path, std::string &last)
 {
-    std::vector<std::string> names = namesOf(path);
+    std::vector<std::string> names = pathNames(path);
     FileDescriptor folder(::open(path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (names.empty() || !folder.valid()) {
         if (folder.valid())

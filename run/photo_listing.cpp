@@ -4,6 +4,7 @@
 #include "platform/find_files.h"
 #include "platform/folder_below.h"
 #include "platform/folder_tree.h"
+#include "platform/path_names.h"
 
 #include <map>
 #include <set>
@@ -138,17 +139,10 @@ std::string PlacementOf(const std::string &listedName)
     if (last.empty() || last == "." || last == "..")
         return std::string();
     std::string placement;
-    std::size_t start = 0;
-    while (start <= listedName.size()) {
-        std::size_t end = listedName.find('/', start);
-        if (end == std::string::npos)
-            end = listedName.size();
-        const std::string component = listedName.substr(start, end - start);
-        if (component == "..")
+    for (const std::string &name : platform::pathNames(listedName)) {
+        if (name == "..")
             return std::string();
-        if (!component.empty() && component != ".")
-            placement += (placement.empty() ? "" : "/") + component;
-        start = end + 1;
+        placement += (placement.empty() ? "" : "/") + name;
     }
     return placement;
 }
