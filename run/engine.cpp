@@ -262,10 +262,11 @@ private:
         Slot done;
         try {
             prepare(images, index, done);
-            if (done.file && m_options.preserveTimes)
-                done.file->setModificationTime(platform::modificationTime(job.sourcePath));
-            if (done.file)
+            if (done.file) {
+                if (m_options.preserveTimes)
+                    done.file->setModificationTime(platform::modificationTime(job.sourcePath));
                 done.file->startFlush();
+            }
         } catch (const PhotoNotNeeded &) {
             return;
         } catch (const std::bad_alloc &) {
