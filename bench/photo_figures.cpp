@@ -1,8 +1,10 @@
 // photo-figures [--rounds N] FILE...: for each photo, the whole EnhancePhoto against its codec
 // floor (the same reading, decoding, encoding with the same settings and writing, without the
-// enhancement), one thread, the two in turn in every round so that a busy machine slows both
-// alike; then the peak memory each adds to the process, in bytes per pixel of the photo. Prints
-// one line per photo: the medians in milliseconds of thread time, floor / whole, and the peaks.
+// enhancement) and against its bound (the floor coding the enhanced picture: the whole photo
+// with operations that cost nothing), one thread, the three in turn in every round so that a
+// busy machine slows them alike; then the peak memory the floor and the whole photo add to the
+// process, in bytes per pixel of the photo. Prints one line per photo: the medians in
+// milliseconds of thread time, floor / whole, floor / bound, and the peaks.
 // LUMIVOR_SIMD holds the vector loops to an older instruction set, as in pipeline_bench.
 // photo-figures --once floor|whole FILE runs one of the two once, for a profiler.
 #include "bench/codec_floor.h"
@@ -68,26 +70,32 @@ struct Photo {
 void measure(const Photo &photo, int rounds, const std::string &output)
 {
     run::TWorkingImages images;
-    const std::function<void()> whole = [&] { run::EnhancePhoto(images, photo.path, output); };
-    const std::function<void()> floor = [&] { bench::codecFloor(photo.path, output); };
-    whole(); // the first run of a size faults in memory the others reuse
-    std::vector<double> floorTimes, wholeTimes;
+    const image::TBitmap enhanced = bench::enhancedPicture(photo.path);
+    const std::function<void()> runs[] = {
+        [&] { bench::codecFloor(photo.path, output); },
+        [&] { bench::codecBound(photo.path, enhanced, output); },
+        [&] { run::EnhancePhoto(images, photo.path, output); },
+    };
+    enum { floor, bound, whole, kinds };
+    runs[whole](); // the first run of a size faults in memory the others reuse
+    std::vector<double> times[kinds];
     for (int round = 0; round < rounds; ++round) {
-        // Alternate which goes first, so that neither always follows the other's caches.
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool floorNow = (round + turn) % 2 == 0;
+        // Each round starts with another, so that none always follows the same one's caches.
+        for (int turn = 0; turn < kinds; ++turn) {
+            const int kind = (round + turn) % kinds;
             const double start = threadMilliseconds();
-            (floorNow ? floor : whole)();
-            (floorNow ? floorTimes : wholeTimes).push_back(threadMilliseconds() - start);
+            runs[kind]();
+            times[kind].push_back(threadMilliseconds() - start);
         }
     }
-    const double floorPeak = double(addedPeakKilobytes(floor)) * 1024 / photo.pixels;
-    const double wholePeak = double(addedPeakKilobytes(whole)) * 1024 / photo.pixels;
-    const double floorMs = median(floorTimes), wholeMs = median(wholeTimes);
+    const double floorPeak = double(addedPeakKilobytes(runs[floor])) * 1024 / photo.pixels;
+    const double wholePeak = double(addedPeakKilobytes(runs[whole])) * 1024 / photo.pixels;
+    const double floorMs = median(times[floor]), boundMs = median(times[bound]);
+    const double wholeMs = median(times[whole]);
     const std::string name = photo.path.substr(photo.path.find_last_of('/') + 1);
-    std::printf("%-24s floor %7.1f ms  whole %7.1f ms  floor/whole %.3f  peak floor %.2f"
-                " whole %.2f B/px\n",
-        name.c_str(), floorMs, wholeMs, floorMs / wholeMs, floorPeak, wholePeak);
+    std::printf("%-24s floor %7.1f ms  whole %7.1f ms  floor/whole %.3f  floor/bound %.3f"
+                "  peak floor %.2f whole %.2f B/px\n",
+        name.c_str(), floorMs, wholeMs, floorMs / wholeMs, floorMs / boundMs, floorPeak, wholePeak);
     std::fflush(stdout);
 }
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The whole photo against its codec floor (reading, decoding, encoding with the same settings and
-# writing, without the enhancement) and the peak memory of each, for a baseline and a progressive
+# writing, without the enhancement) and against its bound (the floor coding the enhanced picture,
+# the most the whole can reach), and the peak memory of each, for a baseline and a progressive
 # 12-megapixel photo and a baseline and a progressive 48-megapixel one; with the vector loops at
 # their best and held to one-lane vectors, as on a processor without SSSE3 (LUMIVOR_SIMD=scalar).
-# Every round runs both settings in turn, and photo-figures alternates floor and whole within
-# each; so a busy machine slows both sides alike. Other builds named after ROUNDS (another
+# Every round runs both settings in turn, and photo-figures alternates floor, bound and whole
+# within each; so a busy machine slows them alike. Other builds named after ROUNDS (another
 # commit's, with its own photo-figures) take their turns in every round too. Prints every run's
 # lines, then per build, setting and photo the medians over the rounds: milliseconds of thread
-# time, floor / whole, peak bytes per pixel.
+# time, floor / whole, floor / bound, peak bytes per pixel.
 # Usage: bench/photo_figures.sh [BUILD_DIR] [ROUNDS] [OTHER_BUILD_DIR...]
 set -euo pipefail
 build=${1:-build}
@@ -38,7 +39,7 @@ for round in $(seq "$rounds"); do
 done | tee "$work/lines"
 
 echo
-echo "medians over $rounds rounds: build:setting, photo, floor ms, whole ms, floor/whole, peak B/px floor, whole"
+echo "medians over $rounds rounds: build:setting, photo, floor ms, whole ms, floor/whole, floor/bound, peak B/px floor, whole"
 sort -s -k2,2 -k3,3 "$work/lines" | awk '
     function median(list,   n, values, i, j, t) {
         n = split(list, values, " ")
@@ -48,10 +49,19 @@ sort -s -k2,2 -k3,3 "$work/lines" | awk '
             }
         return n % 2 ? values[(n + 1) / 2] : (values[n / 2] + values[n / 2 + 1]) / 2
     }
-    { key = $2 " " $3; floor[key] = floor[key] " " $5; whole[key] = whole[key] " " $8
-      ratio[key] = ratio[key] " " $11; pf[key] = pf[key] " " $14; pw[key] = pw[key] " " $16
+    # Each value follows its label; an older build prints no floor/bound, shown as "-".
+    { key = $2 " " $3; peak = 0
+      for (f = 4; f < NF; f++) {
+          if ($f == "peak") peak = 1
+          else if ($f == "floor" && !peak) floor[key] = floor[key] " " $(f + 1)
+          else if ($f == "whole" && !peak) whole[key] = whole[key] " " $(f + 1)
+          else if ($f == "floor/whole") ratio[key] = ratio[key] " " $(f + 1)
+          else if ($f == "floor/bound") bound[key] = bound[key] " " $(f + 1)
+          else if ($f == "floor" && peak) pf[key] = pf[key] " " $(f + 1)
+          else if ($f == "whole" && peak) pw[key] = pw[key] " " $(f + 1)
+      }
       if (!(key in seen)) { seen[key] = 1; order[++n] = key } }
     END { for (i = 1; i <= n; i++) { k = order[i]
-        printf "%-30s %-22s %8.1f %8.1f %7.3f %6.2f %6.2f\n", substr(k, 1, index(k, " ") - 1),
+        printf "%-30s %-22s %8.1f %8.1f %7.3f %7s %6.2f %6.2f\n", substr(k, 1, index(k, " ") - 1),
             substr(k, index(k, " ") + 1), median(floor[k]), median(whole[k]), median(ratio[k]),
-            median(pf[k]), median(pw[k]) } }'
+            k in bound ? sprintf("%.3f", median(bound[k])) : "-", median(pf[k]), median(pw[k]) } }'
