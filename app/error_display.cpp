@@ -31,31 +31,23 @@ QString applicationTitle(const QString &executablePath)
     return title;
 }
 
-void showErrorBox(QWidget *parent, const QString &message, const QString &details)
+namespace {
+
+// A modal box with icon and an OK button, titled with the application title, details as its
+// informative text: the first lines of them when they are many, all of them then under
+// "Show Details...".
+void showBox(QWidget *parent, QMessageBox::Icon icon, const QString &message,
+             const QString &details)
 {
+    // A box as tall as a few hundred photos would not fit the screen.
+    constexpr int linesShown = 12;
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
         // Failing before the application exists: there is no screen to show a box on.
         const QString text = details.isEmpty() ? message : message + "\n" + details;
         std::fprintf(stderr, "%s\n", qPrintable(text));
         return;
     }
-    QMessageBox box(QMessageBox::Critical,
-                    applicationTitle(QCoreApplication::applicationFilePath()), message,
-                    QMessageBox::Ok, parent);
-    box.setInformativeText(details);
-    box.exec();
-}
-
-void showWarningBox(QWidget *parent, const QString &message, const QString &details)
-{
-    // A box as tall as a few hundred photos would not fit the screen.
-    constexpr int linesShown = 12;
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        std::fprintf(stderr, "%s\n%s\n", qPrintable(message), qPrintable(details));
-        return;
-    }
-    QMessageBox box(QMessageBox::Warning,
-                    applicationTitle(QCoreApplication::applicationFilePath()), message,
+    QMessageBox box(icon, applicationTitle(QCoreApplication::applicationFilePath()), message,
                     QMessageBox::Ok, parent);
     const QStringList lines = details.split(QLatin1Char('\n'));
     if (lines.size() <= linesShown) {
@@ -66,6 +58,18 @@ void showWarningBox(QWidget *parent, const QString &message, const QString &deta
         box.setDetailedText(details);
     }
     box.exec();
+}
+
+} // namespace
+
+void showErrorBox(QWidget *parent, const QString &message, const QString &details)
+{
+    showBox(parent, QMessageBox::Critical, message, details);
+}
+
+void showWarningBox(QWidget *parent, const QString &message, const QString &details)
+{
+    showBox(parent, QMessageBox::Warning, message, details);
 }
 
 ErrorDisplay &currentWarningDisplay()

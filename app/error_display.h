@@ -27,7 +27,8 @@ std::string errorText(const std::string &message);
 QString applicationTitle(const QString &executablePath);
 
 // A modal box with the error icon and an OK button, titled with the application title; details
-// are its informative text.
+// are its informative text, the first lines of them when they are many (all of them then under
+// "Show Details...").
 void showErrorBox(QWidget *parent, const QString &message, const QString &details);
 
 // The display every guard uses; showErrorBox until a test replaces it.
@@ -37,9 +38,7 @@ ErrorDisplay &currentErrorDisplay();
 // details the photo's path (when one is given) above the reason through errorText.
 void showError(QWidget *parent, const std::exception_ptr &error, const std::string &photoPath = {});
 
-// A modal box with the warning icon and an OK button, titled with the application title; details
-// are its informative text, the first lines of them when they are many (all of them then under
-// "Show Details...").
+// showErrorBox with the warning icon.
 void showWarningBox(QWidget *parent, const QString &message, const QString &details);
 
 // The display of a run's warnings; showWarningBox until a test replaces it.

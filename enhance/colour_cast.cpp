@@ -116,7 +116,7 @@ LevelShift LevelShift::of(int shift)
     return { rise, std::uint8_t(255 - rise), std::uint8_t(std::max(-held, 0)) };
 }
 
-// The two channels off the one they meet at, so no channel is pushed further from
+// The two channels off the one they meet at move onto it, so no channel is pushed further from
 // the others.
 ChannelShifts castShifts(const NearGreySums &sums)
 {
